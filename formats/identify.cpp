@@ -1,0 +1,175 @@
+#include "formats/identify.h"
+
+#include <cstring>
+
+namespace tarnel {
+
+// Compared byte for byte, with no stop at a zero byte.
+const uint8_t FUNPAINT_SIGNATURE[16] = {0xF0, 0x3F, 'F', 'U', 'N', 'P', 'A', 'I',
+                                        'N',  'T',  ' ', '(', 'M', 'T', ')', ' '};
+const uint8_t GUNPAINT_SIGNATURE[13] = {'G', 'U', 'N', 'P', 'A', 'I', 'N',
+                                        'T', ' ', '(', 'J', 'Z', ')'};
+const uint8_t DRAZLACE_SIGNATURE[15] = {0x00, 0x58, 'D', 'R', 'A', 'Z', 'L', 'A',
+                                        'C',  'E',  '!', ' ', '1', '.', '0'};
+
+namespace {
+
+// Packed multicolour bitmaps with an escape byte at offset 2 are only taken
+// when smaller than this.
+constexpr uint32_t ESCAPE_END_MARKER_SIZE_LIMIT = 12000;
+// Face Painter files are exactly this size; see the EscapeEndMarker rule.
+constexpr uint32_t FACE_PAINTER_SIZE = 10004;
+// The backward-packed multicolour bitmap unpacks to exactly this many bytes.
+constexpr uint32_t BACKWARD_BITMAP_UNPACKED_BYTES = 10003;
+
+enum class Rule : uint8_t {
+    FunpaintSignature,  // 16-byte signature at 0; byte 16 picks packed (1) or not (2)
+    GunpaintSignature,  // 13-byte signature at 1002
+    LoadAndSize,        // load address bytes and exact size
+    DrazlaceSignature,  // 15-byte signature at 0
+    EscapeEndMarker,    // load 00 40, byte 2 == byte size-2, last byte 0, size < 12,000
+    FliGraphHeader,     // F0 38 ?? ?? ?? 3F 7F 00
+    UnpacksTo10003,     // the backward length probe counts exactly 10,003
+};
+
+struct IdentificationTest {
+    Rule rule;
+    uint8_t load0, load1;  // LoadAndSize only
+    uint32_t size;         // LoadAndSize only
+    FormatCode code;
+    bool interlaced;
+};
+
+// The tests in the order they run. Every test runs; the last match wins.
+// clang-format off
+constexpr IdentificationTest IDENTIFICATION_TESTS[] = {
+    {Rule::FunpaintSignature, 0,    0,    0,     2,  true},
+    {Rule::GunpaintSignature, 0,    0,    0,     3,  true},
+    {Rule::LoadAndSize,       0x00, 0x3C, 17409, 4,  false},
+    {Rule::LoadAndSize,       0x00, 0x20, 10018, 5,  false},
+    {Rule::LoadAndSize,       0x00, 0x58, 18242, 6,  true},
+    {Rule::DrazlaceSignature, 0,    0,    0,     7,  true},
+    {Rule::LoadAndSize,       0x00, 0x3C, 17410, 4,  false},
+    {Rule::LoadAndSize,       0x00, 0x3B, 17665, 8,  false},
+    {Rule::LoadAndSize,       0x00, 0x40, 10004, 9,  false},
+    {Rule::EscapeEndMarker,   0,    0,    0,     11, false},
+    {Rule::LoadAndSize,       0x00, 0x20, 8002,  12, false},
+    {Rule::LoadAndSize,       0x00, 0x3B, 17474, 13, false},
+    {Rule::FliGraphHeader,    0,    0,    0,     14, false},
+    {Rule::LoadAndSize,       0x00, 0x20, 9009,  15, false},
+    {Rule::LoadAndSize,       0x00, 0x5C, 9217,  16, false},
+    {Rule::LoadAndSize,       0x00, 0x40, 16385, 17, false},
+    {Rule::LoadAndSize,       0x8E, 0x3F, 9332,  18, false},
+    {Rule::UnpacksTo10003,    0,    0,    0,     19, false},
+    {Rule::LoadAndSize,       0x00, 0x60, 10003, 20, false},
+    {Rule::LoadAndSize,       0x00, 0x5C, 9218,  21, false},
+};
+// clang-format on
+static_assert(sizeof(IDENTIFICATION_TESTS) / sizeof(IDENTIFICATION_TESTS[0]) == 20,
+              "twenty identification tests");
+
+bool HasBytesAt(ByteView file, uint32_t offset, const uint8_t* bytes, uint32_t count) {
+    return file.Holds(offset, count) && std::memcmp(file.data + offset, bytes, count) == 0;
+}
+
+bool HasLoad(ByteView file, uint8_t load0, uint8_t load1) {
+    return file.Holds(0, 2) && file[0] == load0 && file[1] == load1;
+}
+
+// Returns the code the test yields for this file, or FORMAT_UNKNOWN.
+FormatCode RunTest(const IdentificationTest& test, ByteView file) {
+    switch (test.rule) {
+        case Rule::FunpaintSignature:
+            // The packing flag must lie inside the file too.
+            if (!file.Holds(0, FUNPAINT_PACKING_FLAG + 1) ||
+                !HasBytesAt(file, 0, FUNPAINT_SIGNATURE, sizeof FUNPAINT_SIGNATURE)) {
+                return FORMAT_UNKNOWN;
+            }
+            return file[FUNPAINT_PACKING_FLAG] != 0 ? 1 : 2;
+        case Rule::GunpaintSignature:
+            return HasBytesAt(file, GUNPAINT_SIGNATURE_OFFSET, GUNPAINT_SIGNATURE,
+                              sizeof GUNPAINT_SIGNATURE)
+                       ? test.code
+                       : FORMAT_UNKNOWN;
+        case Rule::LoadAndSize:
+            return file.size == test.size && HasLoad(file, test.load0, test.load1) ? test.code
+                                                                                   : FORMAT_UNKNOWN;
+        case Rule::DrazlaceSignature:
+            return HasBytesAt(file, 0, DRAZLACE_SIGNATURE, sizeof DRAZLACE_SIGNATURE)
+                       ? test.code
+                       : FORMAT_UNKNOWN;
+        case Rule::EscapeEndMarker:
+            // Byte 2 is the stream's escape byte; the file ends with the end
+            // marker (escape byte, 0). A file of exactly the Face Painter size
+            // is left to that layout: such pictures with a black background
+            // and an empty first cell have bytes 2, size-2 and size-1 all 0
+            // and would otherwise be taken for a packed stream.
+            if (file.size < 4 || file.size >= ESCAPE_END_MARKER_SIZE_LIMIT ||
+                file.size == FACE_PAINTER_SIZE || !HasLoad(file, 0x00, 0x40)) {
+                return FORMAT_UNKNOWN;
+            }
+            return file[2] == file[file.size - 2] && file[file.size - 1] == 0 ? test.code
+                                                                              : FORMAT_UNKNOWN;
+        case Rule::FliGraphHeader:
+            // Bytes 2 to 4 (byte 2 is the escape byte) are not compared.
+            return file.Holds(0, 8) && file[0] == FLI_GRAPH_PACKED_HEADER[0] &&
+                           file[1] == FLI_GRAPH_PACKED_HEADER[1] &&
+                           file[5] == FLI_GRAPH_PACKED_HEADER[5] &&
+                           file[6] == FLI_GRAPH_PACKED_HEADER[6] &&
+                           file[7] == FLI_GRAPH_PACKED_HEADER[7]
+                       ? test.code
+                       : FORMAT_UNKNOWN;
+        case Rule::UnpacksTo10003:
+            return ProbeUnpackedLength(file) == BACKWARD_BITMAP_UNPACKED_BYTES ? test.code
+                                                                               : FORMAT_UNKNOWN;
+    }
+    return FORMAT_UNKNOWN;
+}
+
+}  // namespace
+
+bool FindLoadAndSize(FormatCode code, LoadAndSize* found) {
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (test.rule == Rule::LoadAndSize && test.code == code) {
+            *found = LoadAndSize{test.load0, test.load1, test.size};
+            return true;
+        }
+    }
+    return false;
+}
+
+Identification Identify(ByteView file) {
+    Identification result;
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        const FormatCode code = RunTest(test, file);
+        if (code != FORMAT_UNKNOWN) {
+            result.code = code;
+            result.matched = true;
+            result.interlaced = test.interlaced;
+        }
+    }
+    return result;
+}
+
+uint32_t ProbeUnpackedLength(ByteView file) {
+    if (file.size < 2) return 0;
+    const uint8_t escape = file[file.size - 1];
+    uint32_t count = 0;
+    // p counts down from size-2; kept as p+1 in an unsigned so that 0 means "before the start".
+    uint32_t remaining = file.size - 1;  // bytes at offsets [0, remaining)
+    while (remaining > 0) {
+        const uint32_t p = remaining - 1;
+        if (file[p] != escape) {
+            count += 1;
+            remaining -= 1;
+            continue;
+        }
+        if (p < 2) break;  // its length or value byte would lie before the file
+        const uint32_t length = file[p - 1] == 0 ? 256u : file[p - 1];
+        count += length;
+        remaining -= 3;
+    }
+    return count;
+}
+
+}  // namespace tarnel

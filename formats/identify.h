@@ -1,0 +1,45 @@
+// Recognising a C64 picture layout from a file's bytes alone.
+#ifndef TARNEL_FORMATS_IDENTIFY_H
+#define TARNEL_FORMATS_IDENTIFY_H
+
+#include <cstdint>
+
+#include "formats/byte_view.h"
+#include "formats/layouts.h"
+
+namespace tarnel {
+
+struct Identification {
+    FormatCode code = FORMAT_UNKNOWN;  // 0 when no test matched
+    bool matched = false;              // some test matched (then `interlaced` is meaningful)
+    bool interlaced = false;
+};
+
+// Text signatures recognised at fixed offsets.
+extern const uint8_t FUNPAINT_SIGNATURE[16];  // at offset 0; byte 16 is the packing flag
+extern const uint8_t GUNPAINT_SIGNATURE[13];  // at offset GUNPAINT_SIGNATURE_OFFSET
+extern const uint8_t DRAZLACE_SIGNATURE[15];  // at offset 0
+constexpr uint32_t FUNPAINT_PACKING_FLAG = 16;
+constexpr uint32_t GUNPAINT_SIGNATURE_OFFSET = 1002;
+// The header of the packed FLI Graph layout: bytes 0, 1, 5, 6 and 7.
+constexpr uint8_t FLI_GRAPH_PACKED_HEADER[8] = {0xF0, 0x38, 0, 0, 0, 0x3F, 0x7F, 0x00};
+
+// Load address bytes and exact size of a layout recognised by them (the
+// first such test of the code); false for codes recognised otherwise.
+struct LoadAndSize {
+    uint8_t load0, load1;
+    uint32_t size;
+};
+bool FindLoadAndSize(FormatCode code, LoadAndSize* found);
+
+// Runs the twenty ordered identification tests over the whole file; the last
+// test that matches decides. Reads only bytes inside `file`.
+Identification Identify(ByteView file);
+
+// The number of bytes `file` unpacks to when read from its end towards its
+// start as a backward escape stream whose escape byte is the file's last byte.
+uint32_t ProbeUnpackedLength(ByteView file);
+
+}  // namespace tarnel
+
+#endif  // TARNEL_FORMATS_IDENTIFY_H

@@ -1,0 +1,69 @@
+// The one concrete decoder: all state of one open C64 picture.
+#ifndef TARNEL_PLUGIN_C64_DECODER_H
+#define TARNEL_PLUGIN_C64_DECODER_H
+
+#include <cstdint>
+
+#include "formats/byte_view.h"
+#include "formats/layouts.h"
+#include "plugin/image_decoder.h"
+#include "render/palette.h"
+
+namespace tarnel {
+
+class C64Decoder final : public ImageDecoder {
+public:
+    explicit C64Decoder(const HostImageSource& hostSource);
+    ~C64Decoder() override;
+
+    // The first call opens the image: size test, buffers, one read from the
+    // host. Every call identifies the layout and reports the geometry.
+    int32_t GetImageInfo(ImageInfo* info) override;
+    int32_t GetPageInfo(int32_t page, PageInfo* info) override;
+    // Decodes the one page into a new GMEM_FIXED 24-bit bitmap block.
+    int32_t PageDecode(int32_t page, PageBitmap* bitmap) override;
+
+    // Identification over the file as read; sets isInterlaced on a match.
+    FormatCode IdentifyFormat();
+    uint32_t ProbeUnpackedLength() const;
+
+    // The five unpackers: each unpacks the file's stream into unpackBuffer.
+    void UnpackForward1();
+    void UnpackForward7();
+    void UnpackForward11();
+    void UnpackBackward14();
+    void UnpackBackward19();
+
+    // Chooses backgroundColour and unpacks the layouts unpacked before drawing.
+    void PreparePage();
+    void BuildColourTable();
+    // Fills pixelIndices for formatCode (unpacking code 1 first).
+    void RenderFrame();
+
+    // Read access for tests and tools.
+    FormatCode Code() const { return formatCode; }
+    bool Interlaced() const { return isInterlaced != 0; }
+    uint8_t Background() const { return backgroundColour; }
+    ByteView File() const { return ByteView{fileData, fileLoaded ? fileSize : 0}; }
+    // The memory image the renderer reads: the unpacked image for packed
+    // layouts, the file as read otherwise. A full FILE_BUFFER_BYTES view.
+    ByteView Image() const;
+    const ColourTable& Colours() const { return colourTable; }
+
+private:
+    void UnpackPacked(FormatCode code);
+
+    uint8_t* unpackBuffer = nullptr;
+    uint8_t* fileData = nullptr;
+    FormatCode formatCode = FORMAT_NOT_IDENTIFIED;
+    uint8_t fileLoaded = 0;
+    uint32_t fileSize = 0;
+    uint8_t isInterlaced = 0;
+    uint8_t backgroundColour = 0;
+    ColourTable colourTable;
+    uint8_t* pixelIndices = nullptr;
+};
+
+}  // namespace tarnel
+
+#endif  // TARNEL_PLUGIN_C64_DECODER_H
