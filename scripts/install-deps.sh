@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what tarnel's builds and tests need on Debian 12 (run as root).
+# Idempotent: asks apt only for packages that are missing.
+#   scripts/install-deps.sh          native build, converter and demo
+#   scripts/install-deps.sh --all    also the Windows cross build, Wine,
+#                                    sanitizer runtimes, fuzzing and valgrind
+set -euo pipefail
+
+native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcli11-dev)
+extra=(clang libclang-rt-14-dev clang-format valgrind
+       g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+       wine wine32:i386 wine64 xvfb xauth)
+
+packages=("${native[@]}")
+if [[ "${1:-}" == "--all" ]]; then
+  packages+=("${extra[@]}")
+fi
+
+if [[ " ${packages[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if (( ${#missing[@]} > 0 )) || [[ -n "${need_update:-}" ]]; then
+  if (( $(id -u) != 0 )); then
+    echo "missing packages: ${missing[*]}; run this as root to install them" >&2
+    exit 1
+  fi
+  echo "installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

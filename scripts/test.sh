@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs every test of tarnel from nothing: installs what is missing (Debian 12,
+# as root), then builds and tests each configuration in turn.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+
+scripts/install-deps.sh --all
+
+passed=0
+failed=0
+failures=()
+step() {
+  local name=$1
+  shift
+  echo
+  echo "=== $name"
+  local start=$SECONDS
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "=== $name: passed in $((SECONDS - start)) s"
+  else
+    failed=$((failed + 1))
+    failures+=("$name")
+    echo "=== $name: FAILED after $((SECONDS - start)) s"
+  fi
+}
+
+build_and_test() {
+  local preset=$1
+  cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j"$jobs" &&
+    ctest --preset "$preset" -j"$jobs"
+}
+
+format_check() {
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+}
+
+step "format" format_check
+step "native release" build_and_test release
+step "sanitizers (address, undefined, leak)" build_and_test sanitize
+step "32-bit Windows under Wine" build_and_test win32
+
+echo
+if (( failed > 0 )); then
+  echo "failed steps: ${failures[*]}"
+fi
+echo "steps: $passed passed, $failed failed"
+(( failed == 0 ))
