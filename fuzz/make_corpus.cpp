@@ -1,0 +1,84 @@
+// Writes the hostile-file corpus and the fuzzers' seed corpora.
+//
+//   tarnel_make_corpus OUT
+//
+// OUT/hostile/<name>          every hostile file
+// OUT/hostile/EXPECTED.txt    one line per file: name, open result, layout code
+// OUT/seeds/<target>/<name>   seeds of each fuzz target: files of every
+//                             layout drawn from random memory images (the
+//                             packed ones made by the packers) and the
+//                             hostile files that reach the target's code
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "formats/layouts.h"
+#include "fuzz/hostile_corpus.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::string LayoutName(uint8_t code, uint32_t seed) {
+    char name[32];
+    std::snprintf(name, sizeof name, "layout-code%02u-seed%u", code, seed);
+    return name;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUT\n", argv[0]);
+        return 2;
+    }
+    const fs::path out = argv[1];
+    const std::vector<tarnel_hostile::HostileFile> hostile = tarnel_hostile::HostileCorpus();
+    bool ok = true;
+
+    const fs::path hostileDir = out / "hostile";
+    fs::create_directories(hostileDir);
+    std::ofstream expected(hostileDir / "EXPECTED.txt", std::ios::trunc);
+    for (const tarnel_hostile::HostileFile& file : hostile) {
+        ok = Write(hostileDir / file.name, file.bytes) && ok;
+        expected << file.name << ' ' << file.result << ' ' << int(file.code) << '\n';
+    }
+
+    const uint8_t packedCodes[] = {1, 7, 11, 14, 19};
+    std::vector<std::string> targets = {"fuzz_exports", "fuzz_identify"};
+    for (uint8_t code : packedCodes) targets.push_back("fuzz_unpack" + std::to_string(code));
+    size_t seeds = 0;
+    for (const std::string& target : targets) {
+        const fs::path dir = out / "seeds" / target;
+        fs::create_directories(dir);
+        const bool unpacker = target.rfind("fuzz_unpack", 0) == 0;
+        const int unpackCode = unpacker ? std::stoi(target.substr(11)) : 0;
+        for (const tarnel::LayoutInfo& layout : tarnel::LAYOUTS) {
+            if (unpacker && layout.code != unpackCode) continue;
+            for (uint32_t seed = 1; seed <= (unpacker ? 6u : 2u); ++seed) {
+                const std::vector<uint8_t> bytes = tarnel_hostile::LayoutFile(layout.code, seed);
+                if (bytes.empty()) continue;
+                ok = Write(dir / LayoutName(layout.code, seed), bytes) && ok;
+                seeds += 1;
+            }
+        }
+        for (const tarnel_hostile::HostileFile& file : hostile) {
+            if (unpacker && file.code != unpackCode) continue;
+            ok = Write(dir / file.name, file.bytes) && ok;
+            seeds += 1;
+        }
+    }
+    std::printf("%zu hostile files, %zu seeds for %zu targets in %s\n", hostile.size(), seeds,
+                targets.size(), out.string().c_str());
+    if (!ok) std::fprintf(stderr, "some files could not be written\n");
+    return ok ? 0 : 1;
+}
