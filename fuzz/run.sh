@@ -20,7 +20,7 @@ samples=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 targets=(fuzz_exports fuzz_identify fuzz_unpack1 fuzz_unpack7 fuzz_unpack11 fuzz_unpack14 fuzz_unpack19)
-work=$build/fuzz-work
+work=${TARNEL_FUZZ_WORK:-$build/fuzz-work}
 rm -rf "$work"
 mkdir -p "$work/findings" "$work/logs"
 "$build/fuzz/tarnel_make_corpus" "$work/generated"
