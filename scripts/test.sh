@@ -38,10 +38,33 @@ format_check() {
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 }
 
+# Every libFuzzer target for a bounded time (about a minute in all), seeded
+# from the packers, the hostile-file corpus and the converter's sample
+# pictures; any crash, leak, sanitizer report or failed check fails the step.
+fuzz_bounded() {
+  local samples=build/fuzz/sample-pictures
+  rm -rf "$samples"
+  if [[ -x build/release/tarnel ]]; then
+    build/release/tarnel samples "$samples" >/dev/null
+  fi
+  cmake --preset fuzz >/dev/null &&
+    cmake --build --preset fuzz -j"$jobs" &&
+    bash fuzz/run.sh build/fuzz "${TARNEL_FUZZ_SECONDS:-8}" "$samples"
+}
+
+# Decoders on several threads at once, under ThreadSanitizer.
+threads_under_tsan() {
+  cmake --preset tsan >/dev/null &&
+    cmake --build --preset tsan -j"$jobs" --target tarnel_threads_tests &&
+    TSAN_OPTIONS=halt_on_error=1 ctest --preset tsan -j"$jobs" -R '(Threads|ManyDecoders)'
+}
+
 step "format" format_check
 step "native release" build_and_test release
 step "sanitizers (address, undefined, leak)" build_and_test sanitize
 step "32-bit Windows under Wine" build_and_test win32
+step "fuzzing (libFuzzer, bounded)" fuzz_bounded
+step "threads (ThreadSanitizer)" threads_under_tsan
 
 echo
 if (( failed > 0 )); then
