@@ -1,0 +1,493 @@
+// tarnel: converts Commodore 64 pictures to PNG or BMP and tells what a file
+// is. Every conversion goes through the module's exports, exactly as the
+// Windows viewer drives it (see picture_host.h).
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "formats/byte_view.h"
+#include "formats/identify.h"
+#include "formats/layouts.h"
+#include "image_io.h"
+#include "picture_host.h"
+#include "sample_pictures.h"
+
+#ifndef TARNEL_VERSION
+#define TARNEL_VERSION "unknown"
+#endif
+
+namespace fs = std::filesystem;
+using namespace tarnel_tools;
+
+namespace {
+
+constexpr int EXIT_ALL_DONE = 0;
+constexpr int EXIT_SOME_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+// Above this many files a progress bar is worth showing.
+constexpr size_t PROGRESS_MIN_FILES = 4;
+constexpr int PROGRESS_WIDTH = 30;
+
+// One input to work on, or the reason it cannot be one.
+struct Input {
+    std::string path;
+    std::string error;  // set when the path could not even be listed
+};
+
+// Expands directories (recursively, regular files only, in name order) and
+// keeps everything else as given, so that a missing file is reported as one.
+std::vector<Input> ExpandInputs(const std::vector<std::string>& arguments) {
+    std::vector<Input> inputs;
+    for (const std::string& argument : arguments) {
+        std::error_code ec;
+        if (!fs::is_directory(argument, ec)) {
+            inputs.push_back({argument, ""});
+            continue;
+        }
+        std::vector<std::string> found;
+        fs::recursive_directory_iterator it(argument, fs::directory_options::none, ec);
+        if (ec) {
+            inputs.push_back({argument, "cannot be read: " + ec.message()});
+            continue;
+        }
+        for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+            if (ec) {
+                inputs.push_back({argument, "cannot be read: " + ec.message()});
+                break;
+            }
+            std::error_code typeError;
+            if (it->is_regular_file(typeError)) found.push_back(it->path().string());
+        }
+        std::sort(found.begin(), found.end());
+        for (std::string& path : found) inputs.push_back({std::move(path), ""});
+    }
+    return inputs;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string WithThousands(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
+        digits.insert(static_cast<size_t>(i), ",");
+    }
+    return digits;
+}
+
+// A progress bar on standard error, drawn only when that is a terminal.
+class Progress {
+public:
+    explicit Progress(size_t total)
+        : total_(total), shown_(total > PROGRESS_MIN_FILES && isatty(STDERR_FILENO) == 1) {}
+    void Update(size_t done) {
+        if (!shown_) return;
+        const int filled = static_cast<int>(done * PROGRESS_WIDTH / total_);
+        std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu", filled, "##############################",
+                     PROGRESS_WIDTH - filled, "", done, total_);
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+    // Clears the bar so that a message can take the line.
+    void Clear() {
+        if (!drawn_) return;
+        std::fprintf(stderr, "\r\033[K");
+        drawn_ = false;
+    }
+
+private:
+    size_t total_;
+    bool shown_;
+    bool drawn_ = false;
+};
+
+void ReportFailure(Progress* progress, const std::string& path, const std::string& reason) {
+    if (progress != nullptr) progress->Clear();
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// convert
+
+enum class Format { Png, Bmp };
+
+struct ConvertOptions {
+    std::vector<std::string> inputs;
+    std::string output;
+    std::string outDir;
+    std::string format;
+    unsigned scale = 1;
+};
+
+bool ConvertOne(const std::string& input, const std::string& output, Format format, unsigned scale,
+                std::string* why) {
+    const HostedPicture picture = HostPicture(input, true);
+    if (picture.outcome != Outcome::Opened) {
+        *why = picture.reason;
+        return false;
+    }
+    // The module's block is checked before anything is written: a host must
+    // not pass on a bitmap it cannot read.
+    RgbImage image;
+    std::string problem;
+    if (!DibToRgb(picture.block, &image, &problem)) {
+        *why = problem;
+        return false;
+    }
+    bool written = false;
+    if (format == Format::Bmp) {
+        const std::vector<uint8_t> bytes = BmpFile(picture.block);
+        written = WriteAtomically(output, BytesWriter(bytes), &problem);
+    } else {
+        const RgbImage enlarged = Enlarge(image, scale);
+        written = WriteAtomically(
+            output,
+            [&enlarged](std::FILE* file, std::string* error) {
+                return WritePng(file, enlarged, error);
+            },
+            &problem);
+    }
+    if (!written) *why = "cannot write " + output + ": " + problem;
+    return written;
+}
+
+int RunConvert(const ConvertOptions& options) {
+    const std::vector<Input> inputs = ExpandInputs(options.inputs);
+    if (!options.output.empty() && inputs.size() != 1) {
+        std::fprintf(stderr,
+                     "tarnel convert: -o names the output of one input file; use --out-dir for "
+                     "several\n");
+        return EXIT_USAGE;
+    }
+
+    Format format = Format::Png;
+    if (!options.format.empty()) {
+        format = options.format == "bmp" ? Format::Bmp : Format::Png;
+    } else if (!options.output.empty()) {
+        const std::string extension = Lower(fs::path(options.output).extension().string());
+        if (extension == ".bmp") {
+            format = Format::Bmp;
+        } else if (extension != ".png") {
+            std::fprintf(stderr,
+                         "tarnel convert: cannot tell the format from \"%s\"; name it .png or "
+                         ".bmp, or give --format png or --format bmp\n",
+                         options.output.c_str());
+            return EXIT_USAGE;
+        }
+    }
+    if (format == Format::Bmp && options.scale != 1) {
+        std::fprintf(stderr,
+                     "tarnel convert: --scale is for PNG output; a BMP holds the module's "
+                     "bitmap unchanged\n");
+        return EXIT_USAGE;
+    }
+    const char* extension = format == Format::Bmp ? ".bmp" : ".png";
+
+    if (!options.outDir.empty()) {
+        std::error_code ec;
+        fs::create_directories(options.outDir, ec);
+        if (ec) {
+            std::fprintf(stderr, "tarnel convert: cannot create %s: %s\n", options.outDir.c_str(),
+                         ec.message().c_str());
+            return EXIT_SOME_FAILED;
+        }
+    }
+
+    Progress progress(inputs.size());
+    std::map<std::string, std::string> claimed;  // output path -> the input that wrote it
+    size_t converted = 0;
+    size_t failed = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        progress.Update(i);
+        const Input& input = inputs[i];
+        std::string why = input.error;
+        if (why.empty()) {
+            fs::path output;
+            if (!options.output.empty()) {
+                output = options.output;
+            } else {
+                fs::path name = fs::path(input.path).filename();
+                name.replace_extension(extension);
+                output = options.outDir.empty() ? fs::path(input.path).replace_filename(name)
+                                                : fs::path(options.outDir) / name;
+            }
+            std::error_code ec;
+            const std::string key = fs::weakly_canonical(output, ec).string();
+            const std::string inputKey = fs::weakly_canonical(input.path, ec).string();
+            if (key == inputKey) {
+                why = "its output " + output.string() + " would replace it";
+            } else if (claimed.count(key) != 0) {
+                why = "its output " + output.string() + " is already the output of " + claimed[key];
+            } else {
+                claimed[key] = input.path;
+                ConvertOne(input.path, output.string(), format, options.scale, &why);
+            }
+        }
+        if (why.empty()) {
+            ++converted;
+        } else {
+            ++failed;
+            ReportFailure(&progress, input.path, why);
+        }
+    }
+    progress.Update(inputs.size());
+    progress.Clear();
+    std::printf("%zu converted, %zu failed\n", converted, failed);
+    return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
+}
+
+// ---------------------------------------------------------------------------
+// info
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else {
+            // Pass well-formed UTF-8 through; a stray byte (file names are
+            // any bytes) becomes U+FFFD so the output stays valid JSON.
+            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            bool valid = length != 0 && c <= 0xF4 && i + length <= text.size();
+            for (size_t k = 1; valid && k < length; ++k) {
+                valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+            }
+            if (valid) {
+                out.append(text, i, length);
+                i += length;
+            } else {
+                out += "\\ufffd";
+                ++i;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+struct InfoRecord {
+    std::string path;
+    bool recognised = false;
+    std::string reason;
+    bool sizeKnown = false;
+    HostedPicture picture;
+    const tarnel::LayoutInfo* layout = nullptr;
+};
+
+InfoRecord Inspect(const Input& input) {
+    InfoRecord record;
+    record.path = input.path;
+    if (!input.error.empty()) {
+        record.reason = input.error;
+        return record;
+    }
+    record.picture = HostPicture(input.path, false);
+    record.sizeKnown = record.picture.outcome != Outcome::CannotRead;
+    if (record.picture.outcome != Outcome::Opened) {
+        record.reason = record.picture.reason;
+        return record;
+    }
+    // The exports do not say which layout they recognised; the module's
+    // identification, run read-only over the same bytes, does.
+    const std::vector<uint8_t>& bytes = record.picture.fileBytes;
+    const tarnel::Identification found =
+        tarnel::Identify(tarnel::ByteView{bytes.data(), static_cast<uint32_t>(bytes.size())});
+    record.layout = tarnel::FindLayout(found.code);
+    if (record.layout == nullptr) {
+        record.reason = "the module opened it, but no layout matches its bytes";
+        return record;
+    }
+    record.recognised = true;
+    return record;
+}
+
+uint32_t LoadAddress(const std::vector<uint8_t>& bytes) {
+    return bytes.size() >= 2 ? static_cast<uint32_t>(bytes[0] | bytes[1] << 8) : 0;
+}
+
+void PrintText(const InfoRecord& r) {
+    const tarnel::LayoutInfo& l = *r.layout;
+    const HostedPicture& p = r.picture;
+    std::printf("%s\n", r.path.c_str());
+    std::printf("  layout        %u %s\n", static_cast<unsigned>(l.code), l.name);
+    if (l.packed) {
+        const tarnel::LayoutInfo* unpacked = tarnel::FindLayout(l.unpackedAs);
+        std::printf("  packed        yes, unpacks to layout %u (%s)\n",
+                    static_cast<unsigned>(l.unpackedAs),
+                    unpacked != nullptr ? unpacked->name : "?");
+    } else {
+        std::printf("  packed        no\n");
+    }
+    std::printf("  interlaced    %s\n", l.interlaced ? "yes, two frames blended" : "no");
+    std::printf("  file size     %s bytes\n", WithThousands(p.fileSize).c_str());
+    std::printf("  load address  $%04X\n", LoadAddress(p.fileBytes));
+    std::printf("  geometry      %u x %u pixels, %u components of %u bits, %u page%s\n",
+                p.image.width, p.image.height, p.image.componentCount, p.image.bitsPerComponent,
+                p.image.pageCount, p.image.pageCount == 1 ? "" : "s");
+}
+
+std::string JsonRecord(const InfoRecord& r) {
+    std::string json = "{\"file\": " + JsonString(r.path);
+    json += ", \"recognised\": ";
+    json += r.recognised ? "true" : "false";
+    if (r.sizeKnown) json += ", \"fileSize\": " + std::to_string(r.picture.fileSize);
+    if (!r.recognised) return json + ", \"reason\": " + JsonString(r.reason) + "}";
+    const tarnel::LayoutInfo& l = *r.layout;
+    const HostedPicture& p = r.picture;
+    char load[8];
+    std::snprintf(load, sizeof load, "$%04X", LoadAddress(p.fileBytes));
+    json += ", \"code\": " + std::to_string(l.code);
+    json += ", \"name\": " + JsonString(l.name);
+    json += ", \"packed\": ";
+    json += l.packed ? "true" : "false";
+    json += ", \"unpacksTo\": " + std::to_string(l.unpackedAs);
+    json += ", \"interlaced\": ";
+    json += l.interlaced ? "true" : "false";
+    json += ", \"loadAddress\": " + std::to_string(LoadAddress(p.fileBytes));
+    json += ", \"loadAddressHex\": " + JsonString(load);
+    json += ", \"width\": " + std::to_string(p.image.width);
+    json += ", \"height\": " + std::to_string(p.image.height);
+    json += ", \"bitsPerComponent\": " + std::to_string(p.image.bitsPerComponent);
+    json += ", \"componentCount\": " + std::to_string(p.image.componentCount);
+    json += ", \"pageCount\": " + std::to_string(p.image.pageCount);
+    json += ", \"pageWidth\": " + std::to_string(p.page.width);
+    json += ", \"pageHeight\": " + std::to_string(p.page.height);
+    return json + "}";
+}
+
+int RunInfo(const std::vector<std::string>& arguments, bool json) {
+    const std::vector<Input> inputs = ExpandInputs(arguments);
+    size_t failed = 0;
+    if (json) std::printf("[");
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const InfoRecord record = Inspect(inputs[i]);
+        if (!record.recognised) {
+            ++failed;
+            ReportFailure(nullptr, record.path, record.reason);
+        }
+        if (json) {
+            std::printf("%s\n  %s", i == 0 ? "" : ",", JsonRecord(record).c_str());
+        } else if (record.recognised) {
+            PrintText(record);
+        }
+        std::fflush(stdout);
+    }
+    if (json) std::printf("%s]\n", inputs.empty() ? "" : "\n");
+    return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
+}
+
+// ---------------------------------------------------------------------------
+// samples
+
+int RunSamples(const std::string& directory) {
+    std::error_code ec;
+    fs::create_directories(directory, ec);
+    if (ec) {
+        std::fprintf(stderr, "tarnel samples: cannot create %s: %s\n", directory.c_str(),
+                     ec.message().c_str());
+        return EXIT_SOME_FAILED;
+    }
+    size_t written = 0;
+    size_t failed = 0;
+    for (const SamplePicture& sample : MakeAllSamples()) {
+        const std::string path = (fs::path(directory) / sample.fileName).string();
+        std::string why;
+        if (sample.bytes.empty()) {
+            why = "the sample of layout " + std::to_string(sample.code) + " could not be built";
+        } else if (!WriteAtomically(path, BytesWriter(sample.bytes), &why)) {
+            why = "cannot be written: " + why;
+        }
+        if (why.empty()) {
+            ++written;
+        } else {
+            ++failed;
+            ReportFailure(nullptr, path, why);
+        }
+    }
+    std::printf("%zu sample pictures written to %s, %zu failed\n", written, directory.c_str(),
+                failed);
+    return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Converts Commodore 64 pictures to PNG or BMP, and tells what a file is, through the "
+        "tarnel module: the same code the Windows viewer runs.",
+        "tarnel"};
+    app.set_version_flag("--version", "tarnel " TARNEL_VERSION);
+    app.require_subcommand(1);
+
+    ConvertOptions convert;
+    CLI::App* convertCommand =
+        app.add_subcommand("convert", "Convert C64 pictures to PNG (the default) or BMP");
+    convertCommand
+        ->add_option("FILE", convert.inputs,
+                     "Picture files, or directories to walk for regular files")
+        ->required();
+    CLI::Option* outputOption = convertCommand->add_option(
+        "-o,--output", convert.output,
+        "Output file, for a single input; its extension (.png or .bmp) sets the format");
+    CLI::Option* outDirOption = convertCommand->add_option(
+        "--out-dir", convert.outDir,
+        "Folder for the outputs, each named after its input with the new extension (default: "
+        "beside each input)");
+    outputOption->excludes(outDirOption);
+    convertCommand
+        ->add_option("--format", convert.format,
+                     "png (RGB, top row first) or bmp (the module's bitmap block unchanged)")
+        ->transform(CLI::IsMember({"png", "bmp"}, CLI::ignore_case));
+    convertCommand
+        ->add_option("--scale", convert.scale,
+                     "Enlarge PNG output N times by repeating pixels (1 to 8)")
+        ->check(CLI::Range(1, 8));
+
+    std::vector<std::string> infoInputs;
+    bool json = false;
+    CLI::App* infoCommand = app.add_subcommand(
+        "info", "Tell each file's layout, packing, interlacing, size, load address and geometry");
+    infoCommand->add_option("FILE", infoInputs, "Files, or directories to walk for regular files")
+        ->required();
+    infoCommand->add_flag("--json", json, "Write a JSON array, one object per file");
+
+    std::string samplesDirectory;
+    CLI::App* samplesCommand =
+        app.add_subcommand("samples", "Write the built-in sample pictures, one in each layout");
+    samplesCommand->add_option("DIR", samplesDirectory, "Folder to write them to (made if missing)")
+        ->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? EXIT_ALL_DONE : EXIT_USAGE;
+    }
+
+    if (*convertCommand) return RunConvert(convert);
+    if (*infoCommand) return RunInfo(infoInputs, json);
+    if (*samplesCommand) return RunSamples(samplesDirectory);
+    return EXIT_USAGE;
+}
