@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The converter on the bundled sample pictures, from nothing (Debian 12, as
+# root): installs what the native build needs, configures and builds the
+# release preset's converter, writes the twenty built-in samples (one in each
+# C64 layout), converts them all to PNG through the module, and lays the PNGs
+# out side by side on one contact sheet.
+#   scripts/demo.sh [OUTPUT_DIR]      (default out/demo)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=${1:-out/demo}
+build=build/release
+
+echo "== installing what the build needs"
+scripts/install-deps.sh
+
+echo "== building the converter (release preset, $build)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)" --target tarnel_cli tarnel_sheet
+
+echo "== writing the sample pictures and converting them"
+rm -rf "$out/samples" "$out/png" "$out/contact-sheet.png"
+mkdir -p "$out"
+"$build/tarnel" samples "$out/samples"
+"$build/tarnel" convert --out-dir "$out/png" "$out/samples"
+"$build/tarnel-sheet" --title "tarnel: the twenty C64 layouts, decoded by the module" \
+  "$out/contact-sheet.png" "$out"/png/*.png
+
+echo
+echo "== one of them, as 'tarnel info' sees it"
+"$build/tarnel" info "$out/samples/20-koala-painter.koa"
+
+case $out in /*) where=$out ;; *) where=$root/$out ;; esac
+echo
+echo "The converter:      $root/$build/tarnel   (try: $build/tarnel --help)"
+echo "Sample pictures:    $where/samples/"
+echo "Converted PNGs:     $where/png/"
+echo "Contact sheet:      $where/contact-sheet.png"

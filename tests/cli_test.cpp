@@ -1,0 +1,502 @@
+// The converter end to end: the built `tarnel` program run as a separate
+// process on real files, its exit codes, messages and output files checked
+// against the module's own blocks (decoded here in-process through the
+// exports). Native builds only: it starts processes the POSIX way.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "formats/layouts.h"
+#include "support/host.h"
+
+#ifndef TARNEL_CLI
+#error "TARNEL_CLI names the converter program"
+#endif
+#ifndef TARNEL_GOLDEN_DIR
+#error "TARNEL_GOLDEN_DIR names the folder of golden pictures"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* NOT_PICTURE = "not a C64 picture this module knows";
+constexpr const char* TOO_LARGE = "larger than 36,864 bytes";
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Every name in a directory, hidden ones included.
+std::set<std::string> Listing(const fs::path& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+struct Png {
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// Reads a PNG with libpng's own reader, as any viewer would.
+bool ReadPng(const fs::path& path, Png* png) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
+    image.format = PNG_FORMAT_RGB;
+    png->width = image.width;
+    png->height = image.height;
+    png->rgb.assign(PNG_IMAGE_SIZE(image), 0);
+    if (png_image_finish_read(&image, nullptr, png->rgb.data(), 0, nullptr) == 0) {
+        png_image_free(&image);
+        return false;
+    }
+    return true;
+}
+
+// The picture files of the golden folder: the built-in samples.
+std::vector<fs::path> GoldenPictures() {
+    std::vector<fs::path> pictures;
+    for (const auto& entry : fs::directory_iterator(TARNEL_GOLDEN_DIR)) {
+        if (entry.path().extension() != ".bmp") pictures.push_back(entry.path());
+    }
+    std::sort(pictures.begin(), pictures.end());
+    return pictures;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tarnel-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    // Runs the converter with `arguments`, standard input empty, and
+    // collects what it writes and its exit code.
+    Result Tarnel(const std::vector<std::string>& arguments) {
+        const fs::path outPath = dir / ".stdout";
+        const fs::path errPath = dir / ".stderr";
+        std::vector<std::string> all = {TARNEL_CLI};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || out < 0 || err < 0) _exit(127);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(err, 2);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        Result run;
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child) return run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadText(outPath);
+        run.err = ReadText(errPath);
+        fs::remove(outPath);
+        fs::remove(errPath);
+        return run;
+    }
+
+    // Copies the golden samples into a fresh folder of the test's own.
+    fs::path CopySamples(const std::string& name, size_t count = 100) {
+        const fs::path target = dir / name;
+        fs::create_directories(target);
+        for (const fs::path& picture : GoldenPictures()) {
+            if (count-- == 0) break;
+            fs::copy_file(picture, target / picture.filename());
+        }
+        return target;
+    }
+
+    fs::path dir;
+};
+
+// ---------------------------------------------------------------------------
+// Arguments and exit codes
+
+TEST_F(CliTest, VersionAndHelp) {
+    Result run = Tarnel({"--version"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("tarnel ", 0), 0u) << run.out;
+
+    run = Tarnel({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* word : {"convert", "info", "samples", "--version"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    }
+    run = Tarnel({"convert", "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* word : {"--out-dir", "--format", "--scale", "-o"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    }
+    run = Tarnel({"info", "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("--json"), std::string::npos);
+    run = Tarnel({"samples", "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("DIR"), std::string::npos);
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
+    const fs::path samples = CopySamples("in", 2);
+    const std::string a = (samples / GoldenPictures()[0].filename()).string();
+    const std::string b = (samples / GoldenPictures()[1].filename()).string();
+    const std::string out = (dir / "out").string();
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"frobnicate"},
+        {"convert"},
+        {"info"},
+        {"samples"},
+        {"convert", a, b, "-o", out + ".png"},
+        {"convert", a, "--scale", "0", "-o", out + ".png"},
+        {"convert", a, "--scale", "9", "-o", out + ".png"},
+        {"convert", a, "--format", "gif", "-o", out + ".png"},
+        {"convert", a, "-o", out + ".gif"},
+        {"convert", a, "-o", out + ".png", "--out-dir", out},
+        {"convert", a, "--format", "bmp", "--scale", "2", "-o", out + ".bmp"},
+    };
+    for (const auto& arguments : wrong) {
+        std::string line;
+        for (const std::string& word : arguments) line += word + " ";
+        SCOPED_TRACE(line);
+        const Result run = Tarnel(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_FALSE(run.err.empty());
+    }
+    EXPECT_EQ(Listing(dir), (std::set<std::string>{"in"}));
+    EXPECT_EQ(Listing(samples).size(), 2u);
+}
+
+// ---------------------------------------------------------------------------
+// Output files
+
+TEST_F(CliTest, SamplesCommandWritesTheGoldenPictures) {
+    const Result run = Tarnel({"samples", (dir / "samples").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::set<std::string> expected;
+    for (const fs::path& picture : GoldenPictures()) {
+        expected.insert(picture.filename().string());
+        EXPECT_EQ(ReadBytes(dir / "samples" / picture.filename()), ReadBytes(picture))
+            << picture.filename() << " differs from the golden copy; see tests/data/README.md";
+    }
+    EXPECT_EQ(expected.size(), tarnel::LAYOUT_COUNT);
+    EXPECT_EQ(Listing(dir / "samples"), expected);
+}
+
+TEST_F(CliTest, BmpIsTheFileHeaderAndTheModulesBlock) {
+    const fs::path samples = CopySamples("in");
+    const Result run = Tarnel(
+        {"convert", "--format", "bmp", "--out-dir", (dir / "bmp").string(), samples.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "20 converted, 0 failed\n");
+    EXPECT_EQ(run.err, "");
+    for (const fs::path& picture : GoldenPictures()) {
+        SCOPED_TRACE(picture.filename().string());
+        const std::vector<uint8_t> block = tarnel_test::DecodeFile(ReadBytes(picture));
+        ASSERT_EQ(block.size(), 192040u);
+        fs::path bmpName = picture.filename();
+        bmpName.replace_extension(".bmp");
+        const std::vector<uint8_t> bmp = ReadBytes(dir / "bmp" / bmpName);
+        ASSERT_EQ(bmp.size(), 14u + 192040u);
+        EXPECT_EQ(bmp[0], 'B');
+        EXPECT_EQ(bmp[1], 'M');
+        EXPECT_EQ(Read32(bmp, 2), 192054u);  // the file's size
+        EXPECT_EQ(Read32(bmp, 6), 0u);       // reserved
+        EXPECT_EQ(Read32(bmp, 10), 54u);     // pixels after both headers
+        EXPECT_TRUE(std::equal(block.begin(), block.end(), bmp.begin() + 14));
+    }
+}
+
+TEST_F(CliTest, PngHoldsTheBlocksPixelsTopRowFirst) {
+    const fs::path samples = CopySamples("in");
+    const Result run = Tarnel({"convert", "--out-dir", (dir / "png").string(), samples.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const fs::path& picture : GoldenPictures()) {
+        SCOPED_TRACE(picture.filename().string());
+        const std::vector<uint8_t> block = tarnel_test::DecodeFile(ReadBytes(picture));
+        ASSERT_EQ(block.size(), 192040u);
+        fs::path pngName = picture.filename();
+        pngName.replace_extension(".png");
+        Png png;
+        ASSERT_TRUE(ReadPng(dir / "png" / pngName, &png));
+        ASSERT_EQ(png.width, 320u);
+        ASSERT_EQ(png.height, 200u);
+        size_t wrong = 0;
+        for (uint32_t y = 0; y < 200; ++y) {
+            for (uint32_t x = 0; x < 320; ++x) {
+                // Block row 0 is the bottom picture row; its pixels are B, G, R.
+                const uint8_t* bgr = block.data() + 40 + (199 - y) * 960 + 3 * x;
+                const uint8_t* rgb = png.rgb.data() + (y * 320 + x) * 3;
+                wrong += rgb[0] != bgr[2] || rgb[1] != bgr[1] || rgb[2] != bgr[0];
+            }
+        }
+        EXPECT_EQ(wrong, 0u);
+    }
+}
+
+TEST_F(CliTest, ScaleRepeatsEveryPixel) {
+    const fs::path samples = CopySamples("in", 1);
+    const fs::path input = samples / GoldenPictures()[0].filename();
+    const Result run =
+        Tarnel({"convert", input.string(), "--scale", "3", "-o", (dir / "big.png").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<uint8_t> block = tarnel_test::DecodeFile(ReadBytes(input));
+    ASSERT_EQ(block.size(), 192040u);
+    Png png;
+    ASSERT_TRUE(ReadPng(dir / "big.png", &png));
+    ASSERT_EQ(png.width, 960u);
+    ASSERT_EQ(png.height, 600u);
+    size_t wrong = 0;
+    for (uint32_t y = 0; y < 600; ++y) {
+        for (uint32_t x = 0; x < 960; ++x) {
+            const uint8_t* bgr = block.data() + 40 + (199 - y / 3) * 960 + 3 * (x / 3);
+            const uint8_t* rgb = png.rgb.data() + (y * 960 + x) * 3;
+            wrong += rgb[0] != bgr[2] || rgb[1] != bgr[1] || rgb[2] != bgr[0];
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+}
+
+TEST_F(CliTest, FormatFollowsTheOutputNameOrTheOption) {
+    const fs::path samples = CopySamples("in", 1);
+    const std::string input = (samples / GoldenPictures()[0].filename()).string();
+    const uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+    ASSERT_EQ(Tarnel({"convert", input, "-o", (dir / "a.BMP").string()}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(dir / "a.BMP").size(), 192054u);
+    ASSERT_EQ(Tarnel({"convert", input, "-o", (dir / "b.png").string()}).exitCode, 0);
+    EXPECT_TRUE(std::equal(pngSignature, pngSignature + 8, ReadBytes(dir / "b.png").begin()));
+    // --format wins over the name.
+    ASSERT_EQ(
+        Tarnel({"convert", input, "--format", "bmp", "-o", (dir / "c.img").string()}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(dir / "c.img").size(), 192054u);
+    // Without -o or --out-dir the output goes beside the input.
+    ASSERT_EQ(Tarnel({"convert", input}).exitCode, 0);
+    fs::path beside = input;
+    beside.replace_extension(".png");
+    EXPECT_TRUE(fs::is_regular_file(beside));
+}
+
+// ---------------------------------------------------------------------------
+// Many files, some failing
+
+TEST_F(CliTest, FailuresAreOneLineEachAndDoNotStopTheOthers) {
+    const fs::path in = CopySamples("in", 3);
+    fs::create_directories(in / "nested");
+    fs::copy_file(GoldenPictures()[3], in / "nested" / GoldenPictures()[3].filename());
+    WriteBytes(in / "empty.bin", {});
+    WriteBytes(in / "words.txt", {'h', 'e', 'l', 'l', 'o'});
+    // The size limit: 36,864 bytes may be opened, one more may not.
+    WriteBytes(in / "limit.bin", std::vector<uint8_t>(36864, 0x55));
+    WriteBytes(in / "toolarge.bin", std::vector<uint8_t>(36865, 0x55));
+    const std::string missing = (dir / "missing.koa").string();
+
+    const fs::path out = dir / "out";
+    const Result run = Tarnel({"convert", "--out-dir", out.string(), in.string(), missing});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "4 converted, 5 failed\n");
+    const std::vector<std::string> lines = Lines(run.err);
+    const std::set<std::string> failures(lines.begin(), lines.end());
+    EXPECT_EQ(lines.size(), 5u) << run.err;
+    EXPECT_EQ(failures, (std::set<std::string>{
+                            (in / "empty.bin").string() + ": " + NOT_PICTURE,
+                            (in / "words.txt").string() + ": " + NOT_PICTURE,
+                            (in / "limit.bin").string() + ": " + NOT_PICTURE,
+                            (in / "toolarge.bin").string() + ": " + TOO_LARGE,
+                            missing + ": cannot be read: No such file or directory",
+                        }));
+    // Only the converted pictures are there: no output for a failure and no
+    // temporary file left behind.
+    std::set<std::string> expected;
+    for (size_t i : {0, 1, 2, 3}) {
+        fs::path name = GoldenPictures()[i].filename();
+        expected.insert(name.replace_extension(".png").string());
+    }
+    EXPECT_EQ(Listing(out), expected);
+}
+
+TEST_F(CliTest, AFailedConversionLeavesNoPartialFile) {
+    const fs::path in = CopySamples("in", 1);
+    const fs::path input = in / GoldenPictures()[0].filename();
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+
+    // The output name is taken by a directory: the rename fails at the end,
+    // and the finished temporary file must go again.
+    fs::create_directories(out / "taken.png" / "inside");
+    Result run = Tarnel({"convert", input.string(), "-o", (out / "taken.png").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "0 converted, 1 failed\n");
+    EXPECT_EQ(run.err.rfind(input.string() + ": cannot write " + (out / "taken.png").string(), 0),
+              0u)
+        << run.err;
+    EXPECT_EQ(Lines(run.err).size(), 1u);
+    EXPECT_EQ(Listing(out), (std::set<std::string>{"taken.png"}));
+
+    // An input that fails leaves an earlier output of the same name alone.
+    WriteBytes(in / "bad.koa", {1, 2, 3});
+    WriteBytes(out / "bad.png", {'o', 'l', 'd'});
+    run = Tarnel({"convert", (in / "bad.koa").string(), "-o", (out / "bad.png").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(ReadText(out / "bad.png"), "old");
+    EXPECT_EQ(Listing(out), (std::set<std::string>{"taken.png", "bad.png"}));
+}
+
+TEST_F(CliTest, TwoInputsCannotShareAnOutput) {
+    const fs::path a = dir / "a";
+    const fs::path b = dir / "b";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    const fs::path picture = GoldenPictures()[0];
+    fs::copy_file(picture, a / picture.filename());
+    fs::copy_file(picture, b / picture.filename());
+    const Result run =
+        Tarnel({"convert", "--out-dir", (dir / "out").string(), a.string(), b.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "1 converted, 1 failed\n");
+    EXPECT_NE(run.err.find((b / picture.filename()).string() + ": its output "), std::string::npos)
+        << run.err;
+}
+
+// ---------------------------------------------------------------------------
+// info
+
+TEST_F(CliTest, InfoJsonDescribesEveryFile) {
+    const fs::path in = CopySamples("in");
+    WriteBytes(in / "zz-words.txt", {'h', 'i'});
+    const Result run = Tarnel({"info", "--json", in.string()});
+    EXPECT_EQ(run.exitCode, 1);  // one file is not a picture
+    EXPECT_EQ(run.err, (in / "zz-words.txt").string() + ": " + NOT_PICTURE + "\n");
+    const nlohmann::json all = nlohmann::json::parse(run.out);
+    ASSERT_TRUE(all.is_array());
+    ASSERT_EQ(all.size(), tarnel::LAYOUT_COUNT + 1);
+
+    std::set<int> codes;
+    for (const nlohmann::json& entry : all) {
+        const std::string file = entry.at("file").get<std::string>();
+        SCOPED_TRACE(file);
+        const std::vector<uint8_t> bytes = ReadBytes(file);
+        EXPECT_EQ(entry.at("fileSize").get<uint64_t>(), bytes.size());
+        if (!entry.at("recognised").get<bool>()) {
+            EXPECT_EQ(file, (in / "zz-words.txt").string());
+            EXPECT_EQ(entry.at("reason").get<std::string>(), NOT_PICTURE);
+            continue;
+        }
+        const int code = entry.at("code").get<int>();
+        codes.insert(code);
+        // Each sample is named after its code.
+        EXPECT_EQ(std::stoi(fs::path(file).filename().string().substr(0, 2)), code);
+        const tarnel::LayoutInfo* layout = tarnel::FindLayout(static_cast<uint8_t>(code));
+        ASSERT_NE(layout, nullptr);
+        EXPECT_EQ(entry.at("name").get<std::string>(), layout->name);
+        EXPECT_EQ(entry.at("packed").get<bool>(), layout->packed);
+        EXPECT_EQ(entry.at("interlaced").get<bool>(), layout->interlaced);
+        EXPECT_EQ(entry.at("loadAddress").get<unsigned>(),
+                  static_cast<unsigned>(bytes[0] | bytes[1] << 8));
+        EXPECT_EQ(entry.at("width").get<int>(), 320);
+        EXPECT_EQ(entry.at("height").get<int>(), 200);
+        EXPECT_EQ(entry.at("bitsPerComponent").get<int>(), 8);
+        EXPECT_EQ(entry.at("componentCount").get<int>(), 3);
+        EXPECT_EQ(entry.at("pageCount").get<int>(), 1);
+    }
+    EXPECT_EQ(codes.size(), tarnel::LAYOUT_COUNT);
+}
+
+TEST_F(CliTest, InfoTextNamesTheLayout) {
+    const fs::path in = CopySamples("in");
+    const fs::path koala = in / "20-koala-painter.koa";
+    ASSERT_TRUE(fs::is_regular_file(koala)) << "the golden folder lacks the Koala Painter sample";
+    Result run = Tarnel({"info", koala.string()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, koala.string() +
+                           "\n"
+                           "  layout        20 Koala Painter\n"
+                           "  packed        no\n"
+                           "  interlaced    no\n"
+                           "  file size     10,003 bytes\n"
+                           "  load address  $6000\n"
+                           "  geometry      320 x 200 pixels, 3 components of 8 bits, 1 page\n");
+
+    run = Tarnel({"info", (dir / "nothing-here").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              (dir / "nothing-here").string() + ": cannot be read: No such file or directory\n");
+}
+
+TEST_F(CliTest, InfoJsonOfNothingRecognisedStillParses) {
+    WriteBytes(dir / "odd \"name\"\t.bin", std::vector<uint8_t>(40000, 1));
+    const Result run = Tarnel({"info", "--json", (dir / "odd \"name\"\t.bin").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    const nlohmann::json all = nlohmann::json::parse(run.out);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].at("file").get<std::string>(), (dir / "odd \"name\"\t.bin").string());
+    EXPECT_FALSE(all[0].at("recognised").get<bool>());
+    EXPECT_EQ(all[0].at("reason").get<std::string>(), TOO_LARGE);
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// Golden pictures: every picture file in tests/data/pictures is decoded
+// through the exports and must give, byte for byte, the block held in the
+// .bmp file of the same name (14-byte file header, then the block). Adding a
+// picture and its .bmp adds a case; a picture without its .bmp fails.
+// tests/data/README.md tells how the .bmp files are made.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "formats/layouts.h"
+#include "support/host.h"
+
+#ifndef TARNEL_GOLDEN_DIR
+#error "TARNEL_GOLDEN_DIR names the folder of golden pictures"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t BMP_FILE_HEADER_BYTES = 14;
+
+bool ReadFile(const fs::path& path, std::vector<uint8_t>* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool IsBmp(const fs::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".bmp";
+}
+
+struct GoldenFiles {
+    std::vector<fs::path> pictures;  // everything that is not a .bmp
+    std::vector<fs::path> bitmaps;
+};
+
+GoldenFiles ListGoldenFiles() {
+    GoldenFiles files;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TARNEL_GOLDEN_DIR, ec)) {
+        if (!entry.is_regular_file()) continue;
+        (IsBmp(entry.path()) ? files.bitmaps : files.pictures).push_back(entry.path());
+    }
+    return files;
+}
+
+uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+TEST(Golden, FolderHoldsASampleOfEveryLayout) {
+    const GoldenFiles files = ListGoldenFiles();
+    ASSERT_FALSE(files.pictures.empty()) << "no pictures in " << TARNEL_GOLDEN_DIR;
+    for (const tarnel::LayoutInfo& layout : tarnel::LAYOUTS) {
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "%02u-", static_cast<unsigned>(layout.code));
+        bool found = false;
+        for (const fs::path& picture : files.pictures) {
+            found = found || picture.filename().string().rfind(prefix, 0) == 0;
+        }
+        EXPECT_TRUE(found) << "no picture named " << prefix << "* for layout " << layout.name;
+    }
+}
+
+TEST(Golden, EveryBitmapHasItsPicture) {
+    const GoldenFiles files = ListGoldenFiles();
+    std::set<fs::path> stems;
+    for (const fs::path& picture : files.pictures) stems.insert(picture.stem());
+    for (const fs::path& bitmap : files.bitmaps) {
+        EXPECT_EQ(stems.count(bitmap.stem()), 1u)
+            << bitmap.filename().string() << " has no picture beside it";
+    }
+}
+
+TEST(Golden, EveryPictureDecodesToItsBitmap) {
+    const GoldenFiles files = ListGoldenFiles();
+    size_t checked = 0;
+    for (const fs::path& picture : files.pictures) {
+        SCOPED_TRACE(picture.filename().string());
+        fs::path bitmapPath = picture;
+        bitmapPath.replace_extension(".bmp");
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bmp;
+        if (!ReadFile(picture, &bytes)) {
+            ADD_FAILURE() << "cannot read the picture";
+            continue;
+        }
+        if (!ReadFile(bitmapPath, &bmp)) {
+            ADD_FAILURE() << "no " << bitmapPath.filename().string() << " beside it";
+            continue;
+        }
+        // The file header: "BM", the file's size, the pixels after the
+        // 14 + 40 header bytes.
+        if (bmp.size() != BMP_FILE_HEADER_BYTES + TARNEL_BITMAP_BLOCK_BYTES) {
+            ADD_FAILURE() << bitmapPath.filename().string() << " has " << bmp.size()
+                          << " bytes, not 14 + 192,040";
+            continue;
+        }
+        EXPECT_EQ(bmp[0], 'B');
+        EXPECT_EQ(bmp[1], 'M');
+        EXPECT_EQ(Read32(bmp, 2), bmp.size());
+        EXPECT_EQ(Read32(bmp, 6), 0u);
+        EXPECT_EQ(Read32(bmp, 10), BMP_FILE_HEADER_BYTES + TARNEL_BITMAP_HEADER_BYTES);
+
+        const std::vector<uint8_t> block = tarnel_test::DecodeFile(bytes);
+        if (block.size() != TARNEL_BITMAP_BLOCK_BYTES) {
+            ADD_FAILURE() << "the module did not decode it";
+            continue;
+        }
+        size_t firstDifference = block.size();
+        size_t differences = 0;
+        for (size_t i = 0; i < block.size(); ++i) {
+            if (block[i] != bmp[BMP_FILE_HEADER_BYTES + i]) {
+                if (differences++ == 0) firstDifference = i;
+            }
+        }
+        EXPECT_EQ(differences, 0u) << "first different byte of the block: " << firstDifference;
+        ++checked;
+    }
+    EXPECT_EQ(checked, files.pictures.size());
+}
+
+}  // namespace
