@@ -59,12 +59,20 @@ threads_under_tsan() {
     TSAN_OPTIONS=halt_on_error=1 ctest --preset tsan -j"$jobs" -R '(Threads|ManyDecoders)'
 }
 
+# The converter (native release build) under valgrind's memcheck over the
+# sample pictures and the hostile-file corpus (written by the fuzz build's
+# corpus writer).
+valgrind_converter() {
+  bash scripts/valgrind_converter.sh build/release build/fuzz/fuzz/tarnel_make_corpus
+}
+
 step "format" format_check
 step "native release" build_and_test release
 step "sanitizers (address, undefined, leak)" build_and_test sanitize
 step "32-bit Windows under Wine" build_and_test win32
 step "fuzzing (libFuzzer, bounded)" fuzz_bounded
 step "threads (ThreadSanitizer)" threads_under_tsan
+step "valgrind memcheck of the converter" valgrind_converter
 
 echo
 if (( failed > 0 )); then

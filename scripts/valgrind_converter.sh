@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The converter under valgrind's memcheck, over the sample pictures (every
+# one must convert) and, when the corpus writer is given, the hostile-file
+# corpus (exactly the files expected to open must convert, the rest must be
+# refused cleanly). Any memory error or leak fails.
+#
+#   scripts/valgrind_converter.sh RELEASE_BUILD_DIR [TARNEL_MAKE_CORPUS]
+set -euo pipefail
+if (($# < 1)); then
+  echo "usage: $0 RELEASE_BUILD_DIR [TARNEL_MAKE_CORPUS]" >&2
+  exit 2
+fi
+build=$1
+corpus_tool=${2:-}
+converter=$build/tarnel
+work=$build/valgrind-work
+memcheck=(valgrind --quiet --error-exitcode=99 --leak-check=full
+          --errors-for-leak-kinds=definite,indirect,possible)
+
+rm -rf "$work"
+mkdir -p "$work"
+"$converter" samples "$work/samples" >/dev/null
+samples=$(find "$work/samples" -type f | wc -l)
+if ! "${memcheck[@]}" "$converter" convert "$work/samples" --out-dir "$work/samples-png" \
+    >"$work/samples.log" 2>&1; then
+  echo "valgrind: the sample pictures did not all convert cleanly"
+  cat "$work/samples.log"
+  exit 1
+fi
+echo "valgrind: $samples sample pictures converted, no memory error, no leak"
+
+if [[ -z "$corpus_tool" ]]; then
+  exit 0
+fi
+"$corpus_tool" "$work/corpus" >/dev/null
+hostile=$work/corpus/hostile
+mv "$hostile/EXPECTED.txt" "$work/EXPECTED.txt"
+status=0
+"${memcheck[@]}" "$converter" convert "$hostile" --out-dir "$work/hostile-png" \
+  >"$work/hostile.log" 2>&1 || status=$?
+# 1 means some files were refused, as most hostile files must be; 99 is valgrind's.
+if ((status != 0 && status != 1)); then
+  echo "valgrind: errors over the hostile-file corpus (exit $status)"
+  grep -v ': not a C64 picture' "$work/hostile.log" | head -n 60
+  exit 1
+fi
+expected=$(awk '$2 == 0 { print $1 }' "$work/EXPECTED.txt" | sort)
+converted=$(find "$work/hostile-png" -type f -name '*.png' -printf '%f\n' 2>/dev/null | sed 's/\.png$//' | sort)
+if [[ "$expected" != "$converted" ]]; then
+  echo "valgrind: the converted hostile files are not those expected to open"
+  diff <(echo "$expected") <(echo "$converted") || true
+  exit 1
+fi
+echo "valgrind: $(find "$hostile" -type f | wc -l) hostile files, $(echo "$expected" | wc -l) converted as expected, no memory error, no leak"
