@@ -34,6 +34,15 @@ build_and_test() {
     ctest --preset "$preset" -j"$jobs"
 }
 
+# The Windows programs show dialogs, which under Wine need an X display: a
+# virtual one (Xvfb) for the whole step.
+build_and_test_with_display() {
+  local preset=$1
+  cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j"$jobs" &&
+    xvfb-run -a ctest --preset "$preset" -j"$jobs"
+}
+
 format_check() {
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 }
@@ -69,7 +78,7 @@ valgrind_converter() {
 step "format" format_check
 step "native release" build_and_test release
 step "sanitizers (address, undefined, leak)" build_and_test sanitize
-step "32-bit Windows under Wine" build_and_test win32
+step "32-bit Windows under Wine" build_and_test_with_display win32
 step "fuzzing (libFuzzer, bounded)" fuzz_bounded
 step "threads (ThreadSanitizer)" threads_under_tsan
 step "valgrind memcheck of the converter" valgrind_converter
