@@ -422,6 +422,20 @@ TEST_F(CliTest, TwoInputsCannotShareAnOutput) {
         << run.err;
 }
 
+TEST_F(CliTest, AFailedInputDoesNotTakeItsOutputName) {
+    // Walked in name order: pic.aaa (not a picture) comes before pic.koa,
+    // and both would be written as pic.png.
+    const fs::path in = dir / "in";
+    fs::create_directories(in);
+    WriteBytes(in / "pic.aaa", {1, 2, 3});
+    fs::copy_file(fs::path(TARNEL_GOLDEN_DIR) / "20-koala-painter.koa", in / "pic.koa");
+    const Result run = Tarnel({"convert", "--out-dir", (dir / "out").string(), in.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "1 converted, 1 failed\n");
+    EXPECT_EQ(run.err, (in / "pic.aaa").string() + ": " + NOT_PICTURE + "\n");
+    EXPECT_EQ(Listing(dir / "out"), (std::set<std::string>{"pic.png"}));
+}
+
 // ---------------------------------------------------------------------------
 // info
 

@@ -130,8 +130,12 @@ struct ConvertOptions {
     unsigned scale = 1;
 };
 
+// Decodes `input` and writes `output`. `outputOwner` names an earlier input
+// already written to the same output (empty when none): such an input fails,
+// but only once it has decoded, so that a file that is no picture at all is
+// reported as such.
 bool ConvertOne(const std::string& input, const std::string& output, Format format, unsigned scale,
-                std::string* why) {
+                const std::string& outputOwner, std::string* why) {
     const HostedPicture picture = HostPicture(input, true);
     if (picture.outcome != Outcome::Opened) {
         *why = picture.reason;
@@ -143,6 +147,10 @@ bool ConvertOne(const std::string& input, const std::string& output, Format form
     std::string problem;
     if (!DibToRgb(picture.block, &image, &problem)) {
         *why = problem;
+        return false;
+    }
+    if (!outputOwner.empty()) {
+        *why = "its output " + output + " is already the output of " + outputOwner;
         return false;
     }
     bool written = false;
@@ -205,7 +213,7 @@ int RunConvert(const ConvertOptions& options) {
     }
 
     Progress progress(inputs.size());
-    std::map<std::string, std::string> claimed;  // output path -> the input that wrote it
+    std::map<std::string, std::string> claimed;  // output written -> the input it came from
     size_t converted = 0;
     size_t failed = 0;
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -227,11 +235,11 @@ int RunConvert(const ConvertOptions& options) {
             const std::string inputKey = fs::weakly_canonical(input.path, ec).string();
             if (key == inputKey) {
                 why = "its output " + output.string() + " would replace it";
-            } else if (claimed.count(key) != 0) {
-                why = "its output " + output.string() + " is already the output of " + claimed[key];
-            } else {
+            } else if (ConvertOne(input.path, output.string(), format, options.scale, claimed[key],
+                                  &why)) {
+                // Only a written output is taken: an input that failed
+                // leaves the name free for the next.
                 claimed[key] = input.path;
-                ConvertOne(input.path, output.string(), format, options.scale, &why);
             }
         }
         if (why.empty()) {
