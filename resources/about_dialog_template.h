@@ -54,8 +54,8 @@
     X(-1, TARNEL_CLASS_STATIC, "from Commodore 64 paint programs", SS_LEFT | WS_GROUP, 41, 116,    \
       135, 8)                                                                                      \
     X(-1, TARNEL_CLASS_STATIC,                                                                     \
-      "This plug-in currently supports 18 various C64 graphic file types", SS_LEFT | WS_GROUP, 14, \
-      73, 198, 8)                                                                                  \
+      "This plug-in currently supports 18 various C64 graphic file types", SS_LEFT | WS_GROUP, 8,  \
+      73, 211, 8)                                                                                  \
     X(-1, TARNEL_CLASS_STATIC, "Copyright (C) the tarnel authors", SS_LEFT | WS_GROUP, 46, 131,    \
       121, 8)                                                                                      \
     X(-1, TARNEL_CLASS_STATIC, "Made in C++ for Windows and Linux", SS_LEFT | WS_GROUP, 45, 141,   \

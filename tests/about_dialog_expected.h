@@ -54,7 +54,7 @@ constexpr ExpectedControl kExpectedControls[] = {
     {0xFFFF, kStaticAtom, nullptr, 0x50020000u, 66, 89, 86, 8},
     {0xFFFF, kStaticAtom, nullptr, 0x50020000u, 62, 108, 90, 8},
     {0xFFFF, kStaticAtom, nullptr, 0x50020000u, 41, 116, 135, 8},
-    {0xFFFF, kStaticAtom, kSupportedTypesLine, 0x50020000u, 14, 73, 198, 8},
+    {0xFFFF, kStaticAtom, kSupportedTypesLine, 0x50020000u, 8, 73, 211, 8},
     {0xFFFF, kStaticAtom, nullptr, 0x50020000u, 46, 131, 121, 8},
     {0xFFFF, kStaticAtom, nullptr, 0x50020000u, 45, 141, 122, 8},
     {0xFFFF, kStaticAtom, nullptr, 0x50020000u, 79, 99, 50, 8},
