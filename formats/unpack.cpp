@@ -1,5 +1,7 @@
 #include "formats/unpack.h"
 
+#include <cstring>
+
 namespace tarnel {
 namespace {
 
@@ -40,6 +42,48 @@ bool EscapeByte(ByteView file, const PackedVariant& variant, uint8_t* escape) {
     return true;
 }
 
+// Stretches of literals are found and copied whole rather than byte by byte:
+// in most pictures they make up much of the stream.
+
+// Literals looked for one by one before a stretch is handed to memchr: the
+// stretches between two runs are often this short.
+constexpr uint32_t SHORT_STRETCH = 16;
+
+// How many bytes from `from` on, before `end`, differ from `escape`.
+uint32_t LiteralsForward(ByteView file, uint32_t from, uint32_t end, uint8_t escape) {
+    const uint32_t directEnd = end - from > SHORT_STRETCH ? from + SHORT_STRETCH : end;
+    uint32_t at = from;
+    while (at < directEnd && file[at] != escape) ++at;
+    if (at < directEnd || at == end) return at - from;
+    const void* found = std::memchr(file.data + at, escape, end - at);
+    const uint32_t stop =
+        found != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(found) - file.data)
+                         : end;
+    return stop - from;
+}
+
+// True when one of the eight bytes of `word` equals the byte `spread` holds
+// in all eight (the usual test for a zero byte, on word ^ spread).
+constexpr bool HasByte(uint64_t word, uint64_t spread) {
+    const uint64_t x = word ^ spread;
+    return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+// How many bytes before offset `end`, counting down towards offset 0, differ
+// from `escape`: the literals a backward stream reads before its next run.
+uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape) {
+    const uint64_t spread = escape * 0x0101010101010101ull;
+    uint32_t at = end;  // bytes [at, end) are literals
+    while (at >= 8) {
+        uint64_t word;
+        std::memcpy(&word, file.data + at - 8, sizeof word);
+        if (HasByte(word, spread)) break;
+        at -= 8;
+    }
+    while (at > 0 && file[at - 1] != escape) --at;
+    return end - at;
+}
+
 }  // namespace
 
 const PackedVariant* FindPackedVariant(FormatCode code) {
@@ -56,20 +100,23 @@ void UnpackForward(ByteView file, const PackedVariant& variant, uint8_t* out) {
     uint8_t* w = out + variant.firstOutput;
     uint32_t room = variant.maxWritten;
     while (r < file.size && room > 0) {
-        uint8_t value = file[r];
-        uint32_t length = 1;
-        if (value != escape) {
-            r += 1;
-        } else {
-            if (r + 1 >= file.size) break;
-            length = file[r + 1];
-            if (length == 0) break;  // end marker
-            if (r + 2 >= file.size) break;
-            value = file[r + 2];
-            r += 3;
+        if (file[r] != escape) {
+            uint32_t literals = LiteralsForward(file, r, file.size, escape);
+            if (literals > room) literals = room;  // cut at the output maximum
+            std::memcpy(w, file.data + r, literals);
+            r += literals;
+            w += literals;
+            room -= literals;
+            continue;
         }
+        if (r + 1 >= file.size) break;
+        uint32_t length = file[r + 1];
+        if (length == 0) break;  // end marker
+        if (r + 2 >= file.size) break;
+        const uint8_t value = file[r + 2];
+        r += 3;
         if (length > room) length = room;  // cut at the output maximum
-        for (uint32_t i = 0; i < length; ++i) w[i] = value;
+        std::memset(w, value, length);
         w += length;
         room -= length;
     }
@@ -81,23 +128,29 @@ void UnpackBackward(ByteView file, const PackedVariant& variant, uint8_t* out) {
     if (file.size < variant.streamStart) return;  // the stream holds no byte
     // Bytes [0, remaining) are still unread; the next one read is remaining-1.
     uint32_t remaining = file.size - variant.streamStart + 1;
-    uint32_t w = variant.firstOutput;  // next output offset, written downwards
+    // Bytes are written downwards; [low, high) is still to be written, so
+    // the next byte goes to high-1 and `room` is high - low.
+    uint32_t high = variant.firstOutput + 1;
     uint32_t room = variant.maxWritten;
     while (remaining > 0 && room > 0) {
         const uint32_t r = remaining - 1;
-        uint8_t value = file[r];
-        uint32_t length = 1;
-        if (value != escape) {
-            remaining -= 1;
-        } else {
-            if (r < 2) break;  // its length or value byte would lie before the file
-            length = file[r - 1] == 0 ? 256u : file[r - 1];
-            value = file[r - 2];
-            remaining -= 3;
+        if (file[r] != escape) {
+            // Literals read downwards land downwards: the stretch keeps its order.
+            uint32_t literals = LiteralsBackward(file, remaining, escape);
+            if (literals > room) literals = room;  // cut at the lowest output offset
+            std::memcpy(out + high - literals, file.data + remaining - literals, literals);
+            remaining -= literals;
+            high -= literals;
+            room -= literals;
+            continue;
         }
+        if (r < 2) break;  // its length or value byte would lie before the file
+        uint32_t length = file[r - 1] == 0 ? 256u : file[r - 1];
+        const uint8_t value = file[r - 2];
+        remaining -= 3;
         if (length > room) length = room;  // cut at the lowest output offset
-        for (uint32_t i = 0; i < length; ++i) out[w - i] = value;
-        w -= length;  // may wrap below offset 0 only when room reaches 0
+        std::memset(out + high - length, value, length);
+        high -= length;
         room -= length;
     }
 }

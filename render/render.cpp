@@ -2,6 +2,17 @@
 // multicolour or eight hires columns) at a time, with the layout's sources as
 // compile-time constants, so there is no call and no bounds check per pixel.
 // They give exactly the colours of the per-pixel fetchers in fetchers.cpp.
+//
+// A byte's eight output pixels are built in one 64-bit word and stored at
+// once; byte k of a word, in memory order, is output pixel k. Colours enter
+// as colour words: a source byte copied into all eight bytes of a word, of
+// which only the low nibble of each byte counts. So the screen byte's word
+// gives its low-nibble colour as it is and its high-nibble colour shifted
+// right by four bits. For each bitmap byte a table holds, per colour the
+// byte can show, a mask with 0x0F on the pixels that show it and 0 elsewhere;
+// AND-ing each colour word with its mask and OR-ing the results gives the
+// pixels. The masks never overlap and keep only low nibbles, so nothing
+// spills from one pixel into another.
 #include "render/render.h"
 
 #include <cstring>
@@ -12,69 +23,101 @@
 namespace tarnel {
 namespace {
 
-// For each bitmap byte, the eight hires pixels as an 8-byte mask, 0xFF where
-// the bit is set, leftmost pixel first in memory.
-struct HiresMasks {
-    uint8_t bytes[256][8];
+using Word = uint64_t;
+
+// Per bitmap byte, one mask per colour choice, as bytes in memory order.
+template <int kChoices>
+struct ChoiceMasks {
+    uint8_t bytes[256][kChoices][8];
 };
-constexpr HiresMasks MakeHiresMasks() {
-    HiresMasks masks{};
+
+// Hires: choice 0 where the pixel's bit is clear, 1 where it is set.
+constexpr ChoiceMasks<2> MakeHiresMasks() {
+    ChoiceMasks<2> masks{};
     for (int b = 0; b < 256; ++b) {
-        for (int i = 0; i < 8; ++i) masks.bytes[b][i] = ((b >> HIRES_SHIFTS[i]) & 1) ? 0xFF : 0x00;
+        for (int i = 0; i < 8; ++i) masks.bytes[b][(b >> HIRES_SHIFTS[i]) & 1][i] = 0x0F;
     }
     return masks;
 }
-constexpr HiresMasks HIRES_MASKS = MakeHiresMasks();
-constexpr uint64_t EVERY_BYTE = 0x0101010101010101ull;
-
-// The four colours of one cell on one row, by bit pair.
-template <FormatCode kFetcher>
-inline void MulticolourCellColours(const uint8_t* image, uint8_t pair0, uint32_t cellColumn,
-                                   uint32_t y, const uint8_t* screenRow, const uint8_t* colourRow,
-                                   uint8_t colours[4]) {
-    constexpr MulticolourSources s =
-        MULTICOLOUR_SOURCES[SourcesIndex(MULTICOLOUR_SOURCES, kFetcher)];
-    static_assert(s.leftStripColumns % 4 == 0, "the left strip covers whole cells");
-    colours[0] = pair0;
-    if (s.leftStripColumns != 0 && cellColumn < s.leftStripColumns / 4) {
-        colours[1] = colours[2] = Lo(image[s.screenBase]);
-        colours[3] = Hi(image[s.rowTableBase + y]);
-        return;
+// Multicolour: each bit pair covers two output pixels and chooses 0 to 3.
+constexpr ChoiceMasks<4> MakeMulticolourMasks() {
+    ChoiceMasks<4> masks{};
+    for (int b = 0; b < 256; ++b) {
+        for (int i = 0; i < 8; ++i) masks.bytes[b][(b >> MULTICOLOUR_SHIFTS[i / 2]) & 3][i] = 0x0F;
     }
-    colours[1] = Hi(screenRow[cellColumn]);
-    colours[2] = Lo(screenRow[cellColumn]);
-    colours[3] = Lo(s.sharedColourByte ? image[s.colourBase] : colourRow[cellColumn]);
+    return masks;
+}
+constexpr ChoiceMasks<2> HIRES_MASKS = MakeHiresMasks();
+constexpr ChoiceMasks<4> MULTICOLOUR_MASKS = MakeMulticolourMasks();
+
+template <int kChoices>
+inline Word Mask(const ChoiceMasks<kChoices>& masks, uint8_t bits, int choice) {
+    Word word;
+    std::memcpy(&word, masks.bytes[bits][choice], sizeof word);
+    return word;
 }
 
-// Four multicolour columns of one bitmap byte, as indices.
-inline void ExpandMulticolourByte(uint8_t bits, const uint8_t colours[4], uint8_t out[4]) {
-    out[0] = colours[bits >> 6];
-    out[1] = colours[(bits >> 4) & 3];
-    out[2] = colours[(bits >> 2) & 3];
-    out[3] = colours[bits & 3];
+// Every byte value copied into all eight bytes of a word.
+struct ByteWords {
+    Word words[256];
+};
+constexpr ByteWords MakeByteWords() {
+    ByteWords table{};
+    for (int b = 0; b < 256; ++b) table.words[b] = b * 0x0101010101010101ull;
+    return table;
+}
+constexpr ByteWords BYTE_WORDS = MakeByteWords();
+
+// The colour word of a byte's low nibble (Lo) and of its high nibble (Hi).
+inline Word LoWord(uint8_t byte) {
+    return BYTE_WORDS.words[byte];
+}
+inline Word HiWord(uint8_t byte) {
+    return BYTE_WORDS.words[byte] >> 4;
+}
+
+inline Word HiresPixels(uint8_t bits, Word clear, Word set) {
+    return (Mask(HIRES_MASKS, bits, 0) & clear) | (Mask(HIRES_MASKS, bits, 1) & set);
+}
+
+// Bit pairs 0 to 3 show the colours of words c0 to c3.
+inline Word MulticolourPixels(uint8_t bits, Word c0, Word c1, Word c2, Word c3) {
+    return (Mask(MULTICOLOUR_MASKS, bits, 0) & c0) | (Mask(MULTICOLOUR_MASKS, bits, 1) & c1) |
+           (Mask(MULTICOLOUR_MASKS, bits, 2) & c2) | (Mask(MULTICOLOUR_MASKS, bits, 3) & c3);
+}
+
+inline void Store(uint8_t* out, Word pixels) {
+    std::memcpy(out, &pixels, sizeof pixels);
 }
 
 template <FormatCode kFetcher>
 void RenderMulticolourRows(const uint8_t* image, uint8_t background, uint8_t* pixelIndices) {
     constexpr MulticolourSources s =
         MULTICOLOUR_SOURCES[SourcesIndex(MULTICOLOUR_SOURCES, kFetcher)];
+    static_assert(s.leftStripColumns % 4 == 0, "the left strip covers whole cells");
+    constexpr uint32_t stripCells = s.leftStripColumns / 4;
     for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
         const uint32_t cellRow = y / 8;
         const uint8_t* bitmap = image + s.bitmapBase + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
         const uint8_t* screenRow =
             image + ScreenByte(s.screenBase, s.screenBanked, cellRow * CELL_COLUMNS, y);
         const uint8_t* colourRow = image + s.colourBase + cellRow * CELL_COLUMNS;
-        const uint8_t pair0 = s.rowBackground ? Lo(image[s.rowTableBase + y]) : background;
+        const Word pair0 = s.rowBackground ? LoWord(image[s.rowTableBase + y]) : LoWord(background);
         uint8_t* out = pixelIndices + y * PICTURE_WIDTH;
-        for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
-            uint8_t colours[4];
-            MulticolourCellColours<kFetcher>(image, pair0, cx, y, screenRow, colourRow, colours);
-            uint8_t columns[4];
-            ExpandMulticolourByte(bitmap[cx * 8], colours, columns);
-            // Each multicolour column is two equal output pixels.
-            const uint8_t doubled[8] = {columns[0], columns[0], columns[1], columns[1],
-                                        columns[2], columns[2], columns[3], columns[3]};
-            std::memcpy(out + cx * 8, doubled, 8);
+        uint32_t cx = 0;
+        if (stripCells != 0) {
+            const Word strip = LoWord(image[s.screenBase]);
+            const Word stripPair3 = HiWord(image[s.rowTableBase + y]);
+            for (; cx < stripCells; ++cx) {
+                Store(out + cx * 8,
+                      MulticolourPixels(bitmap[cx * 8], pair0, strip, strip, stripPair3));
+            }
+        }
+        for (; cx < CELL_COLUMNS; ++cx) {
+            const uint8_t screen = screenRow[cx];
+            const uint8_t colour = s.sharedColourByte ? image[s.colourBase] : colourRow[cx];
+            Store(out + cx * 8, MulticolourPixels(bitmap[cx * 8], pair0, HiWord(screen),
+                                                  LoWord(screen), LoWord(colour)));
         }
     }
 }
@@ -85,29 +128,29 @@ void RenderHiresRows(const uint8_t* image, uint8_t background, uint8_t* pixelInd
     for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
         const uint32_t cellRow = y / 8;
         const uint8_t* bitmap = image + s.bitmapBase + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
-        const uint8_t* screenRow = s.fixedColours ? nullptr
-                                                  : image + ScreenByte(s.screenBase, s.screenBanked,
-                                                                       cellRow * CELL_COLUMNS, y);
         uint8_t* out = pixelIndices + y * PICTURE_WIDTH;
-        for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
-            uint8_t set = HIRES_FIXED_SET_COLOUR;
-            uint8_t clear = background;
-            if (!s.fixedColours) {
-                set = Hi(screenRow[cx]);
-                clear = Lo(screenRow[cx]);
+        if (s.fixedColours) {
+            const Word clear = LoWord(background);
+            const Word set = LoWord(HIRES_FIXED_SET_COLOUR);
+            for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
+                Store(out + cx * 8, HiresPixels(bitmap[cx * 8], clear, set));
             }
-            uint64_t mask;
-            std::memcpy(&mask, HIRES_MASKS.bytes[bitmap[cx * 8]], 8);
-            const uint64_t pixels = (mask & (set * EVERY_BYTE)) | (~mask & (clear * EVERY_BYTE));
-            std::memcpy(out + cx * 8, &pixels, 8);
+            continue;
+        }
+        const uint8_t* screenRow =
+            image + ScreenByte(s.screenBase, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
+            const uint8_t screen = screenRow[cx];
+            Store(out + cx * 8, HiresPixels(bitmap[cx * 8], LoWord(screen), HiWord(screen)));
         }
     }
 }
 
-// One row of one interlaced frame: 160 colours.
+// One row of one interlaced frame with each of its 160 columns doubled, as
+// a single-frame multicolour row is drawn: 320 colours.
 template <FormatCode kFetcher>
 inline void RenderFrameRow(const uint8_t* image, uint8_t background, uint32_t y, int frame,
-                           uint8_t colours[MULTICOLOUR_COLUMNS]) {
+                           uint8_t doubled[PICTURE_WIDTH]) {
     constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
     const FrameSources f = s.frames[frame];
     const uint32_t cellRow = y / 8;
@@ -115,10 +158,11 @@ inline void RenderFrameRow(const uint8_t* image, uint8_t background, uint32_t y,
     const uint8_t* screenRow =
         image + ScreenByte(f.screenBase, s.screenBanked, cellRow * CELL_COLUMNS, y);
     const uint8_t* colourRow = image + s.colourBase + cellRow * CELL_COLUMNS;
+    const Word pair0 = LoWord(background);
     for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
-        const uint8_t cell[4] = {background, Hi(screenRow[cx]), Lo(screenRow[cx]),
-                                 Lo(colourRow[cx])};
-        ExpandMulticolourByte(bitmap[cx * 8], cell, colours + cx * 4);
+        const uint8_t screen = screenRow[cx];
+        Store(doubled + cx * 8, MulticolourPixels(bitmap[cx * 8], pair0, HiWord(screen),
+                                                  LoWord(screen), LoWord(colourRow[cx])));
     }
 }
 
@@ -128,23 +172,22 @@ constexpr uint8_t Pair(uint8_t frame0, uint8_t frame1) {
 
 // The blended merge: frame 1 lies one output column to the right of frame 0.
 // Column 0 shows frame 0 alone and column 319 frame 1 alone, as plain indices.
+// With both frames' rows doubled (d0, d1: column x of a frame at 2x and
+// 2x + 1), output column u pairs d0[u] with d1[u - 1], except at the ends:
+// column 318 pairs the last columns of both frames, d0[318] and d1[318].
 template <FormatCode kFetcher>
 void RenderInterlacedRows(const uint8_t* image, uint8_t background, uint8_t* pixelIndices) {
-    constexpr uint32_t last = MULTICOLOUR_COLUMNS - 1;
+    constexpr uint32_t last = PICTURE_WIDTH - 1;
     for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
-        uint8_t c0[MULTICOLOUR_COLUMNS];
-        uint8_t c1[MULTICOLOUR_COLUMNS];
-        RenderFrameRow<kFetcher>(image, background, y, 0, c0);
-        RenderFrameRow<kFetcher>(image, background, y, 1, c1);
+        uint8_t d0[PICTURE_WIDTH];
+        uint8_t d1[PICTURE_WIDTH];
+        RenderFrameRow<kFetcher>(image, background, y, 0, d0);
+        RenderFrameRow<kFetcher>(image, background, y, 1, d1);
         uint8_t* out = pixelIndices + y * PICTURE_WIDTH;
-        out[0] = c0[0];
-        out[1] = Pair(c0[0], c1[0]);
-        for (uint32_t x = 1; x < last; ++x) {
-            out[2 * x] = Pair(c0[x], c1[x - 1]);
-            out[2 * x + 1] = Pair(c0[x], c1[x]);
-        }
-        out[2 * last] = Pair(c0[last], c1[last]);
-        out[2 * last + 1] = c1[last];
+        out[0] = d0[0];
+        for (uint32_t u = 1; u < last - 1; ++u) out[u] = Pair(d0[u], d1[u - 1]);
+        out[last - 1] = Pair(d0[last - 1], d1[last - 1]);
+        out[last] = d1[last];
     }
 }
 
