@@ -161,16 +161,19 @@ uint32_t ProbeUnpackedLength(ByteView file) {
     while (remaining > 0) {
         const uint32_t p = remaining - 1;
         if (file[p] != escape) {
-            // A stretch of literals, one byte each: skipped eight bytes at a
-            // time while none of the eight is the escape byte (the usual
+            // A stretch of literals, one byte each: skipped sixteen bytes at
+            // a time while none of them is the escape byte (the usual
             // zero-byte test on the bytes XOR the escape byte).
             uint32_t at = remaining;
-            while (at >= 8) {
-                uint64_t word;
-                std::memcpy(&word, file.data + at - 8, sizeof word);
-                const uint64_t x = word ^ spread;
-                if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0) break;
-                at -= 8;
+            while (at >= 16) {
+                uint64_t words[2];
+                std::memcpy(words, file.data + at - 16, sizeof words);
+                const uint64_t x0 = words[0] ^ spread;
+                const uint64_t x1 = words[1] ^ spread;
+                const uint64_t zero0 = (x0 - 0x0101010101010101ull) & ~x0;
+                const uint64_t zero1 = (x1 - 0x0101010101010101ull) & ~x1;
+                if (((zero0 | zero1) & 0x8080808080808080ull) != 0) break;
+                at -= 16;
             }
             while (at > 0 && file[at - 1] != escape) --at;
             count += remaining - at;

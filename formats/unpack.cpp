@@ -71,14 +71,15 @@ constexpr bool HasByte(uint64_t word, uint64_t spread) {
 
 // How many bytes before offset `end`, counting down towards offset 0, differ
 // from `escape`: the literals a backward stream reads before its next run.
+// Skips sixteen bytes at a time while none of them is the escape byte.
 uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape) {
     const uint64_t spread = escape * 0x0101010101010101ull;
     uint32_t at = end;  // bytes [at, end) are literals
-    while (at >= 8) {
-        uint64_t word;
-        std::memcpy(&word, file.data + at - 8, sizeof word);
-        if (HasByte(word, spread)) break;
-        at -= 8;
+    while (at >= 16) {
+        uint64_t words[2];
+        std::memcpy(words, file.data + at - 16, sizeof words);
+        if (HasByte(words[0], spread) || HasByte(words[1], spread)) break;
+        at -= 16;
     }
     while (at > 0 && file[at - 1] != escape) --at;
     return end - at;

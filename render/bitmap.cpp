@@ -58,10 +58,12 @@ uint64_t PlacedBytes(uint8_t blue, uint8_t green, uint8_t red, int offset, bool 
 }
 
 void PlaceEntries(const ColourTable& table, bool lowByteFirst, PlacedEntries* placed) {
-    for (int k = LOWEST_PLACE; k < LOWEST_PLACE + PLACES; ++k) {
-        uint64_t* words = placed->words[k - LOWEST_PLACE];
-        for (int i = 0; i < 256; ++i) {
-            words[i] = PlacedBytes(table.blue[i], table.green[i], table.red[i], k, lowByteFirst);
+    for (int i = 0; i < 256; ++i) {
+        const uint8_t blue = table.blue[i];
+        const uint8_t green = table.green[i];
+        const uint8_t red = table.red[i];
+        for (int k = LOWEST_PLACE; k < LOWEST_PLACE + PLACES; ++k) {
+            placed->words[k - LOWEST_PLACE][i] = PlacedBytes(blue, green, red, k, lowByteFirst);
         }
     }
 }

@@ -146,48 +146,63 @@ void RenderHiresRows(const uint8_t* image, uint8_t background, uint8_t* pixelInd
     }
 }
 
-// One row of one interlaced frame with each of its 160 columns doubled, as
-// a single-frame multicolour row is drawn: 320 colours.
-template <FormatCode kFetcher>
-inline void RenderFrameRow(const uint8_t* image, uint8_t background, uint32_t y, int frame,
-                           uint8_t doubled[PICTURE_WIDTH]) {
-    constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
-    const FrameSources f = s.frames[frame];
-    const uint32_t cellRow = y / 8;
-    const uint8_t* bitmap = image + f.bitmapBase + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
-    const uint8_t* screenRow =
-        image + ScreenByte(f.screenBase, s.screenBanked, cellRow * CELL_COLUMNS, y);
-    const uint8_t* colourRow = image + s.colourBase + cellRow * CELL_COLUMNS;
-    const Word pair0 = LoWord(background);
-    for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
-        const uint8_t screen = screenRow[cx];
-        Store(doubled + cx * 8, MulticolourPixels(bitmap[cx * 8], pair0, HiWord(screen),
-                                                  LoWord(screen), LoWord(colourRow[cx])));
-    }
-}
-
 constexpr uint8_t Pair(uint8_t frame0, uint8_t frame1) {
     return static_cast<uint8_t>(16 * frame0 + frame1);
 }
 
+// Whether a stored word's lowest-value byte comes first in memory.
+inline bool LowByteFirst() {
+    const uint16_t one = 1;
+    uint8_t first = 0;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
+
+// `word` with every byte moved one place later in memory, the first place
+// taking the last byte of `before` (the word stored just before it).
+inline Word OneByteLater(Word word, Word before, bool lowByteFirst) {
+    return lowByteFirst ? word << 8 | before >> 56 : word >> 8 | before << 56;
+}
+
 // The blended merge: frame 1 lies one output column to the right of frame 0.
-// Column 0 shows frame 0 alone and column 319 frame 1 alone, as plain indices.
-// With both frames' rows doubled (d0, d1: column x of a frame at 2x and
-// 2x + 1), output column u pairs d0[u] with d1[u - 1], except at the ends:
-// column 318 pairs the last columns of both frames, d0[318] and d1[318].
+// Both frames are drawn cell by cell together, each multicolour column
+// doubled: the frame-0 colours go to the high nibbles (colour words shifted
+// left by four bits) and the frame-1 colours, moved one pixel later, to the
+// low nibbles, so output column u pairs frame 0's pixel u with frame 1's
+// pixel u - 1. The ends of the row follow other rules: column 0 shows frame
+// 0 alone and column 319 frame 1 alone, as plain indices, and column 318
+// pairs the last columns of both frames.
 template <FormatCode kFetcher>
 void RenderInterlacedRows(const uint8_t* image, uint8_t background, uint8_t* pixelIndices) {
-    constexpr uint32_t last = PICTURE_WIDTH - 1;
+    constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
+    constexpr FrameSources f0 = s.frames[0];
+    constexpr FrameSources f1 = s.frames[1];
+    const bool lowByteFirst = LowByteFirst();
+    const Word pair0 = LoWord(background);
     for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
-        uint8_t d0[PICTURE_WIDTH];
-        uint8_t d1[PICTURE_WIDTH];
-        RenderFrameRow<kFetcher>(image, background, y, 0, d0);
-        RenderFrameRow<kFetcher>(image, background, y, 1, d1);
+        // The row's bitmap bytes, screen bytes and colour bytes, each array
+        // read at its layout's constant base.
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmapRow = image + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
+        const uint8_t* screenRow = image + ScreenByte(0, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        const uint8_t* colourRow = image + cellRow * CELL_COLUMNS;
         uint8_t* out = pixelIndices + y * PICTURE_WIDTH;
-        out[0] = d0[0];
-        for (uint32_t u = 1; u < last - 1; ++u) out[u] = Pair(d0[u], d1[u - 1]);
-        out[last - 1] = Pair(d0[last - 1], d1[last - 1]);
-        out[last] = d1[last];
+        Word before = 0;  // frame 1's pixels of the previous cell
+        for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
+            const Word colour = LoWord(colourRow[s.colourBase + cx]);
+            const uint8_t screen0 = screenRow[f0.screenBase + cx];
+            const uint8_t screen1 = screenRow[f1.screenBase + cx];
+            const Word pixels0 = MulticolourPixels(bitmapRow[f0.bitmapBase + cx * 8], pair0,
+                                                   HiWord(screen0), LoWord(screen0), colour);
+            const Word pixels1 = MulticolourPixels(bitmapRow[f1.bitmapBase + cx * 8], pair0,
+                                                   HiWord(screen1), LoWord(screen1), colour);
+            Store(out + cx * 8, pixels0 << 4 | OneByteLater(pixels1, before, lowByteFirst));
+            before = pixels1;
+        }
+        constexpr uint32_t last = PICTURE_WIDTH - 1;
+        out[0] = static_cast<uint8_t>(out[0] >> 4);  // frame 0 alone (nothing came before it)
+        out[last - 1] = Pair(Hi(out[last - 1]), Lo(out[last]));
+        out[last] = Lo(out[last]);
     }
 }
 
