@@ -50,6 +50,7 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     // The best time of each benchmark: the lowest of its repetitions, or of
     // its aggregates when only those are shown.
     for (const Run& run : runs) {
+        if (run.error_occurred) errors_ += 1;
         if (!IsTimeRow(run)) continue;
         const std::string& name = run.run_name.function_name;
         const double seconds = CpuSecondsPerIteration(run);
@@ -78,6 +79,7 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
 
 void RatioReporter::Finalize() {
     std::ostream& out = GetOutputStream();
+    if (errors_ > 0) out << "\n" << errors_ << " benchmark(s) stopped with an error.\n";
     const double baseline = BaselineSeconds();
     if (baseline <= 0) {
         if (!targets_.empty() && !best_.empty()) {

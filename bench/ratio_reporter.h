@@ -29,6 +29,9 @@ public:
     // False when a benchmark that ran missed its target, or the baseline did
     // not run while targets were to be checked.
     bool TargetsMet() const;
+    // False when a benchmark stopped with an error (its input was not what
+    // it must measure, or the module failed).
+    bool AllRan() const { return errors_ == 0; }
 
 private:
     struct Best {
@@ -43,6 +46,7 @@ private:
     std::vector<RatioTarget> targets_;
     std::vector<Best> best_;  // in the order the benchmarks ran
     bool targetsMet_ = true;
+    int errors_ = 0;
 };
 
 }  // namespace tarnel_bench

@@ -6,7 +6,8 @@
 #                                    sanitizer runtimes, fuzzing and valgrind
 set -euo pipefail
 
-native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcli11-dev nlohmann-json3-dev)
+native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcli11-dev nlohmann-json3-dev
+        time)
 extra=(clang libclang-rt-14-dev clang-format valgrind
        g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
        wine wine32:i386 wine64 xvfb xauth imagemagick)

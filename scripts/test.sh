@@ -61,6 +61,16 @@ fuzz_bounded() {
     bash fuzz/run.sh build/fuzz "${TARNEL_FUZZ_SECONDS:-8}" "$samples"
 }
 
+# The benchmark programs of the release build, each benchmark run briefly:
+# proves they run and that every benchmark finds the input it must measure
+# (the figures mean nothing at this length; BENCHMARKS.md says how to
+# measure), and that the counted heap is all released.
+benchmark_smoke() {
+  build/release/bench/tarnel_bench --benchmark_min_time=0.0001 >/dev/null &&
+    build/release/bench/tarnel_png_levels --benchmark_min_time=0.0001 >/dev/null &&
+    build/release/bench/tarnel_memory 2
+}
+
 # Decoders on several threads at once, under ThreadSanitizer.
 threads_under_tsan() {
   cmake --preset tsan >/dev/null &&
@@ -77,6 +87,7 @@ valgrind_converter() {
 
 step "format" format_check
 step "native release" build_and_test release
+step "benchmarks (smoke run)" benchmark_smoke
 step "sanitizers (address, undefined, leak)" build_and_test sanitize
 step "32-bit Windows under Wine" build_and_test_with_display win32
 step "fuzzing (libFuzzer, bounded)" fuzz_bounded

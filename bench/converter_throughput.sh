@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The converter's throughput and peak memory: the twenty sample pictures,
+# fifty copies of each (1,000 files), converted in one run to PNG, and once
+# more to BMP for comparison. Prints files per second, the share of the PNG
+# run spent in PNG encoding (libpng and zlib), and the peak resident memory.
+#
+#   bench/converter_throughput.sh [build dir, default build/release]
+#
+# Needs /usr/bin/time (Debian package `time`). The PNG share is estimated
+# from the difference between the PNG and the BMP run and, when perf is
+# installed, also taken from perf's samples.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+tarnel=$build/tarnel
+copies=50
+
+if [[ ! -x $tarnel ]]; then
+  echo "no converter at $tarnel; build it first (cmake --preset release && cmake --build --preset release)" >&2
+  exit 1
+fi
+if [[ ! -x /usr/bin/time ]]; then
+  echo "/usr/bin/time is missing: apt-get install time (scripts/install-deps.sh installs it)" >&2
+  exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$tarnel" samples "$work/samples" >/dev/null
+mkdir "$work/batch"
+for ((i = 1; i <= copies; i++)); do
+  for f in "$work"/samples/*; do
+    cp "$f" "$work/batch/copy$(printf %02d "$i")-$(basename "$f")"
+  done
+done
+files=$(find "$work/batch" -type f | wc -l)
+
+# One run: wall seconds and peak resident kilobytes, from GNU time.
+run() {
+  local format=$1 out=$2
+  /usr/bin/time -f "%e %M" -o "$work/time.$format" \
+    "$tarnel" convert --format "$format" --out-dir "$out" "$work/batch" >/dev/null
+  read -r seconds kilobytes <"$work/time.$format"
+  echo "$seconds $kilobytes"
+}
+
+read -r png_seconds png_kb < <(run png "$work/png")
+read -r bmp_seconds bmp_kb < <(run bmp "$work/bmp")
+png_files=$(find "$work/png" -name '*.png' | wc -l)
+png_bytes=$(du -sb "$work/png" | cut -f1)
+
+echo "files: $files ($copies copies of each of the twenty samples), converted: $png_files"
+awk -v n="$files" -v s="$png_seconds" -v kb="$png_kb" -v b="$png_bytes" 'BEGIN {
+  printf "to PNG: %.2f s, %.0f files/s, peak resident %d KiB, %.1f KiB of PNG per file\n", s, n / s, kb, b / n / 1024 }'
+awk -v n="$files" -v s="$bmp_seconds" -v kb="$bmp_kb" 'BEGIN {
+  printf "to BMP: %.2f s, %.0f files/s, peak resident %d KiB\n", s, n / s, kb }'
+
+awk -v p="$png_seconds" -v b="$bmp_seconds" 'BEGIN {
+  printf "PNG encoding, estimated as the PNG run less the BMP run: %.1f%% of the PNG run\n", (p - b) * 100 / p }'
+if command -v perf >/dev/null 2>&1 &&
+  perf record -q -o "$work/perf.data" "$tarnel" convert --out-dir "$work/png-perf" "$work/batch" \
+    >/dev/null 2>&1; then
+  perf report -i "$work/perf.data" --sort dso --stdio 2>/dev/null |
+    awk '/^ +[0-9.]+%/ { share = $1; sub(/%/, "", share); total += share
+                          if ($2 ~ /^lib(png|z)/) png += share }
+         END { printf "PNG encoding, from perf samples in libpng and zlib: %.1f%% of the PNG run\n", png * 100 / total }'
+fi
