@@ -21,10 +21,10 @@
 #define IDC_MIXING_INTERLACE 1005
 
 // The string table, as X(id, text) entries.
-#define TARNEL_STRING_TABLE(X)                                \
-    X(IDS_PLUGIN_NAME, "Vedozedez64 Oziduruv Evadovu")        \
-    X(IDS_DEFAULT_EXTENSION, "VIC")                           \
-    X(IDS_FORMAT_DESCRIPTION, "Commodore64 Graphic Files")    \
+#define TARNEL_STRING_TABLE(X)                             \
+    X(IDS_PLUGIN_NAME, "Vedozedez64 Oziduruv Evadovu")     \
+    X(IDS_DEFAULT_EXTENSION, "VIC")                        \
+    X(IDS_FORMAT_DESCRIPTION, "Commodore64 Graphic Files") \
     X(IDS_FORMAT_SHORT_NAME, "VIC")
 
 #endif  // TARNEL_RESOURCES_RESOURCE_IDS_H
