@@ -35,28 +35,30 @@ for ((i = 1; i <= copies; i++)); do
 done
 files=$(find "$work/batch" -type f | wc -l)
 
-# One run: wall seconds and peak resident kilobytes, from GNU time.
+# One run: wall seconds, CPU seconds (user and system) and peak resident
+# kilobytes, from GNU time.
 run() {
   local format=$1 out=$2
-  /usr/bin/time -f "%e %M" -o "$work/time.$format" \
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.$format" \
     "$tarnel" convert --format "$format" --out-dir "$out" "$work/batch" >/dev/null
-  read -r seconds kilobytes <"$work/time.$format"
-  echo "$seconds $kilobytes"
+  read -r seconds user system kilobytes <"$work/time.$format"
+  echo "$seconds $(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }') $kilobytes"
 }
 
-read -r png_seconds png_kb < <(run png "$work/png")
-read -r bmp_seconds bmp_kb < <(run bmp "$work/bmp")
+read -r png_seconds png_cpu png_kb < <(run png "$work/png")
+read -r bmp_seconds bmp_cpu bmp_kb < <(run bmp "$work/bmp")
 png_files=$(find "$work/png" -name '*.png' | wc -l)
 png_bytes=$(du -sb "$work/png" | cut -f1)
 
 echo "files: $files ($copies copies of each of the twenty samples), converted: $png_files"
-awk -v n="$files" -v s="$png_seconds" -v kb="$png_kb" -v b="$png_bytes" 'BEGIN {
-  printf "to PNG: %.2f s, %.0f files/s, peak resident %d KiB, %.1f KiB of PNG per file\n", s, n / s, kb, b / n / 1024 }'
-awk -v n="$files" -v s="$bmp_seconds" -v kb="$bmp_kb" 'BEGIN {
-  printf "to BMP: %.2f s, %.0f files/s, peak resident %d KiB\n", s, n / s, kb }'
-
-awk -v p="$png_seconds" -v b="$bmp_seconds" 'BEGIN {
-  printf "PNG encoding, estimated as the PNG run less the BMP run: %.1f%% of the PNG run\n", (p - b) * 100 / p }'
+awk -v n="$files" -v s="$png_seconds" -v c="$png_cpu" -v kb="$png_kb" -v b="$png_bytes" 'BEGIN {
+  printf "to PNG: %.2f s (%.0f files/s), %.2f s of CPU (%.0f files per CPU second), peak resident %d KiB, %.1f KiB of PNG per file\n",
+    s, n / s, c, n / c, kb, b / n / 1024 }'
+awk -v n="$files" -v s="$bmp_seconds" -v c="$bmp_cpu" -v kb="$bmp_kb" 'BEGIN {
+  printf "to BMP: %.2f s (%.0f files/s), %.2f s of CPU (%.0f files per CPU second), peak resident %d KiB\n",
+    s, n / s, c, n / c, kb }'
+awk -v p="$png_cpu" -v b="$bmp_cpu" 'BEGIN {
+  printf "PNG encoding, estimated as the PNG run less the BMP run (CPU time): %.1f%% of the PNG run\n", (p - b) * 100 / p }'
 if command -v perf >/dev/null 2>&1 &&
   perf record -q -o "$work/perf.data" "$tarnel" convert --out-dir "$work/png-perf" "$work/batch" \
     >/dev/null 2>&1; then
