@@ -12,11 +12,11 @@ namespace tarnel_tools {
 namespace {
 
 // The C64 pictures are 320 x 200 with at most a few dozen colours in large
-// flat or regularly dithered areas, so they compress very well. zlib's
-// strongest level costs little at this size (a few milliseconds for a
-// picture, well under a second even at --scale 8) and gives the smallest
-// files, which matters more here than speed.
-constexpr int PNG_COMPRESSION_LEVEL = 9;
+// flat or regularly dithered areas, so they compress well at any level from
+// 4 up (3 to 4 KiB a picture). zlib's default level 6 is the deliberate
+// choice: level 9 saves the last 15% of size at over four times the encoding
+// time, and encoding is nearly all of a conversion's cost (BENCHMARKS.md).
+constexpr int PNG_COMPRESSION_LEVEL = 6;
 
 constexpr uint32_t MAX_DIB_SIDE = 32768;
 
