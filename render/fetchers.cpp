@@ -52,6 +52,13 @@ const Sources* FindSources(const Sources (&table)[N], FormatCode fetcher) {
 }
 }  // namespace
 
+const LayoutRoute* FindLayoutRoute(FormatCode code) {
+    for (const LayoutRoute& route : LAYOUT_ROUTES) {
+        if (route.code == code) return &route;
+    }
+    return nullptr;
+}
+
 const MulticolourSources* FindMulticolourSources(FormatCode fetcher) {
     return FindSources(MULTICOLOUR_SOURCES, fetcher);
 }

@@ -208,48 +208,69 @@ void RenderInterlacedRows(const uint8_t* image, uint8_t background, uint8_t* pix
 
 using RowLoopFunction = void (*)(const uint8_t*, uint8_t, uint8_t*);
 
-struct RenderEntry {
-    FormatCode code;
-    RowLoopFunction loop;
-};
+// The row loop compiled for one fetcher's sources.
+constexpr RowLoopFunction RowLoopOf(RowLoop loop, FormatCode fetcher) {
+    switch (loop) {
+        case RowLoop::Multicolour:
+            switch (fetcher) {
+                case 4:
+                    return RenderMulticolourRows<4>;
+                case 5:
+                    return RenderMulticolourRows<5>;
+                case 8:
+                    return RenderMulticolourRows<8>;
+                case 9:
+                    return RenderMulticolourRows<9>;
+                case 13:
+                    return RenderMulticolourRows<13>;
+                case 18:
+                    return RenderMulticolourRows<18>;
+                default:
+                    return nullptr;
+            }
+        case RowLoop::Hires:
+            switch (fetcher) {
+                case 12:
+                    return RenderHiresRows<12>;
+                case 15:
+                    return RenderHiresRows<15>;
+                case 16:
+                    return RenderHiresRows<16>;
+                case 17:
+                    return RenderHiresRows<17>;
+                default:
+                    return nullptr;
+            }
+        case RowLoop::Interlaced:
+            switch (fetcher) {
+                case 1:
+                    return RenderInterlacedRows<1>;
+                case 3:
+                    return RenderInterlacedRows<3>;
+                case 6:
+                    return RenderInterlacedRows<6>;
+                default:
+                    return nullptr;
+            }
+    }
+    return nullptr;
+}
 
-// Which row loop, with which layout's sources, draws each code. Packed codes
-// draw their unpacked image with the loop of the layout they unpack to.
-// clang-format off
-constexpr RenderEntry RENDER_TABLE[] = {
-    { 1, RenderInterlacedRows<1>},   // unpacked as code 2
-    { 2, RenderInterlacedRows<1>},
-    { 3, RenderInterlacedRows<3>},
-    { 4, RenderMulticolourRows<4>},
-    { 5, RenderMulticolourRows<5>},
-    { 6, RenderInterlacedRows<6>},
-    { 7, RenderInterlacedRows<6>},   // unpacked as code 6
-    { 8, RenderMulticolourRows<8>},
-    { 9, RenderMulticolourRows<9>},
-    {11, RenderMulticolourRows<9>},  // unpacked as code 20
-    {12, RenderHiresRows<12>},
-    {13, RenderMulticolourRows<13>},
-    {14, RenderMulticolourRows<13>},  // unpacked as code 13
-    {15, RenderHiresRows<15>},
-    {16, RenderHiresRows<16>},
-    {17, RenderHiresRows<17>},
-    {18, RenderMulticolourRows<18>},
-    {19, RenderMulticolourRows<9>},  // unpacked as code 20
-    {20, RenderMulticolourRows<9>},
-    {21, RenderHiresRows<16>},
-};
-// clang-format on
+constexpr bool EveryRouteHasARowLoop() {
+    for (const LayoutRoute& route : LAYOUT_ROUTES) {
+        if (RowLoopOf(route.loop, route.fetcher) == nullptr) return false;
+    }
+    return true;
+}
+static_assert(EveryRouteHasARowLoop(), "every layout route names a compiled row loop");
 
 }  // namespace
 
 void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* pixelIndices) {
     if (image.size < FILE_BUFFER_BYTES || pixelIndices == nullptr) return;
-    for (const RenderEntry& entry : RENDER_TABLE) {
-        if (entry.code == code) {
-            entry.loop(image.data, background, pixelIndices);
-            return;
-        }
-    }
+    const LayoutRoute* route = FindLayoutRoute(code);
+    if (route != nullptr)
+        RowLoopOf(route->loop, route->fetcher)(image.data, background, pixelIndices);
 }
 
 }  // namespace tarnel

@@ -7,6 +7,9 @@
 #include "font.h"
 #include "formats/byte_view.h"
 #include "formats/layout_files.h"
+#include "formats/prepare.h"
+#include "render/fetchers.h"
+#include "render/layout_sources.h"
 #include "render/palette.h"
 
 namespace tarnel_tools {
@@ -59,71 +62,22 @@ constexpr SampleFile SAMPLE_FILES[] = {
 // clang-format on
 
 // ---------------------------------------------------------------------------
-// Where each unpacked layout keeps its picture (offsets from the file's first
-// byte, load address included).
+// Where each layout keeps its picture comes from the module's own tables:
+// the route of a code (which row loop, which sources) and its background
+// byte. Offsets count from the file's first byte, load address included.
 
-enum class Kind { Multicolour, Hires, Interlaced };
+using tarnel::HiresSources;
+using tarnel::InterlacedSources;
+using tarnel::MulticolourSources;
+constexpr uint32_t BANK_STRIDE = tarnel::SCREEN_BANK_STRIDE;
 
-struct MulticolourLayout {
-    uint32_t bitmap;
-    uint32_t screen;
-    bool banked;          // a screen per pixel row of a cell, 1,024 bytes apart
-    uint32_t colour;      // colour memory, or the one shared colour byte
-    bool sharedColour;    // bit pair 3 shows one colour everywhere
-    bool rowBackgrounds;  // a background byte per row at offset 2 + y, left strip of 3 cells
-    uint32_t background;  // offset of the background byte; 0 when it is always colour 0
-};
-
-struct HiresLayout {
-    uint32_t bitmap;
-    uint32_t screen;
-    bool banked;
-    bool fixedColours;  // set bits show colour 15, clear bits colour 0
-};
-
-struct InterlacedLayout {
-    uint32_t bitmap[2];
-    uint32_t screen[2];
-    bool banked;
-    uint32_t colour;  // shared by both frames
-};
-
-struct Layout {
-    FormatCode code;  // an unpacked code
-    Kind kind;
-    MulticolourLayout multicolour;
-    HiresLayout hires;
-    InterlacedLayout interlaced;
-};
-
-constexpr uint32_t BANK_STRIDE = 1024;
-constexpr uint32_t STRIP_CELLS = 3;
-
-// clang-format off
-constexpr Layout LAYOUT_MAPS[] = {
-    { 2, Kind::Interlaced,  {}, {}, {{8210, 25594}, {18, 17402}, true, 16402}},
-    { 3, Kind::Interlaced,  {}, {}, {{8194, 25602}, {2, 17410}, true, 16386}},
-    { 4, Kind::Multicolour, {9218, 1026, true, 2, false, false, 0}, {}, {}},
-    { 5, Kind::Multicolour, {2, 8002, false, 9018, false, false, 9003}, {}, {}},
-    { 6, Kind::Interlaced,  {}, {}, {{2050, 10242}, {1026, 1026}, false, 2}},
-    { 8, Kind::Multicolour, {9474, 1282, true, 258, false, false, 0}, {}, {}},
-    { 9, Kind::Multicolour, {2, 8002, false, 9002, false, false, 10002}, {}, {}},
-    {12, Kind::Hires,       {}, {2, 0, false, true}, {}},
-    {13, Kind::Multicolour, {9474, 1282, true, 258, false, true, 0}, {}, {}},
-    {15, Kind::Hires,       {}, {2, 8002, false, false}, {}},
-    {16, Kind::Hires,       {}, {1026, 2, false, false}, {}},
-    {17, Kind::Hires,       {}, {8194, 2, true, false}, {}},
-    {18, Kind::Multicolour, {116, 8308, false, 8119, true, false, 8116}, {}, {}},
-    {20, Kind::Multicolour, {2, 8002, false, 9002, false, false, 10002}, {}, {}},
-    {21, Kind::Hires,       {}, {1026, 2, false, false}, {}},
-};
-// clang-format on
-
-const Layout* FindLayoutMap(FormatCode unpackedCode) {
-    for (const Layout& layout : LAYOUT_MAPS) {
-        if (layout.code == unpackedCode) return &layout;
-    }
-    return nullptr;
+// Offset of the layout's background byte, or 0 when its background is
+// always colour 0.
+uint32_t BackgroundOffset(FormatCode code) {
+    const tarnel::PagePreparation* preparation = tarnel::FindPagePreparation(code);
+    return preparation != nullptr && preparation->backgroundFromImage
+               ? preparation->backgroundOffset
+               : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -377,26 +331,27 @@ Counts CountAll(const Canvas& canvas) {
 // Encoders: each writes one layout's memory and returns the colours that the
 // memory shows.
 
-Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
-                         std::vector<uint8_t>& memory) {
+Canvas EncodeMulticolour(const MulticolourSources& l, uint32_t backgroundOffset,
+                         const Canvas& target, std::vector<uint8_t>& memory) {
+    const uint32_t stripCells = l.leftStripColumns / 4;
     Canvas shown(160);
     std::array<uint8_t, HEIGHT> background{};
-    if (l.rowBackgrounds) {
+    if (l.rowBackground) {
         for (uint32_t y = 0; y < HEIGHT; ++y) {
             Counts row;
             for (uint32_t x = 0; x < 160; ++x) row.Add(target.At(x, y));
             background[y] = MostFrequent(row, {}, 0);
         }
     } else {
-        const uint8_t colour = l.background != 0 ? MostFrequent(CountAll(target), {}, 0) : 0;
+        const uint8_t colour = backgroundOffset != 0 ? MostFrequent(CountAll(target), {}, 0) : 0;
         background.fill(colour);
-        if (l.background != 0) memory[l.background] = colour;
+        if (backgroundOffset != 0) memory[backgroundOffset] = colour;
     }
 
     uint8_t shared = 0;
-    if (l.sharedColour) {
+    if (l.sharedColourByte) {
         shared = MostFrequent(CountAll(target), Excluding({background[0]}), 0);
-        memory[l.colour] = shared;
+        memory[l.colourBase] = shared;
     }
 
     // The left strip of layouts with row backgrounds: bit pairs 1 and 2 show
@@ -404,31 +359,31 @@ Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
     // byte), bit pair 3 the row byte's high nibble.
     uint8_t stripColour = 0;
     std::array<uint8_t, HEIGHT> stripRowColour{};
-    if (l.rowBackgrounds) {
+    if (l.rowBackground) {
         Counts strip;
         for (uint32_t y = 0; y < HEIGHT; ++y) {
-            for (uint32_t x = 0; x < STRIP_CELLS * 4; ++x) {
+            for (uint32_t x = 0; x < stripCells * 4; ++x) {
                 if (target.At(x, y) != background[y]) strip.Add(target.At(x, y));
             }
         }
         stripColour = MostFrequent(strip, {}, background[0]);
-        memory[l.screen] = stripColour;
+        memory[l.screenBase] = stripColour;
         for (uint32_t y = 0; y < HEIGHT; ++y) {
             Counts row;
-            for (uint32_t x = 0; x < STRIP_CELLS * 4; ++x) row.Add(target.At(x, y));
+            for (uint32_t x = 0; x < stripCells * 4; ++x) row.Add(target.At(x, y));
             stripRowColour[y] =
                 MostFrequent(row, Excluding({background[y], stripColour}), background[y]);
-            memory[2 + y] = Nibbles(stripRowColour[y], background[y]);
+            memory[l.rowTableBase + y] = Nibbles(stripRowColour[y], background[y]);
         }
     }
 
     for (uint32_t cellY = 0; cellY < 25; ++cellY) {
         for (uint32_t cellX = 0; cellX < 40; ++cellX) {
             const uint32_t cell = CellIndex(cellX, cellY);
-            const bool inStrip = l.rowBackgrounds && cellX < STRIP_CELLS;
+            const bool inStrip = cellX < stripCells;
             uint8_t cellColour = 0;  // bit pair 3 in the usual case
             uint8_t cellScreen[2] = {0, 0};
-            if (!inStrip && l.banked) {
+            if (!inStrip && l.screenBanked) {
                 Counts counts;
                 for (uint32_t r = 0; r < 8; ++r) {
                     const uint32_t y = cellY * 8 + r;
@@ -437,7 +392,7 @@ Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
                     }
                 }
                 cellColour = MostFrequent(counts, {}, background[cellY * 8]);
-                memory[l.colour + cell] = cellColour;
+                memory[l.colourBase + cell] = cellColour;
             } else if (!inStrip) {
                 Counts counts;
                 for (uint32_t r = 0; r < 8; ++r) {
@@ -446,7 +401,7 @@ Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
                     }
                 }
                 const uint8_t bg = background[cellY * 8];
-                if (l.sharedColour) {
+                if (l.sharedColourByte) {
                     Pick(counts, Excluding({bg, shared}), 2, bg, cellScreen);
                     cellColour = shared;
                 } else {
@@ -455,9 +410,9 @@ Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
                     cellScreen[0] = picked[0];
                     cellScreen[1] = picked[1];
                     cellColour = picked[2];
-                    memory[l.colour + cell] = cellColour;
+                    memory[l.colourBase + cell] = cellColour;
                 }
-                memory[l.screen + cell] = Nibbles(cellScreen[0], cellScreen[1]);
+                memory[l.screenBase + cell] = Nibbles(cellScreen[0], cellScreen[1]);
             }
 
             for (uint32_t r = 0; r < 8; ++r) {
@@ -467,13 +422,13 @@ Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
                     slots[0] = background[y];
                     slots[1] = slots[2] = stripColour;
                     slots[3] = stripRowColour[y];
-                } else if (l.banked) {
+                } else if (l.screenBanked) {
                     Counts counts;
                     for (uint32_t x = cellX * 4; x < cellX * 4 + 4; ++x)
                         counts.Add(target.At(x, y));
                     uint8_t screen[2];
                     Pick(counts, Excluding({background[y], cellColour}), 2, background[y], screen);
-                    memory[l.screen + BANK_STRIDE * r + cell] = Nibbles(screen[0], screen[1]);
+                    memory[l.screenBase + BANK_STRIDE * r + cell] = Nibbles(screen[0], screen[1]);
                     slots[0] = background[y];
                     slots[1] = screen[0];
                     slots[2] = screen[1];
@@ -487,7 +442,7 @@ Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
                 for (uint32_t c = 0; c < 4; ++c) {
                     const uint32_t x = cellX * 4 + c;
                     const size_t pair = Nearest(target.At(x, y), slots, 4);
-                    SetPair(memory, l.bitmap + BitmapByte(cellX, cellY, r), c,
+                    SetPair(memory, l.bitmapBase + BitmapByte(cellX, cellY, r), c,
                             static_cast<uint32_t>(pair));
                     shown.At(x, y) = slots[pair];
                 }
@@ -497,13 +452,13 @@ Canvas EncodeMulticolour(const MulticolourLayout& l, const Canvas& target,
     return shown;
 }
 
-Canvas EncodeHires(const HiresLayout& l, const Canvas& target, std::vector<uint8_t>& memory) {
+Canvas EncodeHires(const HiresSources& l, const Canvas& target, std::vector<uint8_t>& memory) {
     Canvas shown(320);
     for (uint32_t cellY = 0; cellY < 25; ++cellY) {
         for (uint32_t cellX = 0; cellX < 40; ++cellX) {
             const uint32_t cell = CellIndex(cellX, cellY);
             uint8_t cellColours[2] = {15, 0};  // set bit, clear bit
-            if (!l.fixedColours && !l.banked) {
+            if (!l.fixedColours && !l.screenBanked) {
                 Counts counts;
                 for (uint32_t r = 0; r < 8; ++r) {
                     for (uint32_t x = cellX * 8; x < cellX * 8 + 8; ++x) {
@@ -511,17 +466,17 @@ Canvas EncodeHires(const HiresLayout& l, const Canvas& target, std::vector<uint8
                     }
                 }
                 Pick(counts, {}, 2, 0, cellColours);
-                memory[l.screen + cell] = Nibbles(cellColours[0], cellColours[1]);
+                memory[l.screenBase + cell] = Nibbles(cellColours[0], cellColours[1]);
             }
             for (uint32_t r = 0; r < 8; ++r) {
                 const uint32_t y = cellY * 8 + r;
                 uint8_t rowColours[2] = {cellColours[0], cellColours[1]};
-                if (l.banked) {
+                if (l.screenBanked) {
                     Counts counts;
                     for (uint32_t x = cellX * 8; x < cellX * 8 + 8; ++x)
                         counts.Add(target.At(x, y));
                     Pick(counts, {}, 2, 0, rowColours);
-                    memory[l.screen + BANK_STRIDE * r + cell] =
+                    memory[l.screenBase + BANK_STRIDE * r + cell] =
                         Nibbles(rowColours[0], rowColours[1]);
                 }
                 // Candidates in bit order: clear bit first, so that a colour
@@ -530,7 +485,7 @@ Canvas EncodeHires(const HiresLayout& l, const Canvas& target, std::vector<uint8
                 for (uint32_t c = 0; c < 8; ++c) {
                     const uint32_t x = cellX * 8 + c;
                     const size_t bit = Nearest(target.At(x, y), candidates, 2);
-                    SetBit(memory, l.bitmap + BitmapByte(cellX, cellY, r), c,
+                    SetBit(memory, l.bitmapBase + BitmapByte(cellX, cellY, r), c,
                            static_cast<uint32_t>(bit));
                     shown.At(x, y) = candidates[bit];
                 }
@@ -542,8 +497,9 @@ Canvas EncodeHires(const HiresLayout& l, const Canvas& target, std::vector<uint8
 
 // Both frames at once: they share the colour memory (and, unbanked, the
 // screen), so the cell's colours are chosen from both. The background is
-// colour 0 in every interlaced layout here.
-std::vector<Canvas> EncodeInterlaced(const InterlacedLayout& l, const Canvas (&targets)[2],
+// colour 0 in every interlaced layout here: where a layout keeps a
+// background byte, the memory image leaves it 0.
+std::vector<Canvas> EncodeInterlaced(const InterlacedSources& l, const Canvas (&targets)[2],
                                      std::vector<uint8_t>& memory) {
     std::vector<Canvas> shown{Canvas(160), Canvas(160)};
     constexpr uint8_t BACKGROUND = 0;
@@ -559,45 +515,38 @@ std::vector<Canvas> EncodeInterlaced(const InterlacedLayout& l, const Canvas (&t
                 }
             }
             uint8_t cellColours[3] = {0, 0, 0};  // screen high, screen low, colour memory
-            if (l.banked) {
+            if (l.screenBanked) {
                 cellColours[2] = MostFrequent(both, Excluding({BACKGROUND}), BACKGROUND);
             } else {
                 Pick(both, Excluding({BACKGROUND}), 3, BACKGROUND, cellColours);
-                memory[l.screen[0] + cell] = Nibbles(cellColours[0], cellColours[1]);
+                memory[l.frames[0].screenBase + cell] = Nibbles(cellColours[0], cellColours[1]);
             }
-            memory[l.colour + cell] = cellColours[2];
+            memory[l.colourBase + cell] = cellColours[2];
 
             for (size_t f = 0; f < 2; ++f) {
                 for (uint32_t r = 0; r < 8; ++r) {
                     const uint32_t y = cellY * 8 + r;
                     uint8_t slots[4] = {BACKGROUND, cellColours[0], cellColours[1], cellColours[2]};
-                    if (l.banked) {
+                    if (l.screenBanked) {
                         Counts counts;
                         for (uint32_t x = cellX * 4; x < cellX * 4 + 4; ++x) {
                             counts.Add(targets[f].At(x, y));
                         }
                         Pick(counts, Excluding({BACKGROUND, cellColours[2]}), 2, BACKGROUND,
                              slots + 1);
-                        memory[l.screen[f] + BANK_STRIDE * r + cell] = Nibbles(slots[1], slots[2]);
+                        memory[l.frames[f].screenBase + BANK_STRIDE * r + cell] =
+                            Nibbles(slots[1], slots[2]);
                     }
                     for (uint32_t c = 0; c < 4; ++c) {
                         const uint32_t x = cellX * 4 + c;
                         const size_t pair = Nearest(targets[f].At(x, y), slots, 4);
-                        SetPair(memory, l.bitmap[f] + BitmapByte(cellX, cellY, r), c,
+                        SetPair(memory, l.frames[f].bitmapBase + BitmapByte(cellX, cellY, r), c,
                                 static_cast<uint32_t>(pair));
                         shown[f].At(x, y) = slots[pair];
                     }
                 }
             }
         }
-    }
-    if (!l.banked) {
-        // In this layout the background colour is the low nibble of the
-        // frame-0 bitmap's last byte: the bit pairs of the two last pixels.
-        // Both are made 0, which shows the background, colour 0.
-        memory[l.bitmap[0] + 7999] &= 0xF0;
-        shown[0].At(158, 199) = BACKGROUND;
-        shown[0].At(159, 199) = BACKGROUND;
     }
     return shown;
 }
@@ -624,8 +573,9 @@ SamplePicture MakeSample(FormatCode code) {
         }
         ++position;
     }
-    const Layout* map = info != nullptr ? FindLayoutMap(info->unpackedAs) : nullptr;
-    if (file == nullptr || map == nullptr) return sample;
+    const tarnel::LayoutRoute* route =
+        info != nullptr ? tarnel::FindLayoutRoute(info->unpackedAs) : nullptr;
+    if (file == nullptr || route == nullptr) return sample;
 
     char name[64];
     std::snprintf(name, sizeof name, "%02u-%s.%s", static_cast<unsigned>(code), file->slug,
@@ -634,21 +584,25 @@ SamplePicture MakeSample(FormatCode code) {
 
     const Scene scene = MakeScene(code, position);
     std::vector<uint8_t> memory(MEMORY_BYTES, 0);
-    switch (map->kind) {
-        case Kind::Multicolour: {
+    switch (route->loop) {
+        case tarnel::RowLoop::Multicolour: {
             const Canvas target = DrawFrame(scene, 160, 0, false);
-            sample.frames.push_back(ToFrame(EncodeMulticolour(map->multicolour, target, memory)));
+            sample.frames.push_back(
+                ToFrame(EncodeMulticolour(*tarnel::FindMulticolourSources(route->fetcher),
+                                          BackgroundOffset(info->unpackedAs), target, memory)));
             break;
         }
-        case Kind::Hires: {
+        case tarnel::RowLoop::Hires: {
             const Canvas target = DrawFrame(scene, 320, 0, false);
-            sample.frames.push_back(ToFrame(EncodeHires(map->hires, target, memory)));
+            sample.frames.push_back(
+                ToFrame(EncodeHires(*tarnel::FindHiresSources(route->fetcher), target, memory)));
             break;
         }
-        case Kind::Interlaced: {
+        case tarnel::RowLoop::Interlaced: {
             const Canvas targets[2] = {DrawFrame(scene, 160, 0, true),
                                        DrawFrame(scene, 160, 1, true)};
-            for (const Canvas& c : EncodeInterlaced(map->interlaced, targets, memory)) {
+            for (const Canvas& c : EncodeInterlaced(*tarnel::FindInterlacedSources(route->fetcher),
+                                                    targets, memory)) {
                 sample.frames.push_back(ToFrame(c));
             }
             break;
