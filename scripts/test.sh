@@ -40,7 +40,13 @@ build_and_test_with_display() {
   local preset=$1
   cmake --preset "$preset" >/dev/null &&
     cmake --build --preset "$preset" -j"$jobs" &&
+    wine_prefix_ready &&
     xvfb-run -a ctest --preset "$preset" -j"$jobs"
+}
+
+# Creates the Wine prefix once, before test programs start in parallel.
+wine_prefix_ready() {
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1
 }
 
 format_check() {
