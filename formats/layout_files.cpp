@@ -1,6 +1,7 @@
 #include "formats/layout_files.h"
 
 #include <cstring>
+#include <random>
 
 #include "formats/identify.h"
 #include "formats/pack.h"
@@ -48,6 +49,18 @@ std::vector<uint8_t> BuildLayoutFile(FormatCode code, ByteView memory) {
         file[1] = loadAndSize.load1;
     }
     return file;
+}
+
+std::vector<uint8_t> RandomMemoryImage(uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::vector<uint8_t> bytes(FILE_BUFFER_BYTES);
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const uint8_t value = static_cast<uint8_t>(generator() & 0xFF);
+        size_t length = (generator() % 4 == 0) ? 1 + generator() % 300 : 1;
+        for (; length > 0 && i < bytes.size(); --length) bytes[i++] = value;
+    }
+    return bytes;
 }
 
 }  // namespace tarnel

@@ -435,15 +435,7 @@ void RandomFiles(Builder& b) {
 }  // namespace
 
 std::vector<uint8_t> MemoryImage(uint32_t seed) {
-    std::mt19937 generator(seed);
-    Bytes bytes(tarnel::FILE_BUFFER_BYTES);
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const uint8_t value = static_cast<uint8_t>(generator() & 0xFF);
-        size_t length = (generator() % 4 == 0) ? 1 + generator() % 300 : 1;
-        for (; length > 0 && i < bytes.size(); --length) bytes[i++] = value;
-    }
-    return bytes;
+    return tarnel::RandomMemoryImage(seed);
 }
 
 std::vector<uint8_t> LayoutFile(uint8_t code, uint32_t seed) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/byte_view.h"
+#include "formats/layout_files.h"
 #include "formats/layouts.h"
 
 namespace tarnel_test {
@@ -24,15 +25,7 @@ inline std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
 // A full memory image, random, with runs mixed in so that packers have
 // something to pack.
 inline std::vector<uint8_t> RandomMemory(uint32_t seed) {
-    std::mt19937 generator(seed);
-    std::vector<uint8_t> bytes(tarnel::FILE_BUFFER_BYTES);
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const uint8_t value = static_cast<uint8_t>(generator() & 0xFF);
-        size_t length = (generator() % 4 == 0) ? 1 + generator() % 300 : 1;
-        for (; length > 0 && i < bytes.size(); --length) bytes[i++] = value;
-    }
-    return bytes;
+    return tarnel::RandomMemoryImage(seed);
 }
 
 inline tarnel::ByteView View(const std::vector<uint8_t>& bytes) {
