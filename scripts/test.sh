@@ -44,9 +44,12 @@ build_and_test_with_display() {
     xvfb-run -a ctest --preset "$preset" -j"$jobs"
 }
 
-# Creates the Wine prefix once, before test programs start in parallel.
+# Creates the Wine prefix once, before test programs start in parallel, and
+# waits for its Wine server to end: a server started without a display would
+# leave the later programs, run under Xvfb, unable to create windows.
 wine_prefix_ready() {
-  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1 &&
+    wineserver -w
 }
 
 format_check() {
