@@ -60,7 +60,7 @@ private:
     uint32_t fileSize = 0;
     uint8_t isInterlaced = 0;
     uint8_t backgroundColour = 0;
-    ColourTable colourTable;
+    ColourTable colourTable{};  // zeroed so no entry is ever read unset
     uint8_t* pixelIndices = nullptr;
 };
 
