@@ -75,15 +75,21 @@ std::string CheckIdentifiedAs(const std::vector<uint8_t>& file, FormatCode code)
     return {};
 }
 
+// The benchmark picture of `code` in `file`; false, with the benchmark
+// skipped, when it cannot be built or is not identified as its code.
+bool PictureOrSkip(benchmark::State& state, FormatCode code, std::vector<uint8_t>* file) {
+    *file = tarnel_bench::PictureFile(code);
+    const std::string wrong = CheckIdentifiedAs(*file, code);
+    if (wrong.empty()) return true;
+    state.SkipWithError(wrong.c_str());
+    return false;
+}
+
 // The host's whole cycle through the exports: open from memory, decode the
 // page, free the block, close.
 void WholeCycle(benchmark::State& state, FormatCode code) {
-    const std::vector<uint8_t> file = tarnel_bench::PictureFile(code);
-    const std::string wrong = CheckIdentifiedAs(file, code);
-    if (!wrong.empty()) {
-        state.SkipWithError(wrong.c_str());
-        return;
-    }
+    std::vector<uint8_t> file;
+    if (!PictureOrSkip(state, code, &file)) return;
     const HostImageSource source = tarnel_bench::MemorySource(file);
     for (auto _ : state) {
         TarnelImage image = nullptr;
@@ -104,12 +110,8 @@ void WholeCycle(benchmark::State& state, FormatCode code) {
 
 // Page decode alone on an open decoder, the block freed after each.
 void PageDecode(benchmark::State& state, FormatCode code) {
-    const std::vector<uint8_t> file = tarnel_bench::PictureFile(code);
-    const std::string wrong = CheckIdentifiedAs(file, code);
-    if (!wrong.empty()) {
-        state.SkipWithError(wrong.c_str());
-        return;
-    }
+    std::vector<uint8_t> file;
+    if (!PictureOrSkip(state, code, &file)) return;
     const HostImageSource source = tarnel_bench::MemorySource(file);
     TarnelImage image = nullptr;
     if (IDP_OpenImage(&source, &image) != RESULT_OK) {

@@ -20,7 +20,6 @@ constexpr uint32_t CELL_ROW_BITMAP_BYTES = 320;  // 40 cells of 8 bytes
 constexpr uint32_t BITMAP_BYTES = 8000;
 constexpr uint32_t SCREEN_BYTES = 1000;
 constexpr uint32_t SCREEN_BANK_STRIDE = 1024;  // bank k of a banked screen at base + 1024*k
-constexpr uint32_t MULTICOLOUR_COLUMNS = 160;
 
 // Bit-pair and bit positions, leftmost column first.
 constexpr uint8_t MULTICOLOUR_SHIFTS[4] = {6, 4, 2, 0};
