@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "formats/unpack.h"
+
 namespace tarnel {
 
 // Compared byte for byte, with no stop at a zero byte.
@@ -154,30 +156,16 @@ Identification Identify(ByteView file) {
 uint32_t ProbeUnpackedLength(ByteView file) {
     if (file.size < 2) return 0;
     const uint8_t escape = file[file.size - 1];
-    const uint64_t spread = escape * 0x0101010101010101ull;
     uint32_t count = 0;
     // p counts down from size-2; kept as p+1 in an unsigned so that 0 means "before the start".
     uint32_t remaining = file.size - 1;  // bytes at offsets [0, remaining)
     while (remaining > 0) {
         const uint32_t p = remaining - 1;
         if (file[p] != escape) {
-            // A stretch of literals, one byte each: skipped sixteen bytes at
-            // a time while none of them is the escape byte (the usual
-            // zero-byte test on the bytes XOR the escape byte).
-            uint32_t at = remaining;
-            while (at >= 16) {
-                uint64_t words[2];
-                std::memcpy(words, file.data + at - 16, sizeof words);
-                const uint64_t x0 = words[0] ^ spread;
-                const uint64_t x1 = words[1] ^ spread;
-                const uint64_t zero0 = (x0 - 0x0101010101010101ull) & ~x0;
-                const uint64_t zero1 = (x1 - 0x0101010101010101ull) & ~x1;
-                if (((zero0 | zero1) & 0x8080808080808080ull) != 0) break;
-                at -= 16;
-            }
-            while (at > 0 && file[at - 1] != escape) --at;
-            count += remaining - at;
-            remaining = at;
+            // A stretch of literals, one output byte each.
+            const uint32_t literals = LiteralsBackward(file, remaining, escape);
+            count += literals;
+            remaining -= literals;
             continue;
         }
         if (p < 2) break;  // its length or value byte would lie before the file

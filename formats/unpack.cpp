@@ -69,8 +69,8 @@ constexpr bool HasByte(uint64_t word, uint64_t spread) {
     return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
 }
 
-// How many bytes before offset `end`, counting down towards offset 0, differ
-// from `escape`: the literals a backward stream reads before its next run.
+}  // namespace
+
 // Skips sixteen bytes at a time while none of them is the escape byte.
 uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape) {
     const uint64_t spread = escape * 0x0101010101010101ull;
@@ -84,8 +84,6 @@ uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape) {
     while (at > 0 && file[at - 1] != escape) --at;
     return end - at;
 }
-
-}  // namespace
 
 const PackedVariant* FindPackedVariant(FormatCode code) {
     for (const PackedVariant& variant : PACKED_VARIANTS) {

@@ -44,6 +44,10 @@ const PackedVariant* FindPackedVariant(FormatCode code);
 void UnpackForward(ByteView file, const PackedVariant& variant, uint8_t* out);
 void UnpackBackward(ByteView file, const PackedVariant& variant, uint8_t* out);
 
+// How many bytes before offset `end`, counting down towards offset 0, differ
+// from `escape`: the literals a backward stream reads before its next run.
+uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape);
+
 // Dispatches on the variant's form.
 void Unpack(ByteView file, const PackedVariant& variant, uint8_t* out);
 

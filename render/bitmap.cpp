@@ -4,6 +4,7 @@
 
 #include "formats/layouts.h"
 #include "plugin/tarnel_api.h"
+#include "render/byte_order.h"
 
 namespace tarnel {
 namespace {
@@ -37,14 +38,6 @@ struct PlacedEntries {
     uint64_t words[PLACES][256];
     const uint64_t* At(int offset) const { return words[offset - LOWEST_PLACE]; }
 };
-
-// Whether a stored word's lowest-value byte comes first in memory.
-bool LowByteFirst() {
-    const uint16_t one = 1;
-    uint8_t first = 0;
-    std::memcpy(&first, &one, 1);
-    return first == 1;
-}
 
 // A word that, stored, holds blue, green and red at bytes `offset` to
 // offset + 2 (those of them inside bytes 0 to 7) and zeros elsewhere.

@@ -17,6 +17,7 @@
 
 #include <cstring>
 
+#include "render/byte_order.h"
 #include "render/fetchers.h"
 #include "render/layout_sources.h"
 
@@ -148,14 +149,6 @@ void RenderHiresRows(const uint8_t* image, uint8_t background, uint8_t* pixelInd
 
 constexpr uint8_t Pair(uint8_t frame0, uint8_t frame1) {
     return static_cast<uint8_t>(16 * frame0 + frame1);
-}
-
-// Whether a stored word's lowest-value byte comes first in memory.
-inline bool LowByteFirst() {
-    const uint16_t one = 1;
-    uint8_t first = 0;
-    std::memcpy(&first, &one, 1);
-    return first == 1;
 }
 
 // `word` with every byte moved one place later in memory, the first place
