@@ -33,11 +33,11 @@
 
 #include "bench/bench_inputs.h"
 #include "bench/ratio_reporter.h"
+#include "decoder/dib.h"
 #include "formats/identify.h"
 #include "formats/unpack.h"
 #include "plugin/c64_decoder.h"
 #include "plugin/tarnel_api.h"
-#include "render/bitmap.h"
 #include "render/render.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Decoding the page and handing it to the host as a 24-bit DIB in global memory.
+#include "decoder/dib.h"
 #include "platform/allocation.h"
 #include "plugin/c64_decoder.h"
-#include "render/bitmap.h"
 
 namespace tarnel {
 namespace {

@@ -12,21 +12,24 @@ const Palette C64_PALETTE = {
 // clang-format on
 
 void BuildColourTable(bool interlaced, ColourTable* table) {
+    BuildColourTable(interlaced, C64_PALETTE, table);
+}
+
+void BuildColourTable(bool interlaced, const Palette& palette, ColourTable* table) {
     if (!interlaced) {
         for (int n = 0; n < 16; ++n) {
-            table->red[n] = C64_PALETTE.red[n];
-            table->green[n] = C64_PALETTE.green[n];
-            table->blue[n] = C64_PALETTE.blue[n];
+            table->red[n] = palette.red[n];
+            table->green[n] = palette.green[n];
+            table->blue[n] = palette.blue[n];
         }
         return;
     }
     for (int j = 0; j < 16; ++j) {
         for (int k = 0; k < 16; ++k) {
             const int i = 16 * j + k;
-            table->red[i] = static_cast<uint8_t>((C64_PALETTE.red[j] + C64_PALETTE.red[k]) / 2);
-            table->green[i] =
-                static_cast<uint8_t>((C64_PALETTE.green[j] + C64_PALETTE.green[k]) / 2);
-            table->blue[i] = static_cast<uint8_t>((C64_PALETTE.blue[j] + C64_PALETTE.blue[k]) / 2);
+            table->red[i] = static_cast<uint8_t>((palette.red[j] + palette.red[k]) / 2);
+            table->green[i] = static_cast<uint8_t>((palette.green[j] + palette.green[k]) / 2);
+            table->blue[i] = static_cast<uint8_t>((palette.blue[j] + palette.blue[k]) / 2);
         }
     }
 }

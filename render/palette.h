@@ -25,6 +25,8 @@ struct ColourTable {
 // are left as they are. Blend mode (interlaced): entry 16*j+k is the
 // channel-wise average of colours j and k, rounded down.
 void BuildColourTable(bool interlaced, ColourTable* table);
+// The same from another palette.
+void BuildColourTable(bool interlaced, const Palette& palette, ColourTable* table);
 
 }  // namespace tarnel
 

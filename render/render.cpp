@@ -91,8 +91,8 @@ inline void Store(uint8_t* out, Word pixels) {
     std::memcpy(out, &pixels, sizeof pixels);
 }
 
-template <FormatCode kFetcher>
-void RenderMulticolourRows(const uint8_t* image, uint8_t background, uint8_t* pixelIndices) {
+template <FormatCode kFetcher, typename Sink>
+void RenderMulticolourRows(const uint8_t* image, uint8_t background, Sink& sink) {
     constexpr MulticolourSources s =
         MULTICOLOUR_SOURCES[SourcesIndex(MULTICOLOUR_SOURCES, kFetcher)];
     static_assert(s.leftStripColumns % 4 == 0, "the left strip covers whole cells");
@@ -104,7 +104,7 @@ void RenderMulticolourRows(const uint8_t* image, uint8_t background, uint8_t* pi
             image + ScreenByte(s.screenBase, s.screenBanked, cellRow * CELL_COLUMNS, y);
         const uint8_t* colourRow = image + s.colourBase + cellRow * CELL_COLUMNS;
         const Word pair0 = s.rowBackground ? LoWord(image[s.rowTableBase + y]) : LoWord(background);
-        uint8_t* out = pixelIndices + y * PICTURE_WIDTH;
+        uint8_t* out = sink.Row(y);
         uint32_t cx = 0;
         if (stripCells != 0) {
             const Word strip = LoWord(image[s.screenBase]);
@@ -120,22 +120,24 @@ void RenderMulticolourRows(const uint8_t* image, uint8_t background, uint8_t* pi
             Store(out + cx * 8, MulticolourPixels(bitmap[cx * 8], pair0, HiWord(screen),
                                                   LoWord(screen), LoWord(colour)));
         }
+        sink.Done(y);
     }
 }
 
-template <FormatCode kFetcher>
-void RenderHiresRows(const uint8_t* image, uint8_t background, uint8_t* pixelIndices) {
+template <FormatCode kFetcher, typename Sink>
+void RenderHiresRows(const uint8_t* image, uint8_t background, Sink& sink) {
     constexpr HiresSources s = HIRES_SOURCES[SourcesIndex(HIRES_SOURCES, kFetcher)];
     for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
         const uint32_t cellRow = y / 8;
         const uint8_t* bitmap = image + s.bitmapBase + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
-        uint8_t* out = pixelIndices + y * PICTURE_WIDTH;
+        uint8_t* out = sink.Row(y);
         if (s.fixedColours) {
             const Word clear = LoWord(background);
             const Word set = LoWord(HIRES_FIXED_SET_COLOUR);
             for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
                 Store(out + cx * 8, HiresPixels(bitmap[cx * 8], clear, set));
             }
+            sink.Done(y);
             continue;
         }
         const uint8_t* screenRow =
@@ -144,6 +146,7 @@ void RenderHiresRows(const uint8_t* image, uint8_t background, uint8_t* pixelInd
             const uint8_t screen = screenRow[cx];
             Store(out + cx * 8, HiresPixels(bitmap[cx * 8], LoWord(screen), HiWord(screen)));
         }
+        sink.Done(y);
     }
 }
 
@@ -165,8 +168,8 @@ inline Word OneByteLater(Word word, Word before, bool lowByteFirst) {
 // pixel u - 1. The ends of the row follow other rules: column 0 shows frame
 // 0 alone and column 319 frame 1 alone, as plain indices, and column 318
 // pairs the last columns of both frames.
-template <FormatCode kFetcher>
-void RenderInterlacedRows(const uint8_t* image, uint8_t background, uint8_t* pixelIndices) {
+template <FormatCode kFetcher, typename Sink>
+void RenderInterlacedRows(const uint8_t* image, uint8_t background, Sink& sink) {
     constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
     constexpr FrameSources f0 = s.frames[0];
     constexpr FrameSources f1 = s.frames[1];
@@ -179,7 +182,7 @@ void RenderInterlacedRows(const uint8_t* image, uint8_t background, uint8_t* pix
         const uint8_t* bitmapRow = image + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
         const uint8_t* screenRow = image + ScreenByte(0, s.screenBanked, cellRow * CELL_COLUMNS, y);
         const uint8_t* colourRow = image + cellRow * CELL_COLUMNS;
-        uint8_t* out = pixelIndices + y * PICTURE_WIDTH;
+        uint8_t* out = sink.Row(y);
         Word before = 0;  // frame 1's pixels of the previous cell
         for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
             const Word colour = LoWord(colourRow[s.colourBase + cx]);
@@ -196,52 +199,73 @@ void RenderInterlacedRows(const uint8_t* image, uint8_t background, uint8_t* pix
         out[0] = static_cast<uint8_t>(out[0] >> 4);  // frame 0 alone (nothing came before it)
         out[last - 1] = Pair(Hi(out[last - 1]), Lo(out[last]));
         out[last] = Lo(out[last]);
+        sink.Done(y);
     }
 }
 
-using RowLoopFunction = void (*)(const uint8_t*, uint8_t, uint8_t*);
+// Where the row loops put each row of indices. The index picture takes
+// them in place; a pixel picture takes each row through a small buffer that
+// stays in the cache and turns it into pixels at once, so no index picture
+// is ever made.
+struct IndexSink {
+    uint8_t* pixelIndices;
+    uint8_t* Row(uint32_t y) { return pixelIndices + y * PICTURE_WIDTH; }
+    void Done(uint32_t) {}
+};
+struct PixelSink {
+    alignas(8) uint8_t row[PICTURE_WIDTH];
+    const PixelTable& table;
+    uint8_t* topRow;
+    ptrdiff_t stride;
+    uint8_t* Row(uint32_t) { return row; }
+    void Done(uint32_t y) { ConvertRow(row, table, topRow + static_cast<ptrdiff_t>(y) * stride); }
+};
+
+template <typename Sink>
+using RowLoopFunction = void (*)(const uint8_t*, uint8_t, Sink&);
 
 // The row loop compiled for one fetcher's sources.
-constexpr RowLoopFunction RowLoopOf(RowLoop loop, FormatCode fetcher) {
+template <typename Sink>
+constexpr RowLoopFunction<Sink> RowLoopOf(RowLoop loop, FormatCode fetcher) {
     switch (loop) {
         case RowLoop::Multicolour:
             switch (fetcher) {
                 case 4:
-                    return RenderMulticolourRows<4>;
+                    return RenderMulticolourRows<4, Sink>;
                 case 5:
-                    return RenderMulticolourRows<5>;
+                    return RenderMulticolourRows<5, Sink>;
                 case 8:
-                    return RenderMulticolourRows<8>;
+                    return RenderMulticolourRows<8, Sink>;
                 case 9:
-                    return RenderMulticolourRows<9>;
+                    return RenderMulticolourRows<9, Sink>;
                 case 13:
-                    return RenderMulticolourRows<13>;
+                    return RenderMulticolourRows<13, Sink>;
                 case 18:
-                    return RenderMulticolourRows<18>;
+                    return RenderMulticolourRows<18, Sink>;
                 default:
                     return nullptr;
             }
         case RowLoop::Hires:
             switch (fetcher) {
                 case 12:
-                    return RenderHiresRows<12>;
+                    return RenderHiresRows<12, Sink>;
                 case 15:
-                    return RenderHiresRows<15>;
+                    return RenderHiresRows<15, Sink>;
                 case 16:
-                    return RenderHiresRows<16>;
+                    return RenderHiresRows<16, Sink>;
                 case 17:
-                    return RenderHiresRows<17>;
+                    return RenderHiresRows<17, Sink>;
                 default:
                     return nullptr;
             }
         case RowLoop::Interlaced:
             switch (fetcher) {
                 case 1:
-                    return RenderInterlacedRows<1>;
+                    return RenderInterlacedRows<1, Sink>;
                 case 3:
-                    return RenderInterlacedRows<3>;
+                    return RenderInterlacedRows<3, Sink>;
                 case 6:
-                    return RenderInterlacedRows<6>;
+                    return RenderInterlacedRows<6, Sink>;
                 default:
                     return nullptr;
             }
@@ -251,7 +275,7 @@ constexpr RowLoopFunction RowLoopOf(RowLoop loop, FormatCode fetcher) {
 
 constexpr bool EveryRouteHasARowLoop() {
     for (const LayoutRoute& route : LAYOUT_ROUTES) {
-        if (RowLoopOf(route.loop, route.fetcher) == nullptr) return false;
+        if (RowLoopOf<IndexSink>(route.loop, route.fetcher) == nullptr) return false;
     }
     return true;
 }
@@ -262,8 +286,19 @@ static_assert(EveryRouteHasARowLoop(), "every layout route names a compiled row 
 void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* pixelIndices) {
     if (image.size < FILE_BUFFER_BYTES || pixelIndices == nullptr) return;
     const LayoutRoute* route = FindLayoutRoute(code);
-    if (route != nullptr)
-        RowLoopOf(route->loop, route->fetcher)(image.data, background, pixelIndices);
+    if (route == nullptr) return;
+    IndexSink sink{pixelIndices};
+    RowLoopOf<IndexSink>(route->loop, route->fetcher)(image.data, background, sink);
+}
+
+bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const PixelTable& table,
+                   uint8_t* topRow, ptrdiff_t stride) {
+    if (image.size < FILE_BUFFER_BYTES || topRow == nullptr) return false;
+    const LayoutRoute* route = FindLayoutRoute(code);
+    if (route == nullptr) return false;
+    PixelSink sink{{}, table, topRow, stride};
+    RowLoopOf<PixelSink>(route->loop, route->fetcher)(image.data, background, sink);
+    return true;
 }
 
 }  // namespace tarnel

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "decoder/dib.h"
 #include "formats/layout_files.h"
 #include "platform/allocation.h"
-#include "render/bitmap.h"
 #include "render/palette.h"
 #include "support/c64_model.h"
 #include "support/host.h"

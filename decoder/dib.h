@@ -1,6 +1,6 @@
 // Turning the index picture into the packed 24-bit DIB the host receives.
-#ifndef TARNEL_RENDER_BITMAP_H
-#define TARNEL_RENDER_BITMAP_H
+#ifndef TARNEL_DECODER_DIB_H
+#define TARNEL_DECODER_DIB_H
 
 #include <cstdint>
 
@@ -16,4 +16,4 @@ void WriteDib(const uint8_t* pixelIndices, const ColourTable& table, uint8_t* bl
 
 }  // namespace tarnel
 
-#endif  // TARNEL_RENDER_BITMAP_H
+#endif  // TARNEL_DECODER_DIB_H

@@ -1,6 +1,5 @@
 // tarnel: converts Commodore 64 pictures to PNG or BMP and tells what a file
-// is. Every conversion goes through the module's exports, exactly as the
-// Windows viewer drives it (see picture_host.h).
+// is, through the C library (tarnel/tarnel.h).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -9,16 +8,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "formats/byte_view.h"
-#include "formats/identify.h"
-#include "formats/layouts.h"
 #include "image_io.h"
-#include "picture_host.h"
+#include "picture_file.h"
 #include "sample_pictures.h"
+#include "tarnel/tarnel.h"
 
 #ifndef TARNEL_VERSION
 #define TARNEL_VERSION "unknown"
@@ -26,6 +24,7 @@
 
 namespace fs = std::filesystem;
 using namespace tarnel_tools;
+using namespace tarnel_converter;
 
 namespace {
 
@@ -134,30 +133,32 @@ struct ConvertOptions {
 // already written to the same output (empty when none): such an input fails,
 // but only once it has decoded, so that a file that is no picture at all is
 // reported as such.
-bool ConvertOne(const std::string& input, const std::string& output, Format format, unsigned scale,
-                const std::string& outputOwner, std::string* why) {
-    const HostedPicture picture = HostPicture(input, true);
-    if (picture.outcome != Outcome::Opened) {
+bool ConvertOne(tarnel_decoder* decoder, const std::string& input, const std::string& output,
+                Format format, unsigned scale, const std::string& outputOwner, std::string* why) {
+    const PictureFile picture = ReadPicture(input);
+    if (!picture.recognised) {
         *why = picture.reason;
         return false;
     }
-    // The module's block is checked before anything is written: a host must
-    // not pass on a bitmap it cannot read.
-    RgbImage image;
-    std::string problem;
-    if (!DibToRgb(picture.block, &image, &problem)) {
-        *why = problem;
-        return false;
-    }
+    tarnel_options options;
+    tarnel_options_init(&options);
+    options.pixel_format = format == Format::Bmp ? TARNEL_BGR24 : TARNEL_RGB24;
+    std::vector<uint8_t> pixels;
+    if (!DecodePicture(decoder, picture, options, &pixels, why)) return false;
     if (!outputOwner.empty()) {
         *why = "its output " + output + " is already the output of " + outputOwner;
         return false;
     }
+    std::string problem;
     bool written = false;
     if (format == Format::Bmp) {
-        const std::vector<uint8_t> bytes = BmpFile(picture.block);
+        const std::vector<uint8_t> bytes = BmpFile(DibFromBgr(TARNEL_WIDTH, TARNEL_HEIGHT, pixels));
         written = WriteAtomically(output, BytesWriter(bytes), &problem);
     } else {
+        RgbImage image;
+        image.width = TARNEL_WIDTH;
+        image.height = TARNEL_HEIGHT;
+        image.pixels = std::move(pixels);
         const RgbImage enlarged = Enlarge(image, scale);
         written = WriteAtomically(
             output,
@@ -212,6 +213,12 @@ int RunConvert(const ConvertOptions& options) {
         }
     }
 
+    std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)> decoder(tarnel_decoder_new(),
+                                                                       tarnel_decoder_free);
+    if (!decoder) {
+        std::fprintf(stderr, "tarnel convert: out of memory\n");
+        return EXIT_SOME_FAILED;
+    }
     Progress progress(inputs.size());
     std::map<std::string, std::string> claimed;  // output written -> the input it came from
     size_t converted = 0;
@@ -235,8 +242,8 @@ int RunConvert(const ConvertOptions& options) {
             const std::string inputKey = fs::weakly_canonical(input.path, ec).string();
             if (key == inputKey) {
                 why = "its output " + output.string() + " would replace it";
-            } else if (ConvertOne(input.path, output.string(), format, options.scale, claimed[key],
-                                  &why)) {
+            } else if (ConvertOne(decoder.get(), input.path, output.string(), format, options.scale,
+                                  claimed[key], &why)) {
                 // Only a written output is taken: an input that failed
                 // leaves the name free for the next.
                 claimed[key] = input.path;
@@ -297,11 +304,8 @@ std::string JsonString(const std::string& text) {
 
 struct InfoRecord {
     std::string path;
-    bool recognised = false;
     std::string reason;
-    bool sizeKnown = false;
-    HostedPicture picture;
-    const tarnel::LayoutInfo* layout = nullptr;
+    PictureFile picture;
 };
 
 InfoRecord Inspect(const Input& input) {
@@ -311,23 +315,8 @@ InfoRecord Inspect(const Input& input) {
         record.reason = input.error;
         return record;
     }
-    record.picture = HostPicture(input.path, false);
-    record.sizeKnown = record.picture.outcome != Outcome::CannotRead;
-    if (record.picture.outcome != Outcome::Opened) {
-        record.reason = record.picture.reason;
-        return record;
-    }
-    // The exports do not say which layout they recognised; the module's
-    // identification, run read-only over the same bytes, does.
-    const std::vector<uint8_t>& bytes = record.picture.fileBytes;
-    const tarnel::Identification found =
-        tarnel::Identify(tarnel::ByteView{bytes.data(), static_cast<uint32_t>(bytes.size())});
-    record.layout = tarnel::FindLayout(found.code);
-    if (record.layout == nullptr) {
-        record.reason = "the module opened it, but no layout matches its bytes";
-        return record;
-    }
-    record.recognised = true;
+    record.picture = ReadPicture(input.path);
+    record.reason = record.picture.reason;
     return record;
 }
 
@@ -335,53 +324,65 @@ uint32_t LoadAddress(const std::vector<uint8_t>& bytes) {
     return bytes.size() >= 2 ? static_cast<uint32_t>(bytes[0] | bytes[1] << 8) : 0;
 }
 
+// The name of the layout with code `code`.
+const char* LayoutName(int code) {
+    for (int i = 0; i < TARNEL_LAYOUT_COUNT; ++i) {
+        tarnel_info layout;
+        if (tarnel_layout(i, &layout) == TARNEL_OK && layout.layout == code) return layout.name;
+    }
+    return "?";
+}
+
+// Every picture is one page of 320 x 200 pixels, three 8-bit components.
+constexpr unsigned COMPONENT_COUNT = 3;
+constexpr unsigned BITS_PER_COMPONENT = 8;
+constexpr unsigned PAGE_COUNT = 1;
+
 void PrintText(const InfoRecord& r) {
-    const tarnel::LayoutInfo& l = *r.layout;
-    const HostedPicture& p = r.picture;
+    const tarnel_info& l = r.picture.info;
+    const PictureFile& p = r.picture;
     std::printf("%s\n", r.path.c_str());
-    std::printf("  layout        %u %s\n", static_cast<unsigned>(l.code), l.name);
-    if (l.packed) {
-        const tarnel::LayoutInfo* unpacked = tarnel::FindLayout(l.unpackedAs);
-        std::printf("  packed        yes, unpacks to layout %u (%s)\n",
-                    static_cast<unsigned>(l.unpackedAs),
-                    unpacked != nullptr ? unpacked->name : "?");
+    std::printf("  layout        %d %s\n", l.layout, l.name);
+    if (l.packed != 0) {
+        std::printf("  packed        yes, unpacks to layout %d (%s)\n", l.unpacked_as,
+                    LayoutName(l.unpacked_as));
     } else {
         std::printf("  packed        no\n");
     }
-    std::printf("  interlaced    %s\n", l.interlaced ? "yes, two frames blended" : "no");
+    std::printf("  interlaced    %s\n", l.interlaced != 0 ? "yes, two frames blended" : "no");
     std::printf("  file size     %s bytes\n", WithThousands(p.fileSize).c_str());
-    std::printf("  load address  $%04X\n", LoadAddress(p.fileBytes));
-    std::printf("  geometry      %u x %u pixels, %u components of %u bits, %u page%s\n",
-                p.image.width, p.image.height, p.image.componentCount, p.image.bitsPerComponent,
-                p.image.pageCount, p.image.pageCount == 1 ? "" : "s");
+    std::printf("  load address  $%04X\n", LoadAddress(p.bytes));
+    std::printf("  geometry      %d x %d pixels, %u components of %u bits, %u page%s\n", l.width,
+                l.height, COMPONENT_COUNT, BITS_PER_COMPONENT, PAGE_COUNT,
+                PAGE_COUNT == 1 ? "" : "s");
 }
 
 std::string JsonRecord(const InfoRecord& r) {
     std::string json = "{\"file\": " + JsonString(r.path);
     json += ", \"recognised\": ";
-    json += r.recognised ? "true" : "false";
-    if (r.sizeKnown) json += ", \"fileSize\": " + std::to_string(r.picture.fileSize);
-    if (!r.recognised) return json + ", \"reason\": " + JsonString(r.reason) + "}";
-    const tarnel::LayoutInfo& l = *r.layout;
-    const HostedPicture& p = r.picture;
+    json += r.picture.recognised ? "true" : "false";
+    if (r.picture.sizeKnown) json += ", \"fileSize\": " + std::to_string(r.picture.fileSize);
+    if (!r.picture.recognised) return json + ", \"reason\": " + JsonString(r.reason) + "}";
+    const tarnel_info& l = r.picture.info;
+    const PictureFile& p = r.picture;
     char load[8];
-    std::snprintf(load, sizeof load, "$%04X", LoadAddress(p.fileBytes));
-    json += ", \"code\": " + std::to_string(l.code);
+    std::snprintf(load, sizeof load, "$%04X", LoadAddress(p.bytes));
+    json += ", \"code\": " + std::to_string(l.layout);
     json += ", \"name\": " + JsonString(l.name);
     json += ", \"packed\": ";
-    json += l.packed ? "true" : "false";
-    json += ", \"unpacksTo\": " + std::to_string(l.unpackedAs);
+    json += l.packed != 0 ? "true" : "false";
+    json += ", \"unpacksTo\": " + std::to_string(l.unpacked_as);
     json += ", \"interlaced\": ";
-    json += l.interlaced ? "true" : "false";
-    json += ", \"loadAddress\": " + std::to_string(LoadAddress(p.fileBytes));
+    json += l.interlaced != 0 ? "true" : "false";
+    json += ", \"loadAddress\": " + std::to_string(LoadAddress(p.bytes));
     json += ", \"loadAddressHex\": " + JsonString(load);
-    json += ", \"width\": " + std::to_string(p.image.width);
-    json += ", \"height\": " + std::to_string(p.image.height);
-    json += ", \"bitsPerComponent\": " + std::to_string(p.image.bitsPerComponent);
-    json += ", \"componentCount\": " + std::to_string(p.image.componentCount);
-    json += ", \"pageCount\": " + std::to_string(p.image.pageCount);
-    json += ", \"pageWidth\": " + std::to_string(p.page.width);
-    json += ", \"pageHeight\": " + std::to_string(p.page.height);
+    json += ", \"width\": " + std::to_string(l.width);
+    json += ", \"height\": " + std::to_string(l.height);
+    json += ", \"bitsPerComponent\": " + std::to_string(BITS_PER_COMPONENT);
+    json += ", \"componentCount\": " + std::to_string(COMPONENT_COUNT);
+    json += ", \"pageCount\": " + std::to_string(PAGE_COUNT);
+    json += ", \"pageWidth\": " + std::to_string(l.width);
+    json += ", \"pageHeight\": " + std::to_string(l.height);
     return json + "}";
 }
 
@@ -391,13 +392,13 @@ int RunInfo(const std::vector<std::string>& arguments, bool json) {
     if (json) std::printf("[");
     for (size_t i = 0; i < inputs.size(); ++i) {
         const InfoRecord record = Inspect(inputs[i]);
-        if (!record.recognised) {
+        if (!record.picture.recognised) {
             ++failed;
             ReportFailure(nullptr, record.path, record.reason);
         }
         if (json) {
             std::printf("%s\n  %s", i == 0 ? "" : ",", JsonRecord(record).c_str());
-        } else if (record.recognised) {
+        } else if (record.picture.recognised) {
             PrintText(record);
         }
         std::fflush(stdout);
@@ -443,8 +444,8 @@ int RunSamples(const std::string& directory) {
 
 int main(int argc, char** argv) {
     CLI::App app{
-        "Converts Commodore 64 pictures to PNG or BMP, and tells what a file is, through the "
-        "tarnel module: the same code the Windows viewer runs.",
+        "Converts Commodore 64 pictures to PNG or BMP, and tells what a file is, with the "
+        "decoder the Windows viewer module runs.",
         "tarnel"};
     app.set_version_flag("--version", "tarnel " TARNEL_VERSION);
     app.require_subcommand(1);

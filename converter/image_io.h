@@ -1,7 +1,7 @@
 // Pictures in and out of files: the module's bitmap block as RGB pixels, BMP
 // and PNG files, and writing a file so that it appears whole or not at all.
-#ifndef TARNEL_TOOLS_IMAGE_IO_H
-#define TARNEL_TOOLS_IMAGE_IO_H
+#ifndef TARNEL_CONVERTER_IMAGE_IO_H
+#define TARNEL_CONVERTER_IMAGE_IO_H
 
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +27,11 @@ bool DibToRgb(const std::vector<uint8_t>& block, RgbImage* image, std::string* w
 // A .bmp file: the 14-byte file header followed by `block` unchanged.
 std::vector<uint8_t> BmpFile(const std::vector<uint8_t>& block);
 
+// A packed 24-bit DIB block (a 40-byte BITMAPINFOHEADER with a positive
+// height, then the rows bottom row first) from blue-green-red pixels given
+// top row first; `width` * 3 must be a multiple of four (no row padding).
+std::vector<uint8_t> DibFromBgr(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgr);
+
 // Each pixel repeated `factor` times across and down.
 RgbImage Enlarge(const RgbImage& image, uint32_t factor);
 
@@ -47,4 +52,4 @@ FileWriter BytesWriter(const std::vector<uint8_t>& bytes);
 
 }  // namespace tarnel_tools
 
-#endif  // TARNEL_TOOLS_IMAGE_IO_H
+#endif  // TARNEL_CONVERTER_IMAGE_IO_H

@@ -1,0 +1,37 @@
+// Reading a picture file and decoding it through the C library.
+#ifndef TARNEL_CONVERTER_PICTURE_FILE_H
+#define TARNEL_CONVERTER_PICTURE_FILE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tarnel/tarnel.h"
+
+namespace tarnel_converter {
+
+// The failure texts the converter prints.
+extern const char* const NOT_PICTURE_TEXT;  // "not a C64 picture this module knows"
+extern const char* const TOO_LARGE_TEXT;    // "larger than 36,864 bytes"
+
+struct PictureFile {
+    bool recognised = false;
+    std::string reason;          // why it failed, in words; empty on success
+    bool sizeKnown = false;      // the file could be read (fileSize is its size)
+    uint64_t fileSize = 0;       // as the file system reports it, or as read from a pipe
+    std::vector<uint8_t> bytes;  // the whole file, when it is no larger than the limit
+    tarnel_info info{};          // on success
+};
+
+// Reads `path` and identifies it. A path that is not a regular file (a pipe,
+// a device) is read up to one byte past the limit.
+PictureFile ReadPicture(const std::string& path);
+
+// Decodes a recognised file's bytes into `pixels` (top row first, no padding)
+// in `pixelFormat` with `options`; false with the reason otherwise.
+bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file, const tarnel_options& options,
+                   std::vector<uint8_t>* pixels, std::string* why);
+
+}  // namespace tarnel_converter
+
+#endif  // TARNEL_CONVERTER_PICTURE_FILE_H
