@@ -8,6 +8,7 @@
 //                             layout drawn from random memory images (the
 //                             packed ones made by the packers) and the
 //                             hostile files that reach the target's code
+//                             (for fuzz_library behind four option bytes)
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +35,14 @@ std::string LayoutName(uint8_t code, uint32_t seed) {
     return name;
 }
 
+// The four option bytes fuzz_library reads before the file: pixel format,
+// row padding, palette flag and palette seed, varied with `n`.
+void PrefixLibraryOptions(size_t n, std::vector<uint8_t>* bytes) {
+    const uint8_t options[4] = {static_cast<uint8_t>(n % 4), static_cast<uint8_t>(n * 7 % 32),
+                                static_cast<uint8_t>(n / 4 % 2), static_cast<uint8_t>(n)};
+    bytes->insert(bytes->begin(), options, options + 4);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,7 +63,7 @@ int main(int argc, char** argv) {
     }
 
     const uint8_t packedCodes[] = {1, 7, 11, 14, 19};
-    std::vector<std::string> targets = {"fuzz_exports", "fuzz_identify"};
+    std::vector<std::string> targets = {"fuzz_exports", "fuzz_library", "fuzz_identify"};
     for (uint8_t code : packedCodes) targets.push_back("fuzz_unpack" + std::to_string(code));
     size_t seeds = 0;
     for (const std::string& target : targets) {
@@ -65,15 +74,18 @@ int main(int argc, char** argv) {
         for (const tarnel::LayoutInfo& layout : tarnel::LAYOUTS) {
             if (unpacker && layout.code != unpackCode) continue;
             for (uint32_t seed = 1; seed <= (unpacker ? 6u : 2u); ++seed) {
-                const std::vector<uint8_t> bytes = tarnel_hostile::LayoutFile(layout.code, seed);
+                std::vector<uint8_t> bytes = tarnel_hostile::LayoutFile(layout.code, seed);
                 if (bytes.empty()) continue;
+                if (target == "fuzz_library") PrefixLibraryOptions(seed + layout.code, &bytes);
                 ok = Write(dir / LayoutName(layout.code, seed), bytes) && ok;
                 seeds += 1;
             }
         }
         for (const tarnel_hostile::HostileFile& file : hostile) {
             if (unpacker && file.code != unpackCode) continue;
-            ok = Write(dir / file.name, file.bytes) && ok;
+            std::vector<uint8_t> bytes = file.bytes;
+            if (target == "fuzz_library") PrefixLibraryOptions(seeds, &bytes);
+            ok = Write(dir / file.name, bytes) && ok;
             seeds += 1;
         }
     }

@@ -19,7 +19,7 @@ seconds=$2
 samples=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-targets=(fuzz_exports fuzz_identify fuzz_unpack1 fuzz_unpack7 fuzz_unpack11 fuzz_unpack14 fuzz_unpack19)
+targets=(fuzz_exports fuzz_library fuzz_identify fuzz_unpack1 fuzz_unpack7 fuzz_unpack11 fuzz_unpack14 fuzz_unpack19)
 work=${TARNEL_FUZZ_WORK:-$build/fuzz-work}
 rm -rf "$work"
 mkdir -p "$work/findings" "$work/logs"

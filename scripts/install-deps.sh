@@ -10,7 +10,7 @@ native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcl
         time)
 extra=(clang libclang-rt-14-dev clang-format valgrind
        g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-       wine wine32:i386 wine64 xvfb xauth imagemagick)
+       wine wine32:i386 wine64 xvfb xauth imagemagick dpkg-dev)
 
 packages=("${native[@]}")
 if [[ "${1:-}" == "--all" ]]; then

@@ -99,6 +99,7 @@ step "native release" build_and_test release
 step "benchmarks (smoke run)" benchmark_smoke
 step "sanitizers (address, undefined, leak)" build_and_test sanitize
 step "32-bit Windows under Wine" build_and_test_with_display win32
+step "library install, consumers and packages" bash scripts/test_packages.sh build/release build/win32
 step "fuzzing (libFuzzer, bounded)" fuzz_bounded
 step "threads (ThreadSanitizer)" threads_under_tsan
 step "valgrind memcheck of the converter" valgrind_converter

@@ -1,7 +1,9 @@
 // Golden pictures: every picture file in tests/data/pictures is decoded
 // through the exports and must give, byte for byte, the block held in the
-// .bmp file of the same name (14-byte file header, then the block). Adding a
-// picture and its .bmp adds a case; a picture without its .bmp fails.
+// .bmp file of the same name (14-byte file header, then the block); decoded
+// through the C library with its default options it must give the same
+// pixels, top row first and red first. Adding a picture and its .bmp adds a
+// case; a picture without its .bmp fails.
 // tests/data/README.md tells how the .bmp files are made.
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@
 
 #include "formats/layouts.h"
 #include "support/host.h"
+#include "tarnel/tarnel.h"
 
 #ifndef TARNEL_GOLDEN_DIR
 #error "TARNEL_GOLDEN_DIR names the folder of golden pictures"
@@ -127,6 +130,29 @@ TEST(Golden, EveryPictureDecodesToItsBitmap) {
             }
         }
         EXPECT_EQ(differences, 0u) << "first different byte of the block: " << firstDifference;
+
+        // The C library with default options, into rows with padding.
+        constexpr size_t ROW = 320 * 3;
+        constexpr size_t STRIDE = ROW + 5;
+        std::vector<uint8_t> rgb(STRIDE * 200, 0x5A);
+        tarnel_decoder* decoder = tarnel_decoder_new();
+        ASSERT_NE(decoder, nullptr);
+        const int result = tarnel_decode(decoder, bytes.data(), bytes.size(), nullptr, rgb.data(),
+                                         STRIDE, nullptr);
+        tarnel_decoder_free(decoder);
+        EXPECT_EQ(result, TARNEL_OK) << tarnel_strerror(result);
+        size_t libraryDifferences = 0;
+        for (size_t y = 0; y < 200; ++y) {
+            const uint8_t* golden =
+                bmp.data() + BMP_FILE_HEADER_BYTES + TARNEL_BITMAP_HEADER_BYTES + (199 - y) * ROW;
+            const uint8_t* row = rgb.data() + y * STRIDE;
+            for (size_t x = 0; x < ROW; x += 3) {
+                libraryDifferences += row[x] != golden[x + 2] || row[x + 1] != golden[x + 1] ||
+                                      row[x + 2] != golden[x];
+            }
+            for (size_t k = ROW; k < STRIDE; ++k) libraryDifferences += row[k] != 0x5A;
+        }
+        EXPECT_EQ(libraryDifferences, 0u) << "pixels of the C library differ";
         ++checked;
     }
     EXPECT_EQ(checked, files.pictures.size());

@@ -25,8 +25,8 @@
 
 #include <stddef.h>
 
-#if defined(_WIN32) && defined(TARNEL_SHARED_BUILD)
-#define TARNEL_API __declspec(dllexport)
+#if defined(_WIN32)
+#define TARNEL_API
 #elif defined(__GNUC__)
 #define TARNEL_API __attribute__((visibility("default")))
 #else

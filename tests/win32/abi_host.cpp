@@ -1098,7 +1098,9 @@ TEST(GoldenPictures, DecodeMatchesTheBitmapByteForByte) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    const std::string path = WindowsPath(TARNEL_MODULE_PATH);
+    // The module built beside it, or the one named on the command line (as
+    // unpacked from the release zip).
+    const std::string path = WindowsPath(argc > 1 ? argv[1] : TARNEL_MODULE_PATH);
     if (!LoadModule(path)) {
         std::fprintf(stderr, "cannot load %s or find its exports (error %lu)\n", path.c_str(),
                      static_cast<unsigned long>(GetLastError()));
