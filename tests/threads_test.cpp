@@ -17,6 +17,7 @@
 #include "plugin/tarnel_api.h"
 #include "support/host.h"
 #include "support/random_memory.h"
+#include "tarnel/tarnel.h"
 
 namespace {
 
@@ -171,6 +172,60 @@ TEST(ManyDecoders, OpenAtOnceStayIndependent) {
         EXPECT_EQ(IDP_GetImageInfo(open[i].image, &info), RESULT_OK);
     }
     for (size_t i = 1; i < n; i += 2) EXPECT_EQ(IDP_CloseImage(open[i].image), RESULT_OK);
+}
+
+}  // namespace
+
+namespace {
+
+// The C library's decoders on several threads, each thread with its own
+// decoder going through every layout in its own order, twice: every
+// picture equals the module's block of the same file (rows flipped, RGB).
+TEST(ThreadsLibrary, EachThreadWithItsOwnDecoderMatchesTheModule) {
+    const std::vector<tarnel::FormatCode> codes = tarnel_test::AllCodes();
+    std::vector<std::vector<uint8_t>> files;
+    for (tarnel::FormatCode code : codes) files.push_back(LayoutFile(code, 1300u + code));
+    constexpr size_t kPictureBytes = 320 * 3 * 200;
+
+    StartLine start(kThreads);
+    std::vector<std::vector<std::vector<uint8_t>>> pictures(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            tarnel_decoder* decoder = tarnel_decoder_new();
+            start.Arrive();
+            for (size_t n = 0; n < 2 * files.size(); ++n) {
+                const std::vector<uint8_t>& file = files[(n + 5 * t) % files.size()];
+                std::vector<uint8_t> rgb(kPictureBytes);
+                const int result = tarnel_decode(decoder, file.data(), file.size(), nullptr,
+                                                 rgb.data(), 960, nullptr);
+                pictures[t].push_back(result == TARNEL_OK ? rgb : std::vector<uint8_t>{});
+            }
+            tarnel_decoder_free(decoder);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::vector<uint8_t> block = tarnel_test::DecodeFile(files[i]);
+        ASSERT_EQ(block.size(), static_cast<size_t>(TARNEL_BITMAP_BLOCK_BYTES));
+        std::vector<uint8_t> expected(kPictureBytes);
+        for (size_t y = 0; y < 200; ++y) {
+            const uint8_t* row = block.data() + TARNEL_BITMAP_HEADER_BYTES + (199 - y) * 960;
+            for (size_t x = 0; x < 960; x += 3) {
+                expected[y * 960 + x] = row[x + 2];
+                expected[y * 960 + x + 1] = row[x + 1];
+                expected[y * 960 + x + 2] = row[x];
+            }
+        }
+        for (int t = 0; t < kThreads; ++t) {
+            for (size_t n = 0; n < pictures[t].size(); ++n) {
+                if ((n + 5 * t) % files.size() != i) continue;
+                EXPECT_TRUE(pictures[t][n] == expected)
+                    << "layout " << int(codes[i]) << ", thread " << t << ", decode " << n;
+            }
+        }
+    }
 }
 
 }  // namespace
