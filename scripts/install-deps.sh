@@ -2,8 +2,10 @@
 # Installs what tarnel's builds and tests need on Debian 12 (run as root).
 # Idempotent: asks apt only for packages that are missing.
 #   scripts/install-deps.sh          native build, converter and demo
+#   scripts/install-deps.sh --web    also the web viewer's build (emscripten)
 #   scripts/install-deps.sh --all    also the Windows cross build, Wine,
-#                                    sanitizer runtimes, fuzzing and valgrind
+#                                    sanitizer runtimes, fuzzing, valgrind,
+#                                    the web viewer and its browser test
 set -euo pipefail
 
 native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcli11-dev nlohmann-json3-dev
@@ -11,11 +13,15 @@ native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcl
 extra=(clang libclang-rt-14-dev clang-format valgrind
        g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
        wine wine32:i386 wine64 xvfb xauth imagemagick dpkg-dev)
+# Debian's emscripten 3.1.6 runs its optimizer with node and needs acorn.
+web=(emscripten node-acorn python3)
+browser_test=(chromium chromium-driver python3-selenium)
 
 packages=("${native[@]}")
-if [[ "${1:-}" == "--all" ]]; then
-  packages+=("${extra[@]}")
-fi
+case "${1:-}" in
+  --web) packages+=("${web[@]}") ;;
+  --all) packages+=("${extra[@]}" "${web[@]}" "${browser_test[@]}") ;;
+esac
 
 if [[ " ${packages[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386

@@ -115,6 +115,26 @@ valgrind_converter() {
   bash scripts/valgrind_converter.sh build/release build/fuzz/fuzz/tarnel_make_corpus
 }
 
+# The web viewer (the web preset: WebAssembly and its page) in headless
+# Chromium: the sample pictures through the page's file input, compared with
+# their golden pictures, and the hostile-file corpus refused in place. The
+# corpus writer comes from the fuzz build; Selenium is Debian's, for Debian's
+# python3.
+web_page() {
+  local corpus
+  corpus=$(mktemp -d)
+  cmake --preset web >/dev/null &&
+    cmake --build --preset web -j"$jobs" &&
+    cmake --preset fuzz >/dev/null &&
+    cmake --build --preset fuzz -j"$jobs" --target tarnel_make_corpus &&
+    build/fuzz/fuzz/tarnel_make_corpus "$corpus" >/dev/null &&
+    /usr/bin/python3 tests/web/page_test.py build/web tests/data/pictures \
+      --hostile "$corpus/hostile" --artifacts build/web/artifacts
+  local result=$?
+  rm -rf "$corpus"
+  return $result
+}
+
 step "format" format_check
 step "native release" build_and_test release
 step "benchmarks (smoke run)" benchmark_smoke
@@ -124,6 +144,7 @@ step "library install, consumers and packages" bash scripts/test_packages.sh bui
 step "fuzzing (libFuzzer, bounded)" fuzz_bounded
 step "threads (ThreadSanitizer)" threads_under_tsan
 step "valgrind memcheck of the converter" valgrind_converter
+step "web viewer in headless Chromium" web_page
 
 echo
 if (( failed > 0 )); then

@@ -1,0 +1,500 @@
+#!/usr/bin/env python3
+"""The web viewer in a real browser: headless Chromium driven by Selenium.
+
+    python3 tests/web/page_test.py PAGE_DIR PICTURES_DIR [--hostile DIR] [--artifacts DIR]
+
+Serves PAGE_DIR (build/web) on 127.0.0.1 and checks, through the page's own
+file input, that
+  - every sample picture in PICTURES_DIR (each beside its expected .bmp, the
+    viewer module's block: bottom-up BGR) is drawn on a 320 x 200 canvas
+    whose pixels, read back in the page, equal the expected ones exactly,
+    with the layout code its file name starts with;
+  - each palette of the page's palette choice redraws the pictures in that
+    palette's colours, and the default brings the expected pixels back;
+  - "Save PNG" saves the picture's pixels under the file's name;
+  - a dropped file is decoded, and a folder given to the folder picker shows
+    each of its files in name order;
+  - hostile files (the corpus written by tarnel_make_corpus, whose
+    EXPECTED.txt says which open, and a few made here) give an error in place
+    or the layout expected, and a good file after them still decodes;
+  - the browser asks for nothing but the page's own files and logs no error.
+Leaves screenshots in the artifacts folder.
+"""
+
+import argparse
+import base64
+import functools
+import http.server
+import json
+import os
+import shutil
+import struct
+import sys
+import tempfile
+import threading
+import time
+import zlib
+from pathlib import Path
+
+from selenium import webdriver
+from selenium.common.exceptions import TimeoutException
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+WIDTH, HEIGHT = 320, 200
+PAGE_FILES = {"/", "/index.html", "/viewer.js", "/style.css", "/tarnel.js", "/tarnel.wasm"}
+# Interlaced layouts blend two colours per pixel; the rest show one C64
+# colour per pixel.
+INTERLACED_CODES = {1, 2, 3, 6, 7}
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message)
+    return condition
+
+
+# ---- Expected pixels -------------------------------------------------------
+
+def bmp_rgb(path):
+    """RGB bytes, top row first, of a 24-bit bottom-up BMP."""
+    data = path.read_bytes()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits = struct.unpack_from("<H", data, 28)[0]
+    assert (width, height, bits) == (WIDTH, HEIGHT, 24), f"{path}: not a 320 x 200 24-bit BMP"
+    row_bytes = (WIDTH * 3 + 3) & ~3
+    out = bytearray()
+    for y in range(HEIGHT - 1, -1, -1):
+        row = data[offset + y * row_bytes: offset + y * row_bytes + WIDTH * 3]
+        for x in range(0, WIDTH * 3, 3):
+            out += bytes((row[x + 2], row[x + 1], row[x]))
+    return bytes(out)
+
+
+def rgba_to_rgb(rgba):
+    out = bytearray(len(rgba) // 4 * 3)
+    out[0::3] = rgba[0::4]
+    out[1::3] = rgba[1::4]
+    out[2::3] = rgba[2::4]
+    return bytes(out)
+
+
+def png_rgba(data):
+    """RGBA bytes of an 8-bit RGB or RGBA, non-interlaced PNG."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack_from(">I4s", data, pos)
+        body = data[pos + 8: pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert depth == 8 and colour in (2, 6) and interlace == 0, f"PNG kind {header}"
+    channels = 4 if colour == 6 else 3
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, prior = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1: (y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - channels] if i >= channels else 0
+            b = prior[i]
+            c = prior[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        prior = line
+    pixels = b"".join(rows)
+    if channels == 3:
+        out = bytearray(width * height * 4)
+        out[0::4], out[1::4], out[2::4] = pixels[0::3], pixels[1::3], pixels[2::3]
+        out[3::4] = b"\xff" * (width * height)
+        pixels = bytes(out)
+    return (width, height), pixels
+
+
+# ---- The server ----------------------------------------------------------
+
+class PageServer:
+    """The page folder over HTTP on 127.0.0.1; remembers every path asked for."""
+
+    def __init__(self, folder):
+        self.paths = []
+        server = self
+
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                server.paths.append(self.path)
+                super().do_GET()
+
+        handler = functools.partial(Handler, directory=str(folder))
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+# ---- The page --------------------------------------------------------------
+
+def start_browser(profile, downloads):
+    options = webdriver.ChromeOptions()
+    options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
+    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--disable-dev-shm-usage", "--force-device-scale-factor=1",
+                 f"--user-data-dir={profile}", "--window-size=1800,1200"):
+        options.add_argument(flag)
+    options.add_experimental_option("prefs", {"download.default_directory": str(downloads),
+                                              "download.prompt_for_download": False})
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
+    service = Service(executable_path=shutil.which("chromedriver") or "/usr/bin/chromedriver")
+    driver = webdriver.Chrome(service=service, options=options)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": str(downloads)})
+    return driver
+
+
+# Everything the page shows: each canvas and each error with its file.
+SHOWN_SCRIPT = """
+return Array.from(document.querySelectorAll('#pictures canvas, #pictures .error')).map((e) => ({
+  file: e.dataset.file, kind: e.tagName === 'CANVAS' ? 'canvas' : 'error',
+  layout: e.dataset.layout || null, width: e.width || 0, height: e.height || 0,
+  text: e.tagName === 'CANVAS' ? '' : e.textContent}));
+"""
+
+PIXELS_SCRIPT = """
+const canvases = Array.from(document.querySelectorAll('#pictures canvas'));
+const canvas = canvases.find((c) => c.dataset.file === arguments[0]);
+if (!canvas) return null;
+const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+let text = '';
+for (let i = 0; i < data.length; i += 0x8000) {
+  text += String.fromCharCode.apply(null, data.subarray(i, i + 0x8000));
+}
+return btoa(text);
+"""
+
+
+def shown(driver):
+    return {entry["file"]: entry for entry in driver.execute_script(SHOWN_SCRIPT)}
+
+
+def canvas_rgba(driver, name):
+    encoded = driver.execute_script(PIXELS_SCRIPT, name)
+    return None if encoded is None else base64.b64decode(encoded)
+
+
+def give_files(driver, paths):
+    """Hands the files to the page's file input and waits until all show."""
+    before = len(driver.execute_script(SHOWN_SCRIPT))
+    driver.find_element(By.ID, "file-input").send_keys("\n".join(str(p.resolve()) for p in paths))
+    want = before + len(paths)
+    try:
+        WebDriverWait(driver, 60).until(lambda d: len(d.execute_script(SHOWN_SCRIPT)) >= want)
+    except TimeoutException:
+        check(False, f"only {len(driver.execute_script(SHOWN_SCRIPT)) - before} of {len(paths)} "
+                     f"files shown; status: {driver.find_element(By.ID, 'status').text}")
+
+
+def clear(driver):
+    driver.find_element(By.ID, "clear").click()
+    WebDriverWait(driver, 10).until(lambda d: len(d.execute_script(SHOWN_SCRIPT)) == 0)
+
+
+def screenshot(driver, path):
+    """The whole page, however tall, in one picture."""
+    height = driver.execute_script("return document.documentElement.scrollHeight")
+    width = driver.execute_script("return window.outerWidth")
+    driver.set_window_size(width, max(600, height + 100))
+    driver.save_screenshot(str(path))
+    print(f"screenshot: {path}")
+
+
+# ---- The checks -----------------------------------------------------------
+
+def check_samples(driver, samples):
+    entries = shown(driver)
+    expected = {}
+    for sample in samples:
+        name = sample.name
+        entry = entries.get(name)
+        if not check(entry is not None and entry["kind"] == "canvas",
+                     f"{name}: no canvas ({entry and entry['text']})"):
+            continue
+        code = int(name.split("-")[0])
+        check(entry["layout"] == str(code), f"{name}: data-layout {entry['layout']}, not {code}")
+        check((entry["width"], entry["height"]) == (WIDTH, HEIGHT),
+              f"{name}: canvas {entry['width']} x {entry['height']}")
+        rgba = canvas_rgba(driver, name)
+        golden = bmp_rgb(sample.with_suffix(".bmp"))
+        check(rgba_to_rgb(rgba) == golden, f"{name}: canvas pixels differ from {name[:-4]}.bmp")
+        check(rgba[3::4] == b"\xff" * (WIDTH * HEIGHT), f"{name}: canvas not opaque")
+        expected[name] = golden
+    return expected
+
+
+def check_crisp(driver, name, scale):
+    """The canvas on screen at a whole scale: each pixel a scale x scale block."""
+    Select(driver.find_element(By.ID, "scale")).select_by_value(str(scale))
+    canvas = next(c for c in driver.find_elements(By.CSS_SELECTOR, "#pictures canvas")
+                  if c.get_attribute("data-file") == name)
+    driver.execute_script("arguments[0].scrollIntoView()", canvas)
+    size, shot = png_rgba(canvas.screenshot_as_png)
+    rgba = canvas_rgba(driver, name)
+    want = bytearray()
+    for y in range(HEIGHT * scale):
+        row = rgba[(y // scale) * WIDTH * 4:(y // scale + 1) * WIDTH * 4]
+        for x in range(WIDTH):
+            want += row[x * 4:x * 4 + 4] * scale
+    check(size == (WIDTH * scale, HEIGHT * scale) and shot == bytes(want),
+          f"{name} at {scale}x on screen: {size[0]} x {size[1]}, not crisp {scale}x blocks")
+    Select(driver.find_element(By.ID, "scale")).select_by_value("1")
+
+
+def page_palettes(driver):
+    """Each palette of the choice with its sixteen colours, from the swatch."""
+    select = Select(driver.find_element(By.ID, "palette"))
+    result = []
+    for option in select.options:
+        value = option.get_attribute("value")
+        driver.execute_script("""
+            const s = document.getElementById('palette');
+            s.value = arguments[0]; s.dispatchEvent(new Event('change'));""", value)
+        colours = driver.execute_script("""
+            return Array.from(document.querySelectorAll('#swatch .chip')).map((c) =>
+              getComputedStyle(c).backgroundColor.match(/\\d+/g).slice(0, 3).map(Number));""")
+        result.append((value, option.text, [tuple(c) for c in colours]))
+    return result
+
+
+def check_palettes(driver, samples, expected):
+    select = Select(driver.find_element(By.ID, "palette"))
+    check(select.first_selected_option.get_attribute("value") == "0",
+          "the library's own palette is not the default")
+    palettes = page_palettes(driver)
+    check(len(palettes) >= 1 and all(len(c) == 16 for _, _, c in palettes),
+          f"palette swatches: {[len(c) for _, _, c in palettes]}")
+    own = palettes[0][2]
+    index_of = {colour: n for n, colour in enumerate(own)}
+    for value, label, colours in palettes:
+        select.select_by_value(value)
+        for sample in samples:
+            name = sample.name
+            if int(name.split("-")[0]) in INTERLACED_CODES or name not in expected:
+                continue
+            golden = expected[name]
+            want = bytearray()
+            for i in range(0, len(golden), 3):
+                want += bytes(colours[index_of[tuple(golden[i:i + 3])]])
+            got = rgba_to_rgb(canvas_rgba(driver, name))
+            check(got == bytes(want), f"{name}: pixels in palette {label} are not its colours")
+    select.select_by_value("0")
+    for sample in samples:
+        if sample.name in expected:
+            check(rgba_to_rgb(canvas_rgba(driver, sample.name)) == expected[sample.name],
+                  f"{sample.name}: back on the default palette, pixels differ")
+    print(f"palettes: {', '.join(label for _, label, _ in palettes)}")
+
+
+def check_save_png(driver, downloads, sample, expected):
+    figure = next(f for f in driver.find_elements(By.CSS_SELECTOR, "#pictures figure")
+                  if f.get_attribute("data-file") == sample.name)
+    figure.find_element(By.CSS_SELECTOR, "button.save").click()
+    target = downloads / (sample.stem + ".png")
+    deadline = time.time() + 20
+    while time.time() < deadline and not target.exists():
+        time.sleep(0.1)
+    if not check(target.exists(), f"Save PNG did not save {target.name}"):
+        return
+    time.sleep(0.2)
+    size, rgba = png_rgba(target.read_bytes())
+    check(size == (WIDTH, HEIGHT), f"{target.name}: {size[0]} x {size[1]}")
+    check(rgba_to_rgb(rgba) == expected[sample.name], f"{target.name}: pixels differ")
+
+
+DROP_SCRIPT = """
+const bytes = Uint8Array.from(atob(arguments[1]), (c) => c.charCodeAt(0));
+const transfer = new DataTransfer();
+transfer.items.add(new File([bytes], arguments[0]));
+for (const type of ['dragenter', 'dragover', 'drop']) {
+  document.getElementById('drop-zone').dispatchEvent(
+      new DragEvent(type, {bubbles: true, cancelable: true, dataTransfer: transfer}));
+}
+"""
+
+
+def check_drop_and_folder(driver, samples, expected):
+    """A file dropped on the page, and a folder through the folder picker."""
+    clear(driver)
+    sample = samples[0]
+    driver.execute_script(DROP_SCRIPT, sample.name, base64.b64encode(sample.read_bytes()).decode())
+    WebDriverWait(driver, 20).until(lambda d: len(d.execute_script(SHOWN_SCRIPT)) == 1)
+    rgba = canvas_rgba(driver, sample.name)
+    check(rgba is not None and rgba_to_rgb(rgba) == expected[sample.name],
+          f"{sample.name} dropped: not decoded as picked")
+    clear(driver)
+
+    folder = samples[0].parent
+    files = sorted(p.name for p in folder.iterdir())
+    driver.find_element(By.ID, "folder-input").send_keys(str(folder.resolve()))
+    try:
+        WebDriverWait(driver, 60).until(lambda d: len(d.execute_script(SHOWN_SCRIPT)) == len(files))
+    except TimeoutException:
+        pass
+    order = [entry["file"] for entry in driver.execute_script(SHOWN_SCRIPT)]
+    check(order == files, f"folder {folder.name}: shown {len(order)} files, not its {len(files)} "
+                          "in name order")
+    entries = shown(driver)
+    for name in files:
+        entry = entries.get(name)
+        want = "canvas" if name in expected else "error"
+        check(entry is not None and entry["kind"] == want, f"folder: {name} not shown as {want}")
+    clear(driver)
+
+
+def hostile_files(corpus, workdir):
+    """(path, expected code or 0 for refused) for the corpus and a few more."""
+    files = []
+    if corpus:
+        for line in (corpus / "EXPECTED.txt").read_text().splitlines():
+            name, result, code = line.split()
+            files.append((corpus / name, int(code) if int(result) == 0 else 0))
+    own = workdir / "own-hostile"
+    own.mkdir()
+    made = {"empty.koa": b"", "one-byte.koa": b"\x00",
+            "too-large.koa": b"\x00\x60" + bytes(40000),
+            "text.txt": b"hello, this is not a picture\n"}
+    for name, data in made.items():
+        (own / name).write_bytes(data)
+        files.append((own / name, 0))
+    return files
+
+
+def check_hostile(driver, files, good, expected):
+    names = [p.name for p, _ in files]
+    check(len(set(names)) == len(names), "hostile file names repeat")
+    give_files(driver, [p for p, _ in files])
+    entries = shown(driver)
+    refused = 0
+    for path, code in files:
+        entry = entries.get(path.name)
+        if not check(entry is not None, f"hostile {path.name}: nothing shown"):
+            continue
+        if code == 0:
+            refused += 1
+            check(entry["kind"] == "error" and entry["text"].strip() != "",
+                  f"hostile {path.name}: shown as {entry['kind']}, not refused with a reason")
+        else:
+            check(entry["kind"] == "canvas" and entry["layout"] == str(code),
+                  f"hostile {path.name}: {entry['kind']} {entry['layout']}, not layout {code}")
+    too_large = entries.get("too-large.koa")
+    check(too_large is not None and "too large" in too_large["text"],
+          f"too-large.koa: reason {too_large and too_large['text']!r}")
+    print(f"hostile files: {len(files)}, {refused} refused in place")
+    # The page goes on working.
+    give_files(driver, [good])
+    check(canvas_rgba(driver, good.name) is not None and
+          rgba_to_rgb(canvas_rgba(driver, good.name)) == expected[good.name],
+          f"{good.name} after the hostile files: not decoded as before")
+
+
+def check_requests(driver, server, port):
+    """Everything the page asked for, wherever it points, is one of its files."""
+    origin = f"http://127.0.0.1:{port}"
+    own = {origin + path for path in PAGE_FILES}
+    asked = set()
+    for entry in driver.get_log("performance"):
+        message = json.loads(entry["message"])["message"]
+        if message["method"] != "Network.requestWillBeSent":
+            continue
+        # The browser's own start page loads before the page does.
+        if message["params"].get("documentURL", "").startswith(origin + "/"):
+            asked.add(message["params"]["request"]["url"])
+    foreign = sorted(u for u in asked if u not in own and not u.startswith(("data:", "blob:")))
+    check(not foreign, f"requests beyond the page's own files: {foreign}")
+    served = sorted(set(server.paths) - PAGE_FILES)
+    check(not served, f"server asked for {served}")
+    check(f"http://127.0.0.1:{port}/tarnel.wasm" in asked, "the module was not loaded")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("page", type=Path)
+    parser.add_argument("pictures", type=Path)
+    parser.add_argument("--hostile", type=Path, help="tarnel_make_corpus's hostile/ folder")
+    parser.add_argument("--artifacts", type=Path)
+    args = parser.parse_args()
+    artifacts = args.artifacts or args.page / "artifacts"
+    artifacts.mkdir(parents=True, exist_ok=True)
+    samples = sorted(p for p in args.pictures.iterdir() if p.suffix != ".bmp")
+
+    server = PageServer(args.page)
+    workdir = Path(tempfile.mkdtemp(prefix="tarnel-web-"))
+    downloads = workdir / "downloads"
+    downloads.mkdir()
+    driver = start_browser(workdir / "profile", downloads)
+    try:
+        driver.get(f"http://127.0.0.1:{server.port}/index.html")
+        try:
+            WebDriverWait(driver, 30).until(
+                lambda d: d.execute_script("return document.body.classList.contains('ready')"))
+        except TimeoutException:
+            check(False, f"page not ready: {driver.find_element(By.ID, 'status').text}")
+            raise SystemExit(1)
+
+        Select(driver.find_element(By.ID, "scale")).select_by_value("1")
+        give_files(driver, samples)
+        expected = check_samples(driver, samples)
+        print(f"samples: {len(expected)} of {len(samples)} equal their golden pictures")
+        screenshot(driver, artifacts / "samples.png")
+        driver.set_window_size(1800, 1200)
+        if expected:
+            check_crisp(driver, samples[-1].name, 3)
+        check_palettes(driver, samples, expected)
+        if expected:
+            check_save_png(driver, downloads, samples[-1], expected)
+            check_drop_and_folder(driver, samples, expected)
+            check_hostile(driver, hostile_files(args.hostile, workdir), samples[0], expected)
+            driver.execute_script("window.scrollTo(0, 0)")
+            driver.save_screenshot(str(artifacts / "hostile.png"))
+        errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+        check(not errors, f"browser errors: {errors}")
+        check_requests(driver, server, server.port)
+    finally:
+        driver.quit()
+        server.close()
+        shutil.rmtree(workdir, ignore_errors=True)
+
+    if failures:
+        print(f"{len(failures)} failure(s)")
+        return 1
+    print("web page: all checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,425 @@
+// The page around the WebAssembly build of the tarnel C library: files come
+// in through the pickers or by drag and drop, each is decoded in the module
+// into RGBA pixels (the layout of canvas ImageData) and drawn on a 320 x 200
+// canvas, which CSS scales by a whole factor with nearest-neighbour pixels.
+'use strict';
+
+(function () {
+  const WIDTH = 320;
+  const HEIGHT = 200;
+  const MAX_FILE_SIZE = 36864; // TARNEL_MAX_FILE_SIZE
+  const TARNEL_OK = 0;
+  const TARNEL_RGBA32 = 2;
+  const EXPLAIN_BYTES = 256;
+  // Offsets in the library's records (wasm32); web/abi_check.cpp holds the
+  // build to them.
+  const OPTIONS_BYTES = 56;
+  const OPTIONS_PIXEL_FORMAT = 0;
+  const OPTIONS_USE_PALETTE = 4;
+  const OPTIONS_PALETTE = 8;
+  const INFO_BYTES = 32;
+  const INFO_LAYOUT = 0;
+  const INFO_NAME = 4;
+  const INFO_PACKED = 8;
+  const INFO_INTERLACED = 12;
+
+  const $ = (id) => document.getElementById(id);
+  const fileInput = $('file-input');
+  const folderInput = $('folder-input');
+  const pickFiles = $('pick-files');
+  const pickFolder = $('pick-folder');
+  const clearButton = $('clear');
+  const paletteSelect = $('palette');
+  const swatch = $('swatch');
+  const paletteCredit = $('palette-credit');
+  const scaleSelect = $('scale');
+  const dropZone = $('drop-zone');
+  const status = $('status');
+  const picturesSection = $('pictures');
+
+  let decoder = null; // set once the module has loaded
+  let palettes = [];
+  const pictures = []; // {name, size, bytes, figure}
+  let pending = 0; // files being read
+
+  // ---- The module -------------------------------------------------------
+
+  // One decoder and the buffers the page shares with the module, made once
+  // and reused for every file.
+  function makeDecoder(m) {
+    const handle = m._tarnel_decoder_new();
+    const data = m._malloc(MAX_FILE_SIZE);
+    const pixels = m._malloc(WIDTH * HEIGHT * 4);
+    const options = m._malloc(OPTIONS_BYTES);
+    const info = m._malloc(INFO_BYTES);
+    const text = m._malloc(EXPLAIN_BYTES);
+    if (!handle || !data || !pixels || !options || !info || !text) {
+      throw new Error('the decoder could not get its memory');
+    }
+    const int32 = (address) => new DataView(m.HEAPU8.buffer).getInt32(address, true);
+    const setInt32 = (address, value) =>
+      new DataView(m.HEAPU8.buffer).setInt32(address, value, true);
+
+    function paletteList() {
+      const list = [];
+      const count = m._tarnel_palette_count();
+      for (let index = 0; index < count; ++index) {
+        m._tarnel_palette_colours(index, options + OPTIONS_PALETTE);
+        const bytes = m.HEAPU8.subarray(options + OPTIONS_PALETTE, options + OPTIONS_PALETTE + 48);
+        const colours = [];
+        for (let n = 0; n < 16; ++n) colours.push([bytes[3 * n], bytes[3 * n + 1], bytes[3 * n + 2]]);
+        list.push({
+          name: m.UTF8ToString(m._tarnel_palette_name(index)),
+          credit: m.UTF8ToString(m._tarnel_palette_credit(index)),
+          colours,
+        });
+      }
+      return list;
+    }
+
+    // Decodes `bytes` (null for a file above the size limit, which is never
+    // read) of a file of `size` bytes with palette `paletteIndex` (0: the
+    // library's own). Gives the picture or the library's reason for refusing.
+    function decode(bytes, size, paletteIndex) {
+      // size_t is 32 bits in the module; larger sizes are refused all the same.
+      const sizeArgument = Math.min(size, 0xffffffff);
+      if (bytes !== null) m.HEAPU8.set(bytes, data);
+      m._tarnel_options_init(options);
+      setInt32(options + OPTIONS_PIXEL_FORMAT, TARNEL_RGBA32);
+      if (paletteIndex > 0) {
+        setInt32(options + OPTIONS_USE_PALETTE, 1);
+        m._tarnel_palette_colours(paletteIndex, options + OPTIONS_PALETTE);
+      }
+      const result = m._tarnel_decode(handle, data, sizeArgument, options, pixels, WIDTH * 4, info);
+      if (result !== TARNEL_OK) {
+        const identified = m._tarnel_explain(data, sizeArgument, text, EXPLAIN_BYTES);
+        const reason = identified !== TARNEL_OK ? m.UTF8ToString(text)
+                                                : m.UTF8ToString(m._tarnel_strerror(result));
+        return {ok: false, reason};
+      }
+      return {
+        ok: true,
+        layout: int32(info + INFO_LAYOUT),
+        name: m.UTF8ToString(int32(info + INFO_NAME)),
+        packed: int32(info + INFO_PACKED) !== 0,
+        interlaced: int32(info + INFO_INTERLACED) !== 0,
+        rgba: new Uint8ClampedArray(m.HEAPU8.subarray(pixels, pixels + WIDTH * HEIGHT * 4)),
+      };
+    }
+
+    return {
+      decode,
+      paletteList,
+      version: () => m.UTF8ToString(m._tarnel_version()),
+    };
+  }
+
+  // ---- Pictures ----------------------------------------------------------
+
+  function element(tag, className, text) {
+    const node = document.createElement(tag);
+    if (className) node.className = className;
+    if (text !== undefined) node.textContent = text;
+    return node;
+  }
+
+  function pngName(fileName) {
+    const dot = fileName.lastIndexOf('.');
+    return (dot > 0 ? fileName.slice(0, dot) : fileName) + '.png';
+  }
+
+  function savePng(canvas, fileName) {
+    canvas.toBlob((blob) => {
+      if (!blob) {
+        showStatus(`${fileName}: the browser could not make a PNG`);
+        return;
+      }
+      const url = URL.createObjectURL(blob);
+      const link = element('a');
+      link.href = url;
+      link.download = pngName(fileName);
+      document.body.appendChild(link);
+      link.click();
+      link.remove();
+      setTimeout(() => URL.revokeObjectURL(url), 10000);
+    }, 'image/png');
+  }
+
+  function drawPixels(canvas, rgba) {
+    canvas.getContext('2d').putImageData(new ImageData(rgba, WIDTH, HEIGHT), 0, 0);
+  }
+
+  // Fills the picture's figure: the canvas and its caption, or the reason it
+  // was refused.
+  function show(picture) {
+    const figure = picture.figure;
+    figure.replaceChildren();
+    figure.classList.remove('loading');
+    const result = picture.readError
+      ? {ok: false, reason: picture.readError}
+      : decoder.decode(picture.bytes, picture.size, Number(paletteSelect.value));
+    const caption = element('figcaption');
+    caption.appendChild(element('span', 'file-name', picture.name));
+    if (result.ok) {
+      const canvas = element('canvas');
+      canvas.width = WIDTH;
+      canvas.height = HEIGHT;
+      canvas.dataset.file = picture.name;
+      canvas.dataset.layout = String(result.layout);
+      canvas.setAttribute('role', 'img');
+      canvas.setAttribute('aria-label', `${picture.name}: ${result.name}`);
+      drawPixels(canvas, result.rgba);
+      figure.appendChild(canvas);
+      picture.canvas = canvas;
+
+      caption.appendChild(element('span', 'layout', `${result.name} (code ${result.layout})`));
+      const flags = element('span', 'flags');
+      flags.appendChild(element('span', 'flag', result.packed ? 'packed' : 'unpacked'));
+      flags.appendChild(element('span', 'flag', result.interlaced ? 'interlaced' : 'single frame'));
+      caption.appendChild(flags);
+      const save = element('button', 'save', 'Save PNG');
+      save.type = 'button';
+      save.setAttribute('aria-label', `Save ${pngName(picture.name)}`);
+      save.addEventListener('click', () => savePng(canvas, picture.name));
+      caption.appendChild(save);
+      figure.classList.remove('refused');
+    } else {
+      const error = element('div', 'error');
+      error.dataset.file = picture.name;
+      error.appendChild(element('strong', '', 'Not shown'));
+      error.appendChild(element('span', 'reason', result.reason));
+      figure.appendChild(error);
+      picture.canvas = null;
+      figure.classList.add('refused');
+    }
+    figure.appendChild(caption);
+  }
+
+  // Redraws every picture with the chosen palette (same layouts, new pixels).
+  function redrawAll() {
+    const paletteIndex = Number(paletteSelect.value);
+    for (const picture of pictures) {
+      if (!picture.canvas) continue;
+      const result = decoder.decode(picture.bytes, picture.size, paletteIndex);
+      if (result.ok) drawPixels(picture.canvas, result.rgba);
+    }
+  }
+
+  function showStatus(text) {
+    status.textContent = text;
+  }
+
+  function summarise() {
+    if (pending > 0) {
+      showStatus(`Reading ${pending} file${pending === 1 ? '' : 's'}…`);
+      return;
+    }
+    const shown = pictures.filter((p) => p.canvas).length;
+    const refused = pictures.length - shown;
+    if (pictures.length === 0) {
+      showStatus('No pictures yet: open files or a folder, or drop them here.');
+    } else {
+      showStatus(`${shown} picture${shown === 1 ? '' : 's'} shown` +
+                 (refused ? `, ${refused} file${refused === 1 ? '' : 's'} not shown` : '') + '.');
+    }
+    clearButton.disabled = pictures.length === 0;
+  }
+
+  // Adds files in the order given; each gets its place at once and is
+  // filled when its bytes have been read.
+  async function addFiles(files) {
+    if (!decoder || files.length === 0) return;
+    const added = files.map((file) => {
+      const figure = element('figure', 'picture loading');
+      figure.dataset.file = file.name;
+      figure.appendChild(element('span', 'file-name', file.name));
+      picturesSection.appendChild(figure);
+      const picture = {name: file.name, size: file.size, bytes: null, figure, canvas: null};
+      pictures.push(picture);
+      return {file, picture};
+    });
+    pending += added.length;
+    summarise();
+    for (const {file, picture} of added) {
+      try {
+        // Files above the size limit are refused on their size alone.
+        if (file.size <= MAX_FILE_SIZE) picture.bytes = new Uint8Array(await file.arrayBuffer());
+      } catch (error) {
+        picture.readError = `could not be read (${error.message || error.name})`;
+      }
+      if (pictures.includes(picture)) show(picture);
+      pending -= 1;
+      summarise();
+    }
+  }
+
+  function sortedByPath(files) {
+    const path = (file) => file.webkitRelativePath || file.name;
+    return files.slice().sort((a, b) => (path(a) < path(b) ? -1 : path(a) > path(b) ? 1 : 0));
+  }
+
+  // ---- Dropped folders ---------------------------------------------------
+
+  function readAllEntries(directory) {
+    const reader = directory.createReader();
+    const entries = [];
+    return new Promise((resolve, reject) => {
+      const next = () => reader.readEntries((batch) => {
+        if (batch.length === 0) {
+          resolve(entries);
+        } else {
+          entries.push(...batch);
+          next();
+        }
+      }, reject);
+      next();
+    });
+  }
+
+  // Every file under the entry, folders in name order, depth first.
+  async function filesOf(entry) {
+    if (entry.isFile) {
+      return [await new Promise((resolve, reject) => entry.file(resolve, reject))];
+    }
+    if (!entry.isDirectory) return [];
+    const children = await readAllEntries(entry);
+    children.sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+    const files = [];
+    for (const child of children) files.push(...await filesOf(child));
+    return files;
+  }
+
+  async function dropped(transfer) {
+    // The entries must be taken while the drop event runs.
+    const entries = [];
+    if (transfer.items) {
+      for (const item of transfer.items) {
+        const entry = item.kind === 'file' && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+        if (entry) entries.push(entry);
+      }
+    }
+    if (entries.length === 0) {
+      await addFiles(Array.from(transfer.files));
+      return;
+    }
+    const files = [];
+    for (const entry of entries) {
+      try {
+        files.push(...await filesOf(entry));
+      } catch (error) {
+        showStatus(`${entry.name} could not be read (${error.message || error.name})`);
+      }
+    }
+    await addFiles(files);
+  }
+
+  // ---- Controls ----------------------------------------------------------
+
+  function fillPalettes() {
+    palettes = decoder.paletteList();
+    paletteSelect.replaceChildren();
+    palettes.forEach((palette, index) => {
+      const option = element('option', '', index === 0 ? `${palette.name} (default)` : palette.name);
+      option.value = String(index);
+      paletteSelect.appendChild(option);
+    });
+    paletteSelect.value = '0';
+    paletteSelect.disabled = false;
+    showPalette();
+  }
+
+  // The chosen palette's sixteen colours and where they come from.
+  function showPalette() {
+    const palette = palettes[Number(paletteSelect.value)];
+    swatch.replaceChildren();
+    palette.colours.forEach(([r, g, b], n) => {
+      const chip = element('span', 'chip');
+      chip.style.backgroundColor = `rgb(${r}, ${g}, ${b})`;
+      chip.dataset.colour = String(n);
+      chip.title = `colour ${n}`;
+      swatch.appendChild(chip);
+    });
+    paletteCredit.textContent = palette.credit;
+  }
+
+  function fittingScale() {
+    const room = picturesSection.clientWidth || window.innerWidth;
+    return Math.max(1, Math.min(2, Math.floor(room / WIDTH)));
+  }
+
+  function applyScale() {
+    picturesSection.style.setProperty('--scale', scaleSelect.value);
+  }
+
+  function connect() {
+    pickFiles.addEventListener('click', () => fileInput.click());
+    pickFolder.addEventListener('click', () => folderInput.click());
+    fileInput.addEventListener('change', () => {
+      const files = Array.from(fileInput.files);
+      fileInput.value = '';
+      addFiles(files);
+    });
+    folderInput.addEventListener('change', () => {
+      const files = sortedByPath(Array.from(folderInput.files));
+      folderInput.value = '';
+      addFiles(files);
+    });
+    clearButton.addEventListener('click', () => {
+      pictures.length = 0;
+      picturesSection.replaceChildren();
+      summarise();
+      pickFiles.focus();
+    });
+    paletteSelect.addEventListener('change', () => {
+      showPalette();
+      redrawAll();
+    });
+    scaleSelect.addEventListener('change', applyScale);
+
+    // The whole page takes drops; the drop zone lights up while one hovers.
+    let depth = 0;
+    document.addEventListener('dragenter', (event) => {
+      event.preventDefault();
+      depth += 1;
+      dropZone.classList.add('active');
+    });
+    document.addEventListener('dragleave', () => {
+      depth = Math.max(0, depth - 1);
+      if (depth === 0) dropZone.classList.remove('active');
+    });
+    document.addEventListener('dragover', (event) => {
+      event.preventDefault();
+      if (event.dataTransfer) event.dataTransfer.dropEffect = decoder ? 'copy' : 'none';
+    });
+    document.addEventListener('drop', (event) => {
+      event.preventDefault();
+      depth = 0;
+      dropZone.classList.remove('active');
+      if (decoder && event.dataTransfer) dropped(event.dataTransfer);
+    });
+  }
+
+  async function start() {
+    scaleSelect.value = String(fittingScale());
+    applyScale();
+    connect();
+    try {
+      if (typeof createTarnelModule !== 'function') throw new Error('tarnel.js did not load');
+      decoder = makeDecoder(await createTarnelModule());
+    } catch (error) {
+      showStatus(`The decoder could not be started: ${error.message || error}`);
+      document.body.classList.add('failed');
+      return;
+    }
+    $('version').textContent = decoder.version();
+    fillPalettes();
+    pickFiles.disabled = false;
+    pickFolder.disabled = false;
+    document.body.classList.add('ready');
+    summarise();
+  }
+
+  pickFiles.disabled = true;
+  pickFolder.disabled = true;
+  start();
+})();
