@@ -96,9 +96,9 @@ inline Found Identify(const std::vector<uint8_t>& f) {
     return found;
 }
 
-// Forward escape stream: E at `escapeAt`, stream from `start`, output from
-// `first` upwards, at most `most` bytes.
-inline void UnpackForward(const std::vector<uint8_t>& f, long escapeAt, long start, long first,
+// Forward escape stream: escape byte `escape`, stream from `start`, output
+// from `first` upwards, at most `most` bytes.
+inline void UnpackForward(const std::vector<uint8_t>& f, uint8_t escape, long start, long first,
                           long most, uint8_t* out) {
     const long size = static_cast<long>(f.size());
     long r = start;
@@ -108,7 +108,7 @@ inline void UnpackForward(const std::vector<uint8_t>& f, long escapeAt, long sta
         if (r >= size) return;
         uint8_t value = f[r];
         long length = 1;
-        if (value != f[escapeAt]) {  // escapeAt <= start <= r < size: E lies in the file
+        if (value != escape) {
             r += 1;
         } else {
             if (r + 1 >= size) return;
@@ -159,15 +159,17 @@ inline void UnpackBackward(const std::vector<uint8_t>& f, uint8_t escape, long l
 inline bool Unpack(uint8_t code, const std::vector<uint8_t>& f, uint8_t* out) {
     const long size = static_cast<long>(f.size());
     switch (code) {
+        // A file too short for the escape byte has no stream byte either.
         case 1:
-            UnpackForward(f, 17, 18, 18, 61422, out);
+            if (size > 17) UnpackForward(f, f[17], 18, 18, 61422, out);
             return true;
         case 7:
-            UnpackForward(f, 15, 16, 2, 24578, out);
+            if (size > 15) UnpackForward(f, f[15], 16, 2, 24578, out);
             return true;
         case 11:
-            // The stream begins with E itself, at offset 2.
-            UnpackForward(f, 2, 2, 2, 24578, out);
+            // E is the first byte of the end marker, at size-2; the stream
+            // begins at offset 2, with E itself or with a literal.
+            if (size >= 2) UnpackForward(f, f[size - 2], 2, 2, 24578, out);
             return true;
         case 14:
             if (size > 2) UnpackBackward(f, f[2], size - 1, 17473, 2, out);

@@ -39,16 +39,27 @@ size_t Written(const std::vector<uint8_t>& out, size_t from, size_t to) {
     return n;
 }
 
-// A code-11 file: load 00 40, then a stream whose escape byte is its first byte.
+// A code-11 file: load 00 40, then a stream whose escape byte is the byte at
+// size-2 (and its first byte, when it opens with a run).
 std::vector<uint8_t> Code11(std::vector<uint8_t> stream) {
     stream.insert(stream.begin(), {0x00, 0x40});
     return stream;
 }
 
+// A code-7 file: the signature, the escape byte, then the stream.
+std::vector<uint8_t> Code7(uint8_t escape, const std::vector<uint8_t>& stream) {
+    std::vector<uint8_t> file(DRAZLACE_SIGNATURE, DRAZLACE_SIGNATURE + 15);
+    file.push_back(escape);
+    file.insert(file.end(), stream.begin(), stream.end());
+    return file;
+}
+
 TEST(ForwardUnpacker, LiteralsRunsAndEndMarker) {
-    // E = 0x7A. Run of 3 x 0x11, literals 0x22 0x33, run of 255 x 0x44, end.
+    // E = 0x7A. Run of 3 x 0x11, literals 0x22 0x33, run of 255 x 0x44, end;
+    // then bytes that are never read, ending with the end marker as code 11
+    // files do.
     const auto out =
-        UnpackAs(11, Code11({0x7A, 3, 0x11, 0x22, 0x33, 0x7A, 255, 0x44, 0x7A, 0, 0x55}));
+        UnpackAs(11, Code11({0x7A, 3, 0x11, 0x22, 0x33, 0x7A, 255, 0x44, 0x7A, 0, 0x55, 0x7A, 0}));
     EXPECT_EQ(out[2], 0x11);
     EXPECT_EQ(out[4], 0x11);
     EXPECT_EQ(out[5], 0x22);
@@ -74,7 +85,7 @@ TEST(ForwardUnpacker, EndMarkerFirstWritesNothing) {
 }
 
 TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
-    const auto out = UnpackAs(11, Code11({0x7A, 2, 0x10, 0x20, 0x30}));
+    const auto out = UnpackAs(7, Code7(0x7A, {0x7A, 2, 0x10, 0x20, 0x30}));
     EXPECT_EQ(out[2], 0x10);
     EXPECT_EQ(out[3], 0x10);
     EXPECT_EQ(out[4], 0x20);
@@ -84,9 +95,10 @@ TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
 
 TEST(ForwardUnpacker, RunCutByTheEndOfTheFileWritesNothing) {
     // E and its length are present but the value byte is not.
-    EXPECT_EQ(Written(UnpackAs(11, Code11({0x7A, 1, 0x10, 0x7A, 5})), 0, FILE_BUFFER_BYTES), 1u);
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A, 5})), 0, FILE_BUFFER_BYTES),
+              1u);
     // E as the last byte.
-    EXPECT_EQ(Written(UnpackAs(11, Code11({0x7A, 1, 0x10, 0x7A})), 0, FILE_BUFFER_BYTES), 1u);
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A})), 0, FILE_BUFFER_BYTES), 1u);
 }
 
 TEST(ForwardUnpacker, CutAtTheOutputMaximum) {
