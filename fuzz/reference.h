@@ -93,6 +93,31 @@ inline Found Identify(const std::vector<uint8_t>& f) {
     if (Probe(f) == 10003) match(19, false);
     if (Load(f, 0x00, 0x60, 10003)) match(20, false);
     if (Load(f, 0x00, 0x5C, 9218)) match(21, false);
+    // Only when none of the twenty matched: a code-11 stream that opens with
+    // a literal. Read from offset 2 with the escape byte at size-2, it must
+    // meet its first end marker at size-2, having written at least 10,001
+    // bytes.
+    if (found.code == 0 && size >= 4 && size < 12000 && f[0] == 0x00 && f[1] == 0x40) {
+        const uint8_t escape = f[size - 2];
+        long r = 2;
+        long written = 0;
+        for (;;) {
+            if (r >= size) break;  // no end marker
+            if (f[r] != escape) {
+                written += 1;
+                r += 1;
+                continue;
+            }
+            if (r + 1 >= size) break;  // the length would lie past the file
+            if (f[r + 1] == 0) {       // the first end marker
+                if (r == size - 2 && written >= 10001) match(11, false);
+                break;
+            }
+            if (r + 2 >= size) break;  // the value would lie past the file
+            written += f[r + 1];
+            r += 3;
+        }
+    }
     return found;
 }
 

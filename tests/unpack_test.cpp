@@ -263,6 +263,30 @@ TEST_P(PackedLayout, RoundTrip) {
 INSTANTIATE_TEST_SUITE_P(Codes, PackedLayout, ::testing::Values(1, 7, 11, 14, 19),
                          tarnel_test::CodeName);
 
+TEST(PackedLayout11, StreamOpeningWithALiteralDrawsLikeOneOpeningWithARun) {
+    std::vector<uint8_t> memory = RandomMemory(311);
+    memory[2] = 0x3C;  // not the start of a run: the packer stores it as a literal
+    memory[3] = 0x3D;
+    const std::vector<uint8_t> image = BuildLayoutFile(20, View(memory));
+    const std::vector<uint8_t> runFirst = PackFile(11, View(image));
+    ASSERT_FALSE(runFirst.empty());
+    ASSERT_EQ(runFirst[2], runFirst[runFirst.size() - 2]);
+
+    const ByteView data{image.data() + 2, static_cast<uint32_t>(image.size() - 2)};
+    const uint8_t escape = LeastFrequentByte(data);
+    ASSERT_NE(escape, 0x3C);
+    std::vector<uint8_t> literalFirst = {0x00, 0x40};
+    const std::vector<uint8_t> stream = PackForwardStream(data, escape, false);
+    literalFirst.insert(literalFirst.end(), stream.begin(), stream.end());
+    ASSERT_EQ(literalFirst[2], 0x3C);
+    ASSERT_EQ(literalFirst[literalFirst.size() - 2], escape);
+
+    EXPECT_EQ(Identify(View(literalFirst)).code, 11);
+    const std::vector<uint8_t> picture = tarnel_test::DecodeFile(literalFirst);
+    ASSERT_FALSE(picture.empty());
+    EXPECT_TRUE(picture == tarnel_test::DecodeFile(runFirst));
+}
+
 TEST(Packers, ForwardStreamStartsWithRunWhenAsked) {
     const std::vector<uint8_t> data = {1, 2, 3};
     const std::vector<uint8_t> stream = PackForwardStream(View(data), 0x99, true);
