@@ -16,13 +16,16 @@ const uint8_t DRAZLACE_SIGNATURE[15] = {0x00, 0x58, 'D', 'R', 'A', 'Z', 'L', 'A'
 
 namespace {
 
-// Packed multicolour bitmaps with an escape byte at offset 2 are only taken
-// when smaller than this.
+// Packed multicolour bitmaps (code 11) are only taken when smaller than this.
 constexpr uint32_t ESCAPE_END_MARKER_SIZE_LIMIT = 12000;
 // Face Painter files are exactly this size; see the EscapeEndMarker rule.
 constexpr uint32_t FACE_PAINTER_SIZE = 10004;
 // The backward-packed multicolour bitmap unpacks to exactly this many bytes.
 constexpr uint32_t BACKWARD_BITMAP_UNPACKED_BYTES = 10003;
+// A forward-packed multicolour bitmap whose stream opens with a literal must
+// unpack to at least this many bytes: offsets 2 to 10,002 (bitmap, screen,
+// colour memory and the background byte).
+constexpr uint32_t ESCAPE_BITMAP_LEAST_UNPACKED_BYTES = 10001;
 
 enum class Rule : uint8_t {
     FunpaintSignature,  // 16-byte signature at 0; byte 16 picks packed (1) or not (2)
@@ -30,6 +33,7 @@ enum class Rule : uint8_t {
     LoadAndSize,        // load address bytes and exact size
     DrazlaceSignature,  // 15-byte signature at 0
     EscapeEndMarker,    // load 00 40, byte 2 == byte size-2, last byte 0, size < 12,000
+    EscapeStreamToEnd,  // load 00 40, size < 12,000, forward stream ends exactly at size-2
     FliGraphHeader,     // F0 38 ?? ?? ?? 3F 7F 00
     UnpacksTo10003,     // the backward length probe counts exactly 10,003
 };
@@ -70,12 +74,44 @@ constexpr IdentificationTest IDENTIFICATION_TESTS[] = {
 static_assert(sizeof(IDENTIFICATION_TESTS) / sizeof(IDENTIFICATION_TESTS[0]) == 20,
               "twenty identification tests");
 
+// Runs only when none of the twenty tests matched: the packed multicolour
+// bitmaps whose stream opens with a literal, so that byte 2 is not their
+// escape byte and the EscapeEndMarker test misses them.
+constexpr IdentificationTest WHEN_NONE_MATCHED = {Rule::EscapeStreamToEnd, 0, 0, 0, 11, false};
+
 bool HasBytesAt(ByteView file, uint32_t offset, const uint8_t* bytes, uint32_t count) {
     return file.Holds(offset, count) && std::memcmp(file.data + offset, bytes, count) == 0;
 }
 
 bool HasLoad(ByteView file, uint8_t load0, uint8_t load1) {
     return file.Holds(0, 2) && file[0] == load0 && file[1] == load1;
+}
+
+// True when the file, read from offset 2 as a forward stream whose escape
+// byte E is the byte at size-2, meets its first end marker (E, 0) exactly at
+// size-2 and has by then unpacked to at least 10,001 bytes. A stream that
+// runs into the end of the file (no end marker, or a run whose length or
+// value byte would lie past it) or meets an end marker earlier does not.
+bool ForwardStreamEndsAtLastTwoBytes(ByteView file) {
+    if (file.size < 4) return false;
+    const uint32_t marker = file.size - 2;
+    const uint8_t escape = file[marker];
+    uint32_t r = 2;
+    uint32_t written = 0;
+    while (r < marker) {
+        if (file[r] != escape) {  // a literal
+            written += 1;
+            r += 1;
+            continue;
+        }
+        // r < size-2, so the length and value bytes lie inside the file.
+        const uint8_t length = file[r + 1];
+        if (length == 0) return false;  // an end marker before the last two bytes
+        written += length;
+        r += 3;
+    }
+    // r is past size-2 when the last run took the byte at size-2 or size-1.
+    return r == marker && file[marker + 1] == 0 && written >= ESCAPE_BITMAP_LEAST_UNPACKED_BYTES;
 }
 
 // Returns the code the test yields for this file, or FORMAT_UNKNOWN.
@@ -112,6 +148,11 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
             }
             return file[2] == file[file.size - 2] && file[file.size - 1] == 0 ? test.code
                                                                               : FORMAT_UNKNOWN;
+        case Rule::EscapeStreamToEnd:
+            return file.size < ESCAPE_END_MARKER_SIZE_LIMIT && HasLoad(file, 0x00, 0x40) &&
+                           ForwardStreamEndsAtLastTwoBytes(file)
+                       ? test.code
+                       : FORMAT_UNKNOWN;
         case Rule::FliGraphHeader:
             // Bytes 2 to 4 (byte 2 is the escape byte) are not compared.
             return file.Holds(0, 8) && file[0] == FLI_GRAPH_PACKED_HEADER[0] &&
@@ -142,14 +183,16 @@ bool FindLoadAndSize(FormatCode code, LoadAndSize* found) {
 
 Identification Identify(ByteView file) {
     Identification result;
-    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+    const auto run = [&result, file](const IdentificationTest& test) {
         const FormatCode code = RunTest(test, file);
         if (code != FORMAT_UNKNOWN) {
             result.code = code;
             result.matched = true;
             result.interlaced = test.interlaced;
         }
-    }
+    };
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) run(test);
+    if (!result.matched) run(WHEN_NONE_MATCHED);
     return result;
 }
 

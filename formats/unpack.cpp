@@ -7,12 +7,15 @@ namespace {
 
 // clang-format off
 constexpr PackedVariant PACKED_VARIANTS[] = {
-    // code form                  E last  E at  stream  output  most written
+    // code, form, E counted from the end?, E's offset, stream, output, most written
     { 1, StreamForm::Forward,  false, 17, 18,  18,     61422},  // unpacks as code 2
     { 7, StreamForm::Forward,  false, 15, 16,  2,      24578},  // unpacks as code 6
-    {11, StreamForm::Forward,  false, 2,  2,   2,      24578},  // unpacks as code 20
+    // E is the first byte of the end marker, the file's last two bytes. When
+    // the stream opens with a run, byte 2 is E too.
+    {11, StreamForm::Forward,  true,  2,  2,   2,      24578},  // unpacks as code 20
     {14, StreamForm::Backward, false, 2,  1,   17473,  17472},  // unpacks as code 13
-    {19, StreamForm::Backward, true,  0,  2,   10002,  10003},  // unpacks as code 20
+    // E is the file's last byte and belongs to no run.
+    {19, StreamForm::Backward, true,  1,  2,   10002,  10003},  // unpacks as code 20
 };
 // clang-format on
 
@@ -31,10 +34,18 @@ constexpr bool OutputRangesFit() {
 }
 static_assert(OutputRangesFit(), "packed variants write inside the unpack buffer");
 
+constexpr bool EscapesCountedFromEndAreInsideTheFile() {
+    for (const PackedVariant& v : PACKED_VARIANTS) {
+        if (v.escapeFromEnd && v.escapeOffset == 0) return false;
+    }
+    return true;
+}
+static_assert(EscapesCountedFromEndAreInsideTheFile(), "an escape byte counted from the end");
+
 bool EscapeByte(ByteView file, const PackedVariant& variant, uint8_t* escape) {
-    if (variant.escapeIsLastByte) {
-        if (file.size == 0) return false;
-        *escape = file[file.size - 1];
+    if (variant.escapeFromEnd) {
+        if (file.size < variant.escapeOffset) return false;
+        *escape = file[file.size - variant.escapeOffset];
         return true;
     }
     if (!file.Holds(variant.escapeOffset)) return false;

@@ -23,8 +23,10 @@ enum class StreamForm : uint8_t { Forward, Backward };
 struct PackedVariant {
     FormatCode code;
     StreamForm form;
-    bool escapeIsLastByte;  // E is the file's last byte (and belongs to no run)
-    uint32_t escapeOffset;  // otherwise E is the byte at this offset
+    // E is the byte at escapeOffset, or with escapeFromEnd the byte that many
+    // bytes before the file's end (1: the last byte).
+    bool escapeFromEnd;
+    uint32_t escapeOffset;
     // Forward: offset of the stream's first byte. Backward: how many bytes
     // before the file's end the stream's last byte lies (1: the last byte).
     uint32_t streamStart;

@@ -334,6 +334,18 @@ void ForwardStreams(Builder& b) {
     }
     // The smallest code-11 file: its first run is the end marker.
     b.OpensPacked("escape-bitmap-four-bytes", {0x00, 0x40, 0x6B, 0x00}, 11);
+    // Code 11 streams that open with a literal: taken only when they unpack
+    // to at least 10,001 bytes (5,000 + run + 4,801) before the end marker
+    // that closes the file.
+    const auto literalFirst = [](uint8_t runLength) {
+        Bytes file = Concat({0x00, 0x40}, RandomBytesWithout(5000, 96, 0x9C));
+        file.insert(file.end(), {0x9C, runLength, 0x11});
+        file = Concat(file, RandomBytesWithout(4801, 97, 0x9C));
+        file.insert(file.end(), {0x9C, 0});
+        return file;
+    };
+    b.OpensPacked("escape-bitmap-literal-first", literalFirst(200), 11);
+    b.Refused("escape-bitmap-literal-first-10000-bytes", literalFirst(199));
     // An end marker early in the stream: the rest is never read.
     b.OpensPacked("drazlace-early-end-marker",
                   PackedDrazlace(0x42, Concat({1, 2, 3, 0x42, 0}, RandomBytes(4000, 95))), 7);

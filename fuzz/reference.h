@@ -93,12 +93,37 @@ inline Found Identify(const std::vector<uint8_t>& f) {
     if (Probe(f) == 10003) match(19, false);
     if (Load(f, 0x00, 0x60, 10003)) match(20, false);
     if (Load(f, 0x00, 0x5C, 9218)) match(21, false);
+    // Only when none of the twenty matched: a code-11 stream that opens with
+    // a literal. Read from offset 2 with the escape byte at size-2, it must
+    // meet its first end marker at size-2, having written at least 10,001
+    // bytes.
+    if (found.code == 0 && size >= 4 && size < 12000 && f[0] == 0x00 && f[1] == 0x40) {
+        const uint8_t escape = f[size - 2];
+        long r = 2;
+        long written = 0;
+        for (;;) {
+            if (r >= size) break;  // no end marker
+            if (f[r] != escape) {
+                written += 1;
+                r += 1;
+                continue;
+            }
+            if (r + 1 >= size) break;  // the length would lie past the file
+            if (f[r + 1] == 0) {       // the first end marker
+                if (r == size - 2 && written >= 10001) match(11, false);
+                break;
+            }
+            if (r + 2 >= size) break;  // the value would lie past the file
+            written += f[r + 1];
+            r += 3;
+        }
+    }
     return found;
 }
 
-// Forward escape stream: E at `escapeAt`, stream from `start`, output from
-// `first` upwards, at most `most` bytes.
-inline void UnpackForward(const std::vector<uint8_t>& f, long escapeAt, long start, long first,
+// Forward escape stream: escape byte `escape`, stream from `start`, output
+// from `first` upwards, at most `most` bytes.
+inline void UnpackForward(const std::vector<uint8_t>& f, uint8_t escape, long start, long first,
                           long most, uint8_t* out) {
     const long size = static_cast<long>(f.size());
     long r = start;
@@ -108,7 +133,7 @@ inline void UnpackForward(const std::vector<uint8_t>& f, long escapeAt, long sta
         if (r >= size) return;
         uint8_t value = f[r];
         long length = 1;
-        if (value != f[escapeAt]) {  // escapeAt <= start <= r < size: E lies in the file
+        if (value != escape) {
             r += 1;
         } else {
             if (r + 1 >= size) return;
@@ -159,15 +184,17 @@ inline void UnpackBackward(const std::vector<uint8_t>& f, uint8_t escape, long l
 inline bool Unpack(uint8_t code, const std::vector<uint8_t>& f, uint8_t* out) {
     const long size = static_cast<long>(f.size());
     switch (code) {
+        // A file too short for the escape byte has no stream byte either.
         case 1:
-            UnpackForward(f, 17, 18, 18, 61422, out);
+            if (size > 17) UnpackForward(f, f[17], 18, 18, 61422, out);
             return true;
         case 7:
-            UnpackForward(f, 15, 16, 2, 24578, out);
+            if (size > 15) UnpackForward(f, f[15], 16, 2, 24578, out);
             return true;
         case 11:
-            // The stream begins with E itself, at offset 2.
-            UnpackForward(f, 2, 2, 2, 24578, out);
+            // E is the first byte of the end marker, at size-2; the stream
+            // begins at offset 2, with E itself or with a literal.
+            if (size >= 2) UnpackForward(f, f[size - 2], 2, 2, 24578, out);
             return true;
         case 14:
             if (size > 2) UnpackBackward(f, f[2], size - 1, 17473, 2, out);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -139,8 +140,58 @@ TEST(Identify, EscapeLayoutLimits) {
     big[11997] = 0x7A;
     big[11998] = 0x00;
     EXPECT_EQ(IdentifyExact(big).code, 11);
+    // 12,000 bytes: too long for the ordered test, and for the one that
+    // follows the stream to its end marker when nothing matched.
     big.insert(big.begin() + 3, 0x33);
-    EXPECT_EQ(IdentifyExact(big).code, 0);  // 12,000 bytes
+    EXPECT_EQ(IdentifyExact(big).code, 0);
+}
+
+// Load 00 40 and the given stream bytes, one after another.
+std::vector<uint8_t> EscapeBitmap(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> file = {0x00, 0x40};
+    for (const std::vector<uint8_t>& part : parts)
+        file.insert(file.end(), part.begin(), part.end());
+    return file;
+}
+
+// `count` literals, none of them 0x00, 0x05 or 0xEE.
+std::vector<uint8_t> Literals(size_t count) {
+    std::vector<uint8_t> bytes(count);
+    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(0x10 + i % 200);
+    return bytes;
+}
+
+TEST(Identify, EscapeLayoutStreamOpeningWithALiteral) {
+    // Byte 2 is a literal, so the ordered code-11 test misses these; the
+    // stream, read with the escape byte at size-2, decides.
+    const std::vector<uint8_t> E = {0xEE};
+    const std::vector<uint8_t> END = {0xEE, 0x00};
+    const struct {
+        const char* what;
+        std::vector<uint8_t> file;
+        FormatCode code;
+    } cases[] = {
+        {"10,001 bytes written", EscapeBitmap({Literals(1), E, {5, 0x33}, Literals(9995), END}),
+         11},
+        {"10,000 bytes written", EscapeBitmap({Literals(1), E, {4, 0x33}, Literals(9995), END}), 0},
+        // With escape byte 0, a file ending 0, 0 has its end marker there;
+        // ending 0, 0, 0 it has it one byte early.
+        {"escape 0", EscapeBitmap({Literals(10001), {0x00, 0x00}}), 11},
+        {"end marker one byte early", EscapeBitmap({Literals(10001), {0x00, 0x00, 0x00}}), 0},
+        {"end marker earlier", EscapeBitmap({Literals(5000), END, Literals(5001), END}), 0},
+        // The last two bytes 5, 0 are the length and value of a run opened
+        // by the 5 before them: the stream ends with the file, unmarked.
+        {"no end marker", EscapeBitmap({Literals(10001), {0x05, 0x05, 0x00}}), 0},
+        {"run cut by the end", EscapeBitmap({Literals(10001), {0xEE, 0x07}}), 0},
+        // A file one of the twenty tests takes keeps that test's code.
+        {"Face Painter size", EscapeBitmap({Literals(1), E, {5, 0x33}, Literals(9996), END}), 9},
+    };
+    for (const auto& c : cases) {
+        const Identification found = IdentifyExact(c.file);
+        EXPECT_EQ(found.code, c.code) << c.what;
+        EXPECT_EQ(found.matched, c.code != 0) << c.what;
+        EXPECT_FALSE(found.interlaced) << c.what;
+    }
 }
 
 TEST(Identify, GunpaintSignatureThenLaterLoadAndSize) {

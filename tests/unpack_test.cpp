@@ -39,16 +39,27 @@ size_t Written(const std::vector<uint8_t>& out, size_t from, size_t to) {
     return n;
 }
 
-// A code-11 file: load 00 40, then a stream whose escape byte is its first byte.
+// A code-11 file: load 00 40, then a stream whose escape byte is the byte at
+// size-2 (and its first byte, when it opens with a run).
 std::vector<uint8_t> Code11(std::vector<uint8_t> stream) {
     stream.insert(stream.begin(), {0x00, 0x40});
     return stream;
 }
 
+// A code-7 file: the signature, the escape byte, then the stream.
+std::vector<uint8_t> Code7(uint8_t escape, const std::vector<uint8_t>& stream) {
+    std::vector<uint8_t> file(DRAZLACE_SIGNATURE, DRAZLACE_SIGNATURE + 15);
+    file.push_back(escape);
+    file.insert(file.end(), stream.begin(), stream.end());
+    return file;
+}
+
 TEST(ForwardUnpacker, LiteralsRunsAndEndMarker) {
-    // E = 0x7A. Run of 3 x 0x11, literals 0x22 0x33, run of 255 x 0x44, end.
+    // E = 0x7A. Run of 3 x 0x11, literals 0x22 0x33, run of 255 x 0x44, end;
+    // then bytes that are never read, ending with the end marker as code 11
+    // files do.
     const auto out =
-        UnpackAs(11, Code11({0x7A, 3, 0x11, 0x22, 0x33, 0x7A, 255, 0x44, 0x7A, 0, 0x55}));
+        UnpackAs(11, Code11({0x7A, 3, 0x11, 0x22, 0x33, 0x7A, 255, 0x44, 0x7A, 0, 0x55, 0x7A, 0}));
     EXPECT_EQ(out[2], 0x11);
     EXPECT_EQ(out[4], 0x11);
     EXPECT_EQ(out[5], 0x22);
@@ -74,7 +85,7 @@ TEST(ForwardUnpacker, EndMarkerFirstWritesNothing) {
 }
 
 TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
-    const auto out = UnpackAs(11, Code11({0x7A, 2, 0x10, 0x20, 0x30}));
+    const auto out = UnpackAs(7, Code7(0x7A, {0x7A, 2, 0x10, 0x20, 0x30}));
     EXPECT_EQ(out[2], 0x10);
     EXPECT_EQ(out[3], 0x10);
     EXPECT_EQ(out[4], 0x20);
@@ -84,9 +95,10 @@ TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
 
 TEST(ForwardUnpacker, RunCutByTheEndOfTheFileWritesNothing) {
     // E and its length are present but the value byte is not.
-    EXPECT_EQ(Written(UnpackAs(11, Code11({0x7A, 1, 0x10, 0x7A, 5})), 0, FILE_BUFFER_BYTES), 1u);
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A, 5})), 0, FILE_BUFFER_BYTES),
+              1u);
     // E as the last byte.
-    EXPECT_EQ(Written(UnpackAs(11, Code11({0x7A, 1, 0x10, 0x7A})), 0, FILE_BUFFER_BYTES), 1u);
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A})), 0, FILE_BUFFER_BYTES), 1u);
 }
 
 TEST(ForwardUnpacker, CutAtTheOutputMaximum) {
@@ -250,6 +262,30 @@ TEST_P(PackedLayout, RoundTrip) {
 
 INSTANTIATE_TEST_SUITE_P(Codes, PackedLayout, ::testing::Values(1, 7, 11, 14, 19),
                          tarnel_test::CodeName);
+
+TEST(PackedLayout11, StreamOpeningWithALiteralDrawsLikeOneOpeningWithARun) {
+    std::vector<uint8_t> memory = RandomMemory(311);
+    memory[2] = 0x3C;  // not the start of a run: the packer stores it as a literal
+    memory[3] = 0x3D;
+    const std::vector<uint8_t> image = BuildLayoutFile(20, View(memory));
+    const std::vector<uint8_t> runFirst = PackFile(11, View(image));
+    ASSERT_FALSE(runFirst.empty());
+    ASSERT_EQ(runFirst[2], runFirst[runFirst.size() - 2]);
+
+    const ByteView data{image.data() + 2, static_cast<uint32_t>(image.size() - 2)};
+    const uint8_t escape = LeastFrequentByte(data);
+    ASSERT_NE(escape, 0x3C);
+    std::vector<uint8_t> literalFirst = {0x00, 0x40};
+    const std::vector<uint8_t> stream = PackForwardStream(data, escape, false);
+    literalFirst.insert(literalFirst.end(), stream.begin(), stream.end());
+    ASSERT_EQ(literalFirst[2], 0x3C);
+    ASSERT_EQ(literalFirst[literalFirst.size() - 2], escape);
+
+    EXPECT_EQ(Identify(View(literalFirst)).code, 11);
+    const std::vector<uint8_t> picture = tarnel_test::DecodeFile(literalFirst);
+    ASSERT_FALSE(picture.empty());
+    EXPECT_TRUE(picture == tarnel_test::DecodeFile(runFirst));
+}
 
 TEST(Packers, ForwardStreamStartsWithRunWhenAsked) {
     const std::vector<uint8_t> data = {1, 2, 3};
