@@ -3,14 +3,18 @@
 # Idempotent: asks apt only for packages that are missing.
 #   scripts/install-deps.sh          native build, converter and demo
 #   scripts/install-deps.sh --all    also the Windows cross build, Wine,
-#                                    sanitizer runtimes, fuzzing and valgrind
+#                                    sanitizer runtimes, fuzzing, valgrind,
+#                                    and the desktop plug-ins' hosts (gdk-pixbuf,
+#                                    Qt 6, shared-mime-info, Eye of GNOME)
 set -euo pipefail
 
 native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcli11-dev nlohmann-json3-dev
         time)
 extra=(clang libclang-rt-14-dev clang-format valgrind
        g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-       wine wine32:i386 wine64 xvfb xauth imagemagick)
+       wine wine32:i386 wine64 xvfb xauth imagemagick
+       libgdk-pixbuf-2.0-dev qt6-base-dev qt6-base-dev-tools shared-mime-info
+       eog adwaita-icon-theme dbus-daemon x11-utils)
 
 packages=("${native[@]}")
 if [[ "${1:-}" == "--all" ]]; then

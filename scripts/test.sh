@@ -94,6 +94,16 @@ valgrind_converter() {
   bash scripts/valgrind_converter.sh build/release build/fuzz/fuzz/tarnel_make_corpus
 }
 
+# The gdk-pixbuf loader, the Qt image plugin, the MIME types and the
+# thumbnailer through their real hosts and Eye of GNOME under Xvfb, from the
+# release build with the desktop plug-ins required (a missing gdk-pixbuf or
+# Qt 6 fails the configuration rather than leaving them out).
+desktop_hosts() {
+  cmake --preset release -DTARNEL_BUILD_DESKTOP=ON >/dev/null &&
+    cmake --build --preset release -j"$jobs" &&
+    bash scripts/test_desktop.sh build/release
+}
+
 step "format" format_check
 step "native release" build_and_test release
 step "benchmarks (smoke run)" benchmark_smoke
@@ -102,6 +112,7 @@ step "32-bit Windows under Wine" build_and_test_with_display win32
 step "fuzzing (libFuzzer, bounded)" fuzz_bounded
 step "threads (ThreadSanitizer)" threads_under_tsan
 step "valgrind memcheck of the converter" valgrind_converter
+step "desktop plug-ins through gdk-pixbuf, Qt and Eye of GNOME" desktop_hosts
 
 echo
 if (( failed > 0 )); then
