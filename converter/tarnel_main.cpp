@@ -17,6 +17,7 @@
 #include "picture_file.h"
 #include "sample_pictures.h"
 #include "tarnel/tarnel.h"
+#include "thumbnail.h"
 
 #ifndef TARNEL_VERSION
 #define TARNEL_VERSION "unknown"
@@ -440,6 +441,68 @@ int RunSamples(const std::string& directory) {
     return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
 }
 
+// ---------------------------------------------------------------------------
+// thumbnail
+
+struct ThumbnailOptions {
+    std::string input;
+    std::string output;
+    unsigned size = 256;
+};
+
+CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions* options) {
+    CLI::App* command = app.add_subcommand(
+        "thumbnail", "Write a thumbnail PNG of a picture, for a file manager's thumbnailer");
+    command
+        ->add_option("-s,--size", options->size,
+                     "The thumbnail's longer side, its width, in pixels; the height keeps "
+                     "the proportions (default 256: 256 x 160)")
+        ->check(CLI::Range(1, 4096));
+    command->add_option("IN", options->input, "Picture file")->required();
+    command->add_option("OUT", options->output, "PNG file to write")->required();
+    return command;
+}
+
+// The picture scaled by area averaging so that its width is `size` pixels
+// (320 x 200 becomes size x size*5/8), as a PNG; what a file manager's
+// thumbnailer entry runs (desktop/mime/tarnel.thumbnailer).
+int RunThumbnail(const ThumbnailOptions& options) {
+    const std::string& input = options.input;
+    const std::string& output = options.output;
+    const PictureFile picture = ReadPicture(input);
+    if (!picture.recognised) {
+        ReportFailure(nullptr, input, picture.reason);
+        return EXIT_SOME_FAILED;
+    }
+    std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)> decoder(tarnel_decoder_new(),
+                                                                       tarnel_decoder_free);
+    tarnel_options decoding;
+    tarnel_options_init(&decoding);
+    RgbImage image;
+    image.width = TARNEL_WIDTH;
+    image.height = TARNEL_HEIGHT;
+    std::string why = "out of memory";
+    if (!decoder || !DecodePicture(decoder.get(), picture, decoding, &image.pixels, &why)) {
+        ReportFailure(nullptr, input, why);
+        return EXIT_SOME_FAILED;
+    }
+    uint32_t width = 0;
+    uint32_t height = 0;
+    FitSize(image.width, image.height, options.size, &width, &height);
+    const RgbImage thumbnail = ScaleByArea(image, width, height);
+    const bool written = WriteAtomically(
+        output,
+        [&thumbnail](std::FILE* file, std::string* error) {
+            return WritePng(file, thumbnail, error);
+        },
+        &why);
+    if (!written) {
+        ReportFailure(nullptr, output, "cannot be written: " + why);
+        return EXIT_SOME_FAILED;
+    }
+    return EXIT_ALL_DONE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -488,6 +551,9 @@ int main(int argc, char** argv) {
     samplesCommand->add_option("DIR", samplesDirectory, "Folder to write them to (made if missing)")
         ->required();
 
+    ThumbnailOptions thumbnail;
+    CLI::App* thumbnailCommand = AddThumbnailCommand(app, &thumbnail);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -498,5 +564,6 @@ int main(int argc, char** argv) {
     if (*convertCommand) return RunConvert(convert);
     if (*infoCommand) return RunInfo(infoInputs, json);
     if (*samplesCommand) return RunSamples(samplesDirectory);
+    if (*thumbnailCommand) return RunThumbnail(thumbnail);
     return EXIT_USAGE;
 }

@@ -5,14 +5,18 @@
 #   scripts/install-deps.sh --web    also the web viewer's build (emscripten)
 #   scripts/install-deps.sh --all    also the Windows cross build, Wine,
 #                                    sanitizer runtimes, fuzzing, valgrind,
-#                                    the web viewer and its browser test
+#                                    the web viewer and its browser test, and the
+#                                    desktop plug-ins' hosts (gdk-pixbuf, Qt 6,
+#                                    shared-mime-info, Eye of GNOME)
 set -euo pipefail
 
 native=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libpng-dev libcli11-dev nlohmann-json3-dev
         time)
 extra=(clang libclang-rt-14-dev clang-format valgrind
        g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-       wine wine32:i386 wine64 xvfb xauth imagemagick dpkg-dev)
+       wine wine32:i386 wine64 xvfb xauth imagemagick dpkg-dev
+       libgdk-pixbuf-2.0-dev qt6-base-dev qt6-base-dev-tools shared-mime-info
+       eog adwaita-icon-theme dbus-daemon x11-utils)
 # Debian's emscripten 3.1.6 runs its optimizer with node and needs acorn.
 web=(emscripten node-acorn python3)
 browser_test=(chromium chromium-driver python3-selenium)

@@ -135,6 +135,16 @@ web_page() {
   return $result
 }
 
+# The gdk-pixbuf loader, the Qt image plugin, the MIME types and the
+# thumbnailer through their real hosts and Eye of GNOME under Xvfb, from the
+# release build with the desktop plug-ins required (a missing gdk-pixbuf or
+# Qt 6 fails the configuration rather than leaving them out).
+desktop_hosts() {
+  cmake --preset release -DTARNEL_BUILD_DESKTOP=ON >/dev/null &&
+    cmake --build --preset release -j"$jobs" &&
+    bash scripts/test_desktop.sh build/release
+}
+
 step "format" format_check
 step "native release" build_and_test release
 step "benchmarks (smoke run)" benchmark_smoke
@@ -145,6 +155,7 @@ step "fuzzing (libFuzzer, bounded)" fuzz_bounded
 step "threads (ThreadSanitizer)" threads_under_tsan
 step "valgrind memcheck of the converter" valgrind_converter
 step "web viewer in headless Chromium" web_page
+step "desktop plug-ins through gdk-pixbuf, Qt and Eye of GNOME" desktop_hosts
 
 echo
 if (( failed > 0 )); then

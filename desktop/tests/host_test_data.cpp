@@ -1,0 +1,88 @@
+#include "desktop/tests/host_test_data.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace tarnel_desktop_test {
+
+namespace fs = std::filesystem;
+
+std::vector<GoldenPicture> GoldenPictures(const std::string& directory) {
+    std::vector<GoldenPicture> pictures;
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+        const fs::path path = entry.path();
+        if (!entry.is_regular_file() || path.extension() == ".bmp") continue;
+        fs::path bmp = path;
+        bmp.replace_extension(".bmp");
+        if (fs::is_regular_file(bmp)) pictures.push_back({path.string(), bmp.string()});
+    }
+    std::sort(pictures.begin(), pictures.end(),
+              [](const GoldenPicture& a, const GoldenPicture& b) { return a.picture < b.picture; });
+    return pictures;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
+}
+
+}  // namespace
+
+bool GoldenPixels(const std::string& bmpPath, std::vector<uint8_t>* rgb, std::string* why) {
+    constexpr size_t FILE_HEADER = 14;
+    constexpr size_t INFO_HEADER = 40;
+    constexpr size_t ROW = WIDTH * 3;  // a multiple of four: no padding
+    std::vector<uint8_t> bmp;
+    if (!ReadFile(bmpPath, &bmp)) {
+        *why = bmpPath + ": cannot be read";
+        return false;
+    }
+    const size_t pixelsAt = FILE_HEADER + INFO_HEADER;
+    if (bmp.size() != pixelsAt + ROW * HEIGHT || bmp[0] != 'B' || bmp[1] != 'M' ||
+        Le32(bmp, 10) != pixelsAt || Le32(bmp, 18) != WIDTH || Le32(bmp, 22) != HEIGHT ||
+        (bmp[28] | bmp[29] << 8) != 24) {
+        *why = bmpPath + ": not a 24-bit bottom-up 320 x 200 BMP";
+        return false;
+    }
+    rgb->resize(ROW * HEIGHT);
+    for (size_t y = 0; y < HEIGHT; ++y) {
+        const uint8_t* from = &bmp[pixelsAt + (HEIGHT - 1 - y) * ROW];
+        uint8_t* to = &(*rgb)[y * ROW];
+        for (size_t x = 0; x < WIDTH; ++x) {
+            to[3 * x] = from[3 * x + 2];
+            to[3 * x + 1] = from[3 * x + 1];
+            to[3 * x + 2] = from[3 * x];
+        }
+    }
+    return true;
+}
+
+bool Checks::Expect(bool ok, const std::string& what) {
+    if (!ok) {
+        ++failures_;
+        std::fprintf(stderr, "%s: FAILED: %s\n", program_, what.c_str());
+    }
+    return ok;
+}
+
+int Checks::Finish(const std::string& summary) const {
+    if (failures_ == 0) {
+        std::printf("%s: all checks passed: %s\n", program_, summary.c_str());
+        return 0;
+    }
+    std::printf("%s: %d checks FAILED (%s)\n", program_, failures_, summary.c_str());
+    return 1;
+}
+
+}  // namespace tarnel_desktop_test

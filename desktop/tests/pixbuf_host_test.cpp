@@ -1,0 +1,362 @@
+// The installed gdk-pixbuf loader, driven through gdk-pixbuf itself.
+//
+//   tarnel_pixbuf_host_test PICTURES_DIR WORK_DIR MIME_TYPE...
+//
+// Run with GDK_PIXBUF_MODULE_FILE naming a loaders cache that holds only the
+// installed module, and XDG_DATA_DIRS reaching the installed MIME types (by
+// which gdk-pixbuf picks a loader). Checks that the loader registers exactly
+// the MIME types given; that every golden picture loads, whole-file and fed
+// to a GdkPixbufLoader in small pieces, with the golden pixels; and that
+// every file of the hostile corpus either gives the library's picture or is
+// refused with a GError carrying the library's words.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "desktop/tests/host_test_data.h"
+#include "desktop/tests/library_reference.h"
+#include "fuzz/hostile_corpus.h"
+
+using namespace tarnel_desktop_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* FORMAT_NAME = "c64";
+// Pieces of these sizes in turn, so that every boundary falls somewhere new.
+constexpr size_t PIECES[] = {1, 7, 61, 512, 4093};
+
+// The pixbuf's pixels as RGB rows without padding; empty when it is not a
+// 320 x 200 8-bit RGB picture without alpha.
+std::vector<uint8_t> RgbOf(GdkPixbuf* pixbuf) {
+    if (pixbuf == nullptr || gdk_pixbuf_get_width(pixbuf) != WIDTH ||
+        gdk_pixbuf_get_height(pixbuf) != HEIGHT || gdk_pixbuf_get_n_channels(pixbuf) != 3 ||
+        gdk_pixbuf_get_has_alpha(pixbuf) || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8) {
+        return {};
+    }
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < HEIGHT; ++y) {
+        rgb.insert(rgb.end(), pixels + y * stride, pixels + y * stride + WIDTH * 3);
+    }
+    return rgb;
+}
+
+struct Outcome {
+    GdkPixbuf* pixbuf = nullptr;  // owned
+    GError* error = nullptr;      // owned
+    ~Outcome() {
+        if (pixbuf != nullptr) g_object_unref(pixbuf);
+        if (error != nullptr) g_error_free(error);
+    }
+    std::string Message() const { return error != nullptr ? error->message : "(no error)"; }
+};
+
+// Feeds `bytes` to `loader` in pieces and closes it.
+void Feed(GdkPixbufLoader* loader, const std::vector<uint8_t>& bytes, Outcome* outcome) {
+    size_t at = 0;
+    for (size_t piece = 0; at < bytes.size(); ++piece) {
+        const size_t count = std::min(PIECES[piece % std::size(PIECES)], bytes.size() - at);
+        // A failed write closes the loader and is the outcome.
+        if (!gdk_pixbuf_loader_write(loader, bytes.data() + at, count, &outcome->error)) {
+            g_object_unref(loader);
+            return;
+        }
+        at += count;
+    }
+    if (gdk_pixbuf_loader_close(loader, &outcome->error)) {
+        outcome->pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+        if (outcome->pixbuf != nullptr) g_object_ref(outcome->pixbuf);
+    }
+    g_object_unref(loader);
+}
+
+std::string FormatName(GdkPixbufFormat* format) {
+    if (format == nullptr) return "(none)";
+    gchar* name = gdk_pixbuf_format_get_name(format);
+    std::string text = name;
+    g_free(name);
+    return text;
+}
+
+void CheckFormat(Checks& checks, const std::set<std::string>& expectedTypes) {
+    GSList* formats = gdk_pixbuf_get_formats();
+    GdkPixbufFormat* ours = nullptr;
+    for (GSList* f = formats; f != nullptr; f = f->next) {
+        auto* format = static_cast<GdkPixbufFormat*>(f->data);
+        if (FormatName(format) == FORMAT_NAME) ours = format;
+    }
+    g_slist_free(formats);
+    if (!checks.Expect(ours != nullptr, "gdk-pixbuf lists no format \"c64\"")) return;
+    std::set<std::string> types;
+    gchar** mimeTypes = gdk_pixbuf_format_get_mime_types(ours);
+    for (gchar** t = mimeTypes; *t != nullptr; ++t) types.insert(*t);
+    g_strfreev(mimeTypes);
+    checks.Expect(types == expectedTypes,
+                  "the loader's MIME types are not those of the installed tarnel.xml");
+    checks.Expect(!gdk_pixbuf_format_is_writable(ours), "the loader claims to write pictures");
+}
+
+// The module's signature patterns, as gdk-pixbuf-query-loaders wrote them
+// into the loaders cache: gdk-pixbuf builds that do not sniff MIME types
+// pick loaders by these alone.
+struct Pattern {
+    std::string prefix;
+    std::string mask;
+    int relevance;
+};
+
+// The quoted, escaped strings of a cache line, and what follows the last.
+std::vector<std::string> QuotedStrings(const std::string& line, std::string* rest) {
+    std::vector<std::string> strings;
+    size_t at = 0;
+    while ((at = line.find('"', at)) != std::string::npos) {
+        size_t end = at + 1;
+        while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+        if (end >= line.size()) break;
+        gchar* text = g_strcompress(line.substr(at + 1, end - at - 1).c_str());
+        strings.emplace_back(text);
+        g_free(text);
+        at = end + 1;
+        *rest = line.substr(at);
+    }
+    return strings;
+}
+
+std::vector<Pattern> CachedPatterns(const char* cachePath) {
+    std::ifstream cache(cachePath);
+    std::vector<Pattern> patterns;
+    std::string line;
+    int lineInBlock = -1;  // -1 until the module's block
+    while (std::getline(cache, line)) {
+        std::string rest;
+        const std::vector<std::string> strings = QuotedStrings(line, &rest);
+        if (lineInBlock < 0) {
+            const std::string name = "libpixbufloader-tarnel.so";
+            if (strings.size() == 1 && strings[0].size() >= name.size() &&
+                strings[0].compare(strings[0].size() - name.size(), name.size(), name) == 0) {
+                lineInBlock = 0;
+            }
+            continue;
+        }
+        if (line.empty()) break;
+        // After the format, MIME type and extension lines: the patterns.
+        if (++lineInBlock > 3 && strings.size() == 2) {
+            patterns.push_back({strings[0], strings[1], std::atoi(rest.c_str())});
+        }
+    }
+    return patterns;
+}
+
+// gdk-pixbuf's rule: the relevance of the first pattern that matches the
+// start of the data (anywhere, when the mask begins with '*'), 0 for none.
+int PatternRelevance(const std::vector<Pattern>& patterns, const std::vector<uint8_t>& bytes) {
+    for (const Pattern& pattern : patterns) {
+        const bool anchored = pattern.mask.empty() || pattern.mask[0] != '*';
+        const size_t skip = anchored ? 0 : 1;
+        for (size_t start = 0; start < bytes.size(); ++start) {
+            size_t j = skip;
+            for (; j < pattern.prefix.size() && start + j - skip < bytes.size(); ++j) {
+                const uint8_t byte = bytes[start + j - skip];
+                const char m = pattern.mask.empty() ? ' ' : pattern.mask[j];
+                const auto want = static_cast<uint8_t>(pattern.prefix[j]);
+                if ((m == ' ' && byte != want) || (m == '!' && byte == want) ||
+                    (m == 'z' && byte != 0) || (m == 'n' && byte == 0)) {
+                    break;
+                }
+            }
+            if (j == pattern.prefix.size()) return pattern.relevance;
+            if (anchored) break;
+        }
+    }
+    return 0;
+}
+
+// Every golden picture matches the patterns: its signature or header with
+// their relevance, else its load address; the .bmp files match none.
+void CheckSignatures(Checks& checks, const std::vector<GoldenPicture>& goldens) {
+    const char* cachePath = std::getenv("GDK_PIXBUF_MODULE_FILE");
+    if (!checks.Expect(cachePath != nullptr, "GDK_PIXBUF_MODULE_FILE is not set")) return;
+    const std::vector<Pattern> patterns = CachedPatterns(cachePath);
+    checks.Expect(!patterns.empty(), "the loaders cache holds no patterns of the module");
+    for (const GoldenPicture& golden : goldens) {
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bmp;
+        ReadFile(golden.picture, &bytes);
+        ReadFile(golden.bmp, &bmp);
+        tarnel_info info{};
+        tarnel_identify(bytes.data(), bytes.size(), &info);
+        const int expected =
+            info.layout == 1 || info.layout == 2 || info.layout == 3 || info.layout == 7 ? 100
+            : info.layout == 14                                                          ? 80
+                                                                                         : 20;
+        const int relevance = PatternRelevance(patterns, bytes);
+        checks.Expect(relevance == expected, golden.picture + ": the signature patterns give " +
+                                                 std::to_string(relevance) + ", not " +
+                                                 std::to_string(expected));
+        checks.Expect(PatternRelevance(patterns, bmp) == 0,
+                      golden.bmp + ": a BMP file matches the signature patterns");
+    }
+}
+
+void CheckGolden(Checks& checks, const GoldenPicture& golden) {
+    const std::string name = fs::path(golden.picture).filename().string();
+    std::vector<uint8_t> expected;
+    std::string why;
+    if (!checks.Expect(GoldenPixels(golden.bmp, &expected, &why), why)) return;
+    std::vector<uint8_t> bytes;
+    if (!checks.Expect(ReadFile(golden.picture, &bytes), name + ": cannot be read")) return;
+
+    {
+        Outcome whole;
+        whole.pixbuf = gdk_pixbuf_new_from_file(golden.picture.c_str(), &whole.error);
+        checks.Expect(whole.pixbuf != nullptr,
+                      name + ": gdk_pixbuf_new_from_file failed: " + whole.Message());
+        if (whole.pixbuf != nullptr) {
+            checks.Expect(RgbOf(whole.pixbuf) == expected,
+                          name + ": gdk_pixbuf_new_from_file gives other pixels than the .bmp");
+        }
+    }
+    {
+        // Content alone picks the loader here: no name, no type.
+        Outcome pieces;
+        Feed(gdk_pixbuf_loader_new(), bytes, &pieces);
+        checks.Expect(pieces.pixbuf != nullptr,
+                      name + ": GdkPixbufLoader fed in pieces failed: " + pieces.Message());
+        if (pieces.pixbuf != nullptr) {
+            checks.Expect(RgbOf(pieces.pixbuf) == expected,
+                          name + ": GdkPixbufLoader gives other pixels than the .bmp");
+        }
+    }
+    {
+        int width = 0;
+        int height = 0;
+        GdkPixbufFormat* format = gdk_pixbuf_get_file_info(golden.picture.c_str(), &width, &height);
+        checks.Expect(FormatName(format) == FORMAT_NAME && width == WIDTH && height == HEIGHT,
+                      name + ": gdk_pixbuf_get_file_info gives " + FormatName(format) + " " +
+                          std::to_string(width) + " x " + std::to_string(height));
+    }
+    {
+        Outcome scaled;
+        scaled.pixbuf = gdk_pixbuf_new_from_file_at_scale(golden.picture.c_str(), 160, 160, TRUE,
+                                                          &scaled.error);
+        checks.Expect(scaled.pixbuf != nullptr && gdk_pixbuf_get_width(scaled.pixbuf) == 160 &&
+                          gdk_pixbuf_get_height(scaled.pixbuf) == 100,
+                      name + ": not loaded at 160 x 100: " + scaled.Message());
+    }
+}
+
+// True when `message` is `refusal`, or ends with it after gdk-pixbuf's
+// "Failed to load image “NAME”: ".
+bool CarriesRefusal(const std::string& message, const std::string& refusal) {
+    const std::string tail = ": " + refusal;
+    return message == refusal ||
+           (message.size() > tail.size() &&
+            message.compare(message.size() - tail.size(), tail.size(), tail) == 0);
+}
+
+// Checks one way of loading a hostile file: the library's picture when the
+// library decodes it, the library's words when it refuses it.
+void CheckHostileOutcome(Checks& checks, const std::string& what, const Outcome& outcome,
+                         const std::vector<uint8_t>& reference, const std::string& refusal) {
+    if (!reference.empty()) {
+        if (checks.Expect(outcome.pixbuf != nullptr, what + ": refused: " + outcome.Message())) {
+            checks.Expect(RgbOf(outcome.pixbuf) == reference,
+                          what + ": other pixels than the library's");
+        }
+        return;
+    }
+    checks.Expect(
+        outcome.pixbuf == nullptr && outcome.error != nullptr &&
+            outcome.error->domain == GDK_PIXBUF_ERROR && CarriesRefusal(outcome.Message(), refusal),
+        what + ": expected the error \"" + refusal + "\", got \"" + outcome.Message() + "\"");
+}
+
+void CheckHostile(Checks& checks, const std::string& workDir, size_t* opened, size_t* refused,
+                  size_t* sniffedElsewhere) {
+    const fs::path dir = fs::path(workDir) / "pixbuf-hostile";
+    fs::create_directories(dir);
+    for (const tarnel_hostile::HostileFile& file : tarnel_hostile::HostileCorpus()) {
+        const std::vector<uint8_t> reference = LibraryPixels(file.bytes);
+        const std::string refusal = RefusalText(file.bytes);
+        // The corpus's own expectation and the library's must agree.
+        checks.Expect((file.code != 0) == !reference.empty(),
+                      file.name + ": the library and the corpus disagree on whether it opens");
+        (reference.empty() ? *refused : *opened) += 1;
+
+        {
+            GError* error = nullptr;
+            GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(FORMAT_NAME, &error);
+            if (!checks.Expect(loader != nullptr, "no loader of type c64")) {
+                g_clear_error(&error);
+                return;
+            }
+            Outcome pieces;
+            Feed(loader, file.bytes, &pieces);
+            CheckHostileOutcome(checks, file.name + " (GdkPixbufLoader, type c64)", pieces,
+                                reference, refusal);
+        }
+        {
+            // As a file named like a Koala picture: gdk-pixbuf goes by the
+            // content first and by the name when the content tells nothing.
+            const fs::path path = dir / (file.name + ".koa");
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(file.bytes.data()),
+                       static_cast<std::streamsize>(file.bytes.size()));
+            Outcome whole;
+            whole.pixbuf = gdk_pixbuf_new_from_file(path.c_str(), &whole.error);
+            if (whole.error != nullptr && whole.error->domain == GDK_PIXBUF_ERROR &&
+                whole.error->code == GDK_PIXBUF_ERROR_UNKNOWN_TYPE) {
+                // Its content was taken for another type, which no loader
+                // of this cache handles: the module was not asked.
+                *sniffedElsewhere += 1;
+            } else if (file.bytes.empty()) {
+                // gdk-pixbuf refuses an empty file itself.
+                checks.Expect(whole.pixbuf == nullptr && whole.error != nullptr,
+                              file.name + ": an empty file loaded");
+            } else {
+                CheckHostileOutcome(checks, file.name + " (gdk_pixbuf_new_from_file)", whole,
+                                    reference, refusal);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Checks checks("tarnel_pixbuf_host_test");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s PICTURES_DIR WORK_DIR MIME_TYPE...\n", argv[0]);
+        return 2;
+    }
+    const std::set<std::string> types(argv + 3, argv + argc);
+
+    CheckFormat(checks, types);
+    const std::vector<GoldenPicture> goldens = GoldenPictures(argv[1]);
+    checks.Expect(goldens.size() >= 20, "fewer than twenty golden pictures found");
+    for (const GoldenPicture& golden : goldens) CheckGolden(checks, golden);
+    CheckSignatures(checks, goldens);
+
+    size_t opened = 0;
+    size_t refused = 0;
+    size_t sniffedElsewhere = 0;
+    CheckHostile(checks, argv[2], &opened, &refused, &sniffedElsewhere);
+    checks.Expect(
+        opened + refused == tarnel_hostile::HostileCorpus().size() && opened > 0 && refused > 0,
+        "the hostile corpus was not all tried, or is empty");
+
+    return checks.Finish(std::to_string(goldens.size()) + " golden pictures; hostile corpus: " +
+                         std::to_string(opened) + " opened, " + std::to_string(refused) +
+                         " refused, " + std::to_string(sniffedElsewhere) +
+                         " of them not taken for C64 pictures by name and content");
+}

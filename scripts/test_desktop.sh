@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# The desktop plug-ins through their real hosts. Installs the build into a
+# temporary prefix under BUILD_DIR and changes nothing outside it: the hosts
+# are pointed at the prefix through their environment variables.
+#
+#   scripts/test_desktop.sh BUILD_DIR      (a native build with TARNEL_BUILD_DESKTOP=ON)
+#
+# 1. cmake --install puts each piece where its host looks, relative to the
+#    prefix: the folders are worked out here again from the hosts' own
+#    settings (pkg-config for gdk-pixbuf, qtpaths6 for Qt).
+# 2. gdk-pixbuf: a loaders cache made by gdk-pixbuf-query-loaders from the
+#    installed module alone, GDK_PIXBUF_MODULE_FILE at it, the MIME database
+#    of the prefix in XDG_DATA_DIRS; the golden pictures and the hostile
+#    corpus, under valgrind's memcheck.
+# 3. Qt: QT_PLUGIN_PATH at the installed plugins; the same, under memcheck.
+# 4. The thumbnailer entry: its command, run as a file manager runs it, makes
+#    a PNG of the asked size for every sample picture.
+# 5. Eye of GNOME under Xvfb opens a sample picture through the installed
+#    loader; the screenshot is kept in BUILD_DIR/artifacts/eog-koala.png and
+#    must show the golden picture pixel for pixel.
+set -euo pipefail
+if (($# != 1)); then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+pictures=$root/tests/data/pictures
+work=$build/desktop-test
+prefix=$work/prefix
+artifacts=$build/artifacts
+memcheck=(valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite)
+
+fail() {
+  echo "test_desktop: $*" >&2
+  exit 1
+}
+
+for program in tarnel_pixbuf_host_test tarnel_qt_host_test tarnel_find_picture; do
+  [[ -x $build/desktop/$program ]] ||
+    fail "$build/desktop/$program is missing: configure with -DTARNEL_BUILD_DESKTOP=ON and build"
+done
+
+rm -rf "$work"
+mkdir -p "$work" "$artifacts"
+
+# --- 1. Installation
+cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+pixbuf_prefix=$(pkg-config --variable=prefix gdk-pixbuf-2.0)
+pixbuf_moduledir=$(pkg-config --variable=gdk_pixbuf_moduledir gdk-pixbuf-2.0)
+query_loaders=$(pkg-config --variable=gdk_pixbuf_query_loaders gdk-pixbuf-2.0)
+qt_prefix=$(qtpaths6 --query QT_INSTALL_PREFIX)
+qt_plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS)
+loader=$prefix${pixbuf_moduledir#"$pixbuf_prefix"}/libpixbufloader-tarnel.so
+qt_plugin_dir=$prefix${qt_plugins#"$qt_prefix"}
+mime_xml=$prefix/share/mime/packages/tarnel.xml
+thumbnailer=$prefix/share/thumbnailers/tarnel.thumbnailer
+for installed in "$loader" "$qt_plugin_dir/imageformats/libqtarnel.so" "$mime_xml" \
+  "$thumbnailer" "$prefix/bin/tarnel"; do
+  [[ -f $installed ]] || fail "not installed: $installed"
+done
+echo "installed into $prefix"
+
+# The MIME database of the prefix, and the types the plug-ins must register.
+update-mime-database "$prefix/share/mime" 2>/dev/null
+mapfile -t mime_types < <(grep -o '<mime-type type="[^"]*"' "$mime_xml" | cut -d'"' -f2)
+((${#mime_types[@]} > 0)) || fail "no MIME types in $mime_xml"
+data_dirs=$prefix/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
+
+# --- 2. gdk-pixbuf
+"$query_loaders" "$loader" >"$work/loaders.cache"
+grep -q '"c64"' "$work/loaders.cache" || fail "gdk-pixbuf-query-loaders did not take the module"
+GDK_PIXBUF_MODULE_FILE=$work/loaders.cache XDG_DATA_DIRS=$data_dirs \
+  "${memcheck[@]}" "$build/desktop/tarnel_pixbuf_host_test" "$pictures" "$work" "${mime_types[@]}" ||
+  fail "gdk-pixbuf host test failed"
+
+# --- 3. Qt
+QT_PLUGIN_PATH=$qt_plugin_dir \
+  "${memcheck[@]}" "$build/desktop/tarnel_qt_host_test" "$pictures" "${mime_types[@]}" ||
+  fail "Qt host test failed"
+
+# --- 4. The thumbnailer entry
+grep -qx 'TryExec=tarnel' "$thumbnailer" || fail "no TryExec=tarnel in $thumbnailer"
+listed=$(sed -n 's/^MimeType=//p' "$thumbnailer")
+[[ $listed == "$(printf '%s;' "${mime_types[@]}")" ]] ||
+  fail "the thumbnailer's MIME types are not those of tarnel.xml: $listed"
+# As a file manager runs it: the Exec line split into words, then %s, %i
+# and %o replaced in each (so paths may hold blanks), the program found on
+# PATH.
+read -r -a exec_words <<<"$(sed -n 's/^Exec=//p' "$thumbnailer")"
+mkdir -p "$work/thumbnails"
+thumbnails=0
+for picture in "$pictures"/*; do
+  [[ $picture == *.bmp ]] && continue
+  name=$(basename "$picture")
+  for size in 128 256 512; do
+    out=$work/thumbnails/$name-$size.png
+    words=()
+    for word in "${exec_words[@]}"; do
+      word=${word//%s/$size}
+      word=${word//%i/$picture}
+      words+=("${word//%o/$out}")
+    done
+    PATH=$prefix/bin:$PATH "${words[@]}" || fail "thumbnailer failed: ${words[*]}"
+    got=$(identify -format '%m %wx%h' "$out")
+    [[ $got == "PNG ${size}x$((size * 5 / 8))" ]] ||
+      fail "$name at $size: the thumbnail is $got, not PNG ${size}x$((size * 5 / 8))"
+    thumbnails=$((thumbnails + 1))
+  done
+  # The scaling itself: at the picture's own size it is the picture, at half
+  # size the mean of each 2 x 2 block (ImageMagick's -scale; rounding may
+  # differ by one).
+  "$prefix/bin/tarnel" convert "$picture" -o "$work/thumbnails/$name.png" >/dev/null
+  "$prefix/bin/tarnel" thumbnail -s 320 "$picture" "$work/thumbnails/$name-320.png"
+  "$prefix/bin/tarnel" thumbnail -s 160 "$picture" "$work/thumbnails/$name-160.png"
+  convert "$work/thumbnails/$name.png" -scale 160x100 "$work/thumbnails/$name-scaled.png"
+  same=$(compare -metric AE "$work/thumbnails/$name.png" "$work/thumbnails/$name-320.png" null: 2>&1) || true
+  [[ $same == 0 ]] || fail "$name: the 320-pixel thumbnail differs from the picture in $same pixels"
+  near=$(compare -metric AE -fuzz 1% "$work/thumbnails/$name-scaled.png" \
+    "$work/thumbnails/$name-160.png" null: 2>&1) || true
+  [[ $near == 0 ]] || fail "$name: the half-size thumbnail is not the 2 x 2 block means ($near pixels)"
+done
+((thumbnails >= 60)) || fail "only $thumbnails thumbnails made"
+echo "thumbnailer: $thumbnails thumbnails of the asked sizes; scaling checked at 320 and 160"
+
+# --- 5. Eye of GNOME
+sample=$pictures/20-koala-painter.koa
+shot=$artifacts/eog-koala.png
+rm -f "$shot"
+# Every system loader and ours, so that eog also finds its own icons.
+"$query_loaders" "$pixbuf_moduledir"/*.so "$loader" >"$work/all-loaders.cache" 2>/dev/null
+session=$work/eog-session
+mkdir -p "$session"/{home,config,cache,data,runtime}
+chmod 700 "$session/runtime"
+cat >"$session/show.sh" <<'EOF'
+# Runs inside Xvfb and a private D-Bus session: starts eog on the picture,
+# waits for its window named after the file, then takes screenshots until
+# the picture shows (or gives up).
+set -u
+sample=$1 shot=$2 finder=$3 golden=$4 log=$5
+eog "$sample" >"$log" 2>&1 &
+eog_pid=$!
+window=""
+for _ in $(seq 60); do
+  window=$(xwininfo -root -tree | grep -F "\"$(basename "$sample")\"" | grep -F '("eog"' || true)
+  [[ -n $window ]] && break
+  sleep 0.5
+done
+status=1
+if [[ -z $window ]]; then
+  echo "no eog window for $(basename "$sample") appeared"
+  import -window root "$shot"
+else
+  echo "eog window: $window"
+  for _ in $(seq 40); do
+    import -window root "$shot"
+    if "$finder" "$shot" "$golden" >/dev/null; then
+      echo "the picture shows, pixel for pixel: $("$finder" "$shot" "$golden")"
+      status=0
+      break
+    fi
+    sleep 0.5
+  done
+fi
+kill "$eog_pid" 2>/dev/null
+wait "$eog_pid" 2>/dev/null
+exit $status
+EOF
+env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS -u WAYLAND_DISPLAY \
+  HOME="$session/home" XDG_CONFIG_HOME="$session/config" XDG_CACHE_HOME="$session/cache" \
+  XDG_DATA_HOME="$session/data" XDG_RUNTIME_DIR="$session/runtime" XDG_DATA_DIRS="$data_dirs" \
+  GDK_PIXBUF_MODULE_FILE="$work/all-loaders.cache" GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 \
+  GDK_BACKEND=x11 \
+  xvfb-run -a -s '-screen 0 1024x768x24' dbus-run-session -- \
+  bash "$session/show.sh" "$sample" "$shot" "$build/desktop/tarnel_find_picture" \
+  "${sample%.*}.bmp" "$work/eog.log" ||
+  fail "eog did not show $(basename "$sample") (screenshot: $shot; eog's output: $work/eog.log)"
+echo "eog showed $(basename "$sample"); screenshot: $shot"
+echo "test_desktop: all passed"
