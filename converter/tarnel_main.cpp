@@ -36,6 +36,9 @@ namespace {
 constexpr int EXIT_ALL_DONE = 0;
 constexpr int EXIT_SOME_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr const char* EXIT_CODES_TEXT =
+    "Exit codes: 0 all done; 1 some files failed (each named on standard error with the "
+    "reason); 2 usage error (nothing done).";
 
 // Above this many files a progress bar is worth showing.
 constexpr size_t PROGRESS_MIN_FILES = 4;
@@ -573,6 +576,7 @@ int main(int argc, char** argv) {
         "tarnel"};
     app.set_version_flag("--version", "tarnel " TARNEL_VERSION);
     app.require_subcommand(1);
+    app.footer(EXIT_CODES_TEXT);
 
     ConvertOptions convert;
     CLI::App* convertCommand =
@@ -608,6 +612,7 @@ int main(int argc, char** argv) {
                      "Convert N files at once (default: one for every core, here " +
                          std::to_string(std::max(1u, std::thread::hardware_concurrency())) + ")")
         ->check(CLI::Range(1, 1024));
+    convertCommand->footer(EXIT_CODES_TEXT);
 
     std::vector<std::string> infoInputs;
     bool json = false;
@@ -620,12 +625,14 @@ int main(int argc, char** argv) {
     infoCommand->add_flag("--json", json,
                           "Write a JSON array, one object per file (a refused file's \"reason\" "
                           "says why)");
+    infoCommand->footer(EXIT_CODES_TEXT);
 
     std::string samplesDirectory;
     CLI::App* samplesCommand =
         app.add_subcommand("samples", "Write the built-in sample pictures, one in each layout");
     samplesCommand->add_option("DIR", samplesDirectory, "Folder to write them to (made if missing)")
         ->required();
+    samplesCommand->footer(EXIT_CODES_TEXT);
 
     try {
         app.parse(argc, argv);

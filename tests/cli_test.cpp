@@ -31,6 +31,9 @@
 #ifndef TARNEL_GOLDEN_DIR
 #error "TARNEL_GOLDEN_DIR names the folder of golden pictures"
 #endif
+#ifndef TARNEL_MAN_PAGE
+#error "TARNEL_MAN_PAGE names the converter's manual page"
+#endif
 
 namespace {
 
@@ -41,6 +44,8 @@ constexpr const char* NOT_PICTURE = "not a C64 picture this module knows";
 std::string TooLarge(const std::string& size) {
     return "too large: " + size + " bytes, the largest layout is 36,864";
 }
+
+constexpr const char* EXIT_CODES = "Exit codes: 0 all done; 1 some files failed";
 
 struct Result {
     int exitCode = -1;
@@ -195,17 +200,51 @@ TEST_F(CliTest, VersionAndHelp) {
     for (const char* word : {"convert", "info", "samples", "--version"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
+    EXPECT_NE(run.out.find(EXIT_CODES), std::string::npos);
     run = Tarnel({"convert", "--help"});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* word : {"--out-dir", "--format", "--scale", "-o", "--palette", "--jobs"}) {
+    for (const char* word :
+         {"--out-dir", "--format", "--scale", "-o", "--palette", "--jobs", EXIT_CODES}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
     run = Tarnel({"info", "--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("--json"), std::string::npos);
+    EXPECT_NE(run.out.find(EXIT_CODES), std::string::npos);
     run = Tarnel({"samples", "--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("DIR"), std::string::npos);
+    EXPECT_NE(run.out.find(EXIT_CODES), std::string::npos);
+}
+
+// Every option a command's help lists is in the manual page.
+TEST_F(CliTest, ManPageNamesEveryOption) {
+    std::string manual = ReadText(TARNEL_MAN_PAGE);
+    ASSERT_FALSE(manual.empty());
+    // roff writes a minus sign as \-.
+    for (size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) {
+        manual.erase(at, 1);
+    }
+    for (const char* command : {"convert", "info", "samples"}) {
+        const Result run = Tarnel({command, "--help"});
+        ASSERT_EQ(run.exitCode, 0);
+        EXPECT_NE(manual.find(std::string("tarnel ") + command), std::string::npos) << command;
+        size_t options = 0;
+        for (size_t at = run.out.find("--"); at != std::string::npos;
+             at = run.out.find("--", at + 2)) {
+            size_t end = at + 2;
+            while (
+                end < run.out.size() &&
+                (std::isalnum(static_cast<unsigned char>(run.out[end])) || run.out[end] == '-')) {
+                ++end;
+            }
+            const std::string option = run.out.substr(at, end - at);
+            EXPECT_NE(manual.find(option), std::string::npos) << command << " " << option;
+            ++options;
+        }
+        EXPECT_GT(options, 0u) << command;
+    }
+    EXPECT_NE(manual.find("EXIT STATUS"), std::string::npos);
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
