@@ -8,9 +8,36 @@
 
 namespace tarnel_converter {
 
+namespace {
+
+// One worker: the calling thread does every item itself, with no thread to
+// start or hand results over from.
+void RunAlone(const std::vector<std::vector<size_t>>& groups, size_t itemCount,
+              const BatchWork& work, const BatchFinished& finished, const BatchProgress& progress) {
+    std::vector<bool> ready(itemCount, false);
+    size_t next = 0;
+    size_t done = 0;
+    for (const std::vector<size_t>& group : groups) {
+        for (size_t item : group) {
+            work(0, item);
+            ready[item] = true;
+            ++done;
+            for (; next < itemCount && ready[next]; ++next) finished(next);
+            progress(done);
+        }
+    }
+}
+
+}  // namespace
+
 void RunOrderedBatch(size_t workers, const std::vector<std::vector<size_t>>& groups,
                      size_t itemCount, const BatchWork& work, const BatchFinished& finished,
                      const BatchProgress& progress) {
+    if (workers > groups.size()) workers = groups.size();
+    if (workers <= 1) {
+        RunAlone(groups, itemCount, work, finished, progress);
+        return;
+    }
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<bool> ready(itemCount, false);
@@ -32,13 +59,15 @@ void RunOrderedBatch(size_t workers, const std::vector<std::vector<size_t>>& gro
     };
 
     std::vector<std::thread> threads;
-    if (workers > groups.size()) workers = groups.size();
     try {
         for (size_t w = 0; w < workers; ++w) threads.emplace_back(runWorker, w);
     } catch (const std::system_error&) {
         // Fewer threads than asked for: those started do all the work.
     }
-    if (threads.empty()) runWorker(0);
+    if (threads.empty()) {
+        RunAlone(groups, itemCount, work, finished, progress);
+        return;
+    }
 
     // Hand each item over in order as soon as it and all before it are done.
     size_t next = 0;

@@ -22,8 +22,8 @@ using BatchProgress = std::function<void(size_t done)>;
 // Runs the items 0 to itemCount - 1 on up to `workers` threads. `groups`
 // divides the items: each item in exactly one group, each group run by one
 // worker in its own order (items that must not run at once, or whose order
-// matters, share a group). When no thread can be started the work is done
-// on the calling thread alone.
+// matters, share a group). With one worker, or when no thread can be
+// started, the calling thread does all the work itself.
 void RunOrderedBatch(size_t workers, const std::vector<std::vector<size_t>>& groups,
                      size_t itemCount, const BatchWork& work, const BatchFinished& finished,
                      const BatchProgress& progress);
