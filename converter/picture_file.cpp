@@ -10,12 +10,23 @@
 namespace tarnel_converter {
 
 const char* const NOT_PICTURE_TEXT = "not a C64 picture this module knows";
-const char* const TOO_LARGE_TEXT = "larger than 36,864 bytes";
+const char* const STDIN_PATH = "-";
+
+std::string DisplayName(const std::string& path) {
+    return path == STDIN_PATH ? "stdin" : path;
+}
 
 namespace {
 
+// A stream larger than a picture is read on to learn its size (and so that
+// whatever writes into a pipe is not cut off), but only this far: a device
+// such as /dev/zero never ends.
+constexpr uint64_t MAX_STREAM_COUNT = uint64_t{1} << 30;
+
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const {
+        if (file != stdin) std::fclose(file);
+    }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -29,7 +40,7 @@ PictureFile CannotRead(PictureFile picture, const std::string& what) {
 PictureFile ReadPicture(const std::string& path) {
     PictureFile picture;
     errno = 0;
-    File file(std::fopen(path.c_str(), "rb"));
+    File file(path == STDIN_PATH ? stdin : std::fopen(path.c_str(), "rb"));
     if (!file) return CannotRead(picture, std::strerror(errno));
     struct stat status {};
     if (fstat(fileno(file.get()), &status) != 0) return CannotRead(picture, std::strerror(errno));
@@ -40,18 +51,42 @@ PictureFile ReadPicture(const std::string& path) {
     const size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (std::ferror(file.get()) != 0) return CannotRead(picture, std::strerror(errno));
     bytes.resize(got);
-    picture.sizeKnown = true;
-    picture.fileSize = S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : got;
-    if (picture.fileSize > TARNEL_MAX_FILE_SIZE || got > TARNEL_MAX_FILE_SIZE) {
-        picture.reason = TOO_LARGE_TEXT;
-        return picture;
+    const bool regular = S_ISREG(status.st_mode);
+    picture.fileSize = regular ? static_cast<uint64_t>(status.st_size) : got;
+    if (!regular && got > TARNEL_MAX_FILE_SIZE) {
+        // Count the rest of the stream.
+        std::vector<uint8_t> rest(65536);
+        size_t more = 0;
+        while (picture.fileSize < MAX_STREAM_COUNT &&
+               (more = std::fread(rest.data(), 1, rest.size(), file.get())) > 0) {
+            picture.fileSize += more;
+        }
+        if (std::ferror(file.get()) != 0) return CannotRead(picture, std::strerror(errno));
+        if (picture.fileSize >= MAX_STREAM_COUNT) {
+            picture.reason = "too large: an endless stream, or above 1 GiB";
+            return picture;
+        }
     }
-    if (got != picture.fileSize) return CannotRead(picture, "the file ended before its size");
-    picture.bytes = std::move(bytes);
-    const int result = tarnel_identify(picture.bytes.data(), picture.bytes.size(), &picture.info);
+    picture.sizeKnown = true;
+    if (picture.fileSize <= TARNEL_MAX_FILE_SIZE && got != picture.fileSize) {
+        return CannotRead(picture, "the file ended before its size");
+    }
+    int result = TARNEL_E_TOO_LARGE;
+    if (picture.fileSize <= TARNEL_MAX_FILE_SIZE) {
+        picture.bytes = std::move(bytes);
+        result = tarnel_identify(picture.bytes.data(), picture.bytes.size(), &picture.info);
+    }
     if (result != TARNEL_OK) {
-        picture.reason =
-            result == TARNEL_E_NOT_RECOGNISED ? NOT_PICTURE_TEXT : tarnel_strerror(result);
+        // A file above the limit is judged by its size alone: the library
+        // reads none of its bytes, so the first ones read are enough.
+        char reason[256];
+        const void* data = picture.bytes.empty() ? bytes.data() : picture.bytes.data();
+        tarnel_explain(data, static_cast<size_t>(picture.fileSize), reason, sizeof reason);
+        picture.reason = reason;
+        if (result == TARNEL_E_NOT_RECOGNISED &&
+            picture.reason == tarnel_strerror(TARNEL_E_NOT_RECOGNISED)) {
+            picture.reason = NOT_PICTURE_TEXT;
+        }
         return picture;
     }
     picture.recognised = true;

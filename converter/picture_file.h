@@ -10,9 +10,13 @@
 
 namespace tarnel_converter {
 
-// The failure texts the converter prints.
+// What the converter says of a file that is no picture and comes close to
+// none (for one that does, the library says what it is close to).
 extern const char* const NOT_PICTURE_TEXT;  // "not a C64 picture this module knows"
-extern const char* const TOO_LARGE_TEXT;    // "larger than 36,864 bytes"
+
+// The input name that stands for standard input, and how messages name it.
+extern const char* const STDIN_PATH;  // "-"
+std::string DisplayName(const std::string& path);
 
 struct PictureFile {
     bool recognised = false;
@@ -23,8 +27,10 @@ struct PictureFile {
     tarnel_info info{};          // on success
 };
 
-// Reads `path` and identifies it. A path that is not a regular file (a pipe,
-// a device) is read up to one byte past the limit.
+// Reads `path` ("-": standard input) and identifies it; for a file that is
+// refused, `reason` says why, and what it comes close to when that is clear.
+// A stream (a pipe, a device) larger than the limit is read to its end, to
+// learn its size, but not kept.
 PictureFile ReadPicture(const std::string& path);
 
 // Decodes a recognised file's bytes into `pixels` (top row first, no padding)

@@ -5,15 +5,20 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "image_io.h"
+#include "ordered_batch.h"
+#include "palette_file.h"
 #include "picture_file.h"
 #include "sample_pictures.h"
 #include "tarnel/tarnel.h"
@@ -32,6 +37,9 @@ namespace {
 constexpr int EXIT_ALL_DONE = 0;
 constexpr int EXIT_SOME_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr const char* EXIT_CODES_TEXT =
+    "Exit codes: 0 all done; 1 some files failed (each named on standard error with the "
+    "reason); 2 usage error (nothing done).";
 
 // Above this many files a progress bar is worth showing.
 constexpr size_t PROGRESS_MIN_FILES = 4;
@@ -44,12 +52,13 @@ struct Input {
 };
 
 // Expands directories (recursively, regular files only, in name order) and
-// keeps everything else as given, so that a missing file is reported as one.
+// keeps everything else as given, so that a missing file is reported as one;
+// "-" is standard input.
 std::vector<Input> ExpandInputs(const std::vector<std::string>& arguments) {
     std::vector<Input> inputs;
     for (const std::string& argument : arguments) {
         std::error_code ec;
-        if (!fs::is_directory(argument, ec)) {
+        if (argument == STDIN_PATH || !fs::is_directory(argument, ec)) {
             inputs.push_back({argument, ""});
             continue;
         }
@@ -127,82 +136,191 @@ struct ConvertOptions {
     std::string output;
     std::string outDir;
     std::string format;
+    std::string palette;
     unsigned scale = 1;
+    unsigned jobs = 0;  // 0: one for every core
 };
+
+// What every conversion of one run shares; read only while they run.
+struct ConvertSettings {
+    Format format = Format::Png;
+    unsigned scale = 1;
+    tarnel_options options{};
+};
+
+// One input and where it goes, or why it cannot be converted at all.
+struct ConvertJob {
+    std::string input;
+    std::string output;  // STDOUT_PATH for standard output
+    std::string error;   // set when known before reading the input
+};
+
+// The output name that stands for standard output.
+const char* const STDOUT_PATH = "-";
+
+// Writes the decoded pixels (in the settings' pixel format) to `output`, a
+// file that appears whole or not at all, or standard output.
+bool WritePicture(const std::string& output, const ConvertSettings& settings,
+                  std::vector<uint8_t> pixels, std::string* why) {
+    std::vector<uint8_t> bytes;
+    RgbImage image;
+    FileWriter write;
+    if (settings.format == Format::Bmp) {
+        bytes = BmpFile(DibFromBgr(TARNEL_WIDTH, TARNEL_HEIGHT, pixels));
+        write = BytesWriter(bytes);
+    } else {
+        image.width = TARNEL_WIDTH;
+        image.height = TARNEL_HEIGHT;
+        image.pixels = std::move(pixels);
+        image = Enlarge(image, settings.scale);
+        write = [&image](std::FILE* file, std::string* error) {
+            return WritePng(file, image, error);
+        };
+    }
+    std::string problem;
+    bool written = false;
+    if (output == STDOUT_PATH) {
+        written = write(stdout, &problem);
+        if (written && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) {
+            problem = std::strerror(errno);
+            written = false;
+        }
+    } else {
+        written = WriteAtomically(output, write, &problem);
+    }
+    if (!written) {
+        *why = "cannot write " + (output == STDOUT_PATH ? "to stdout" : output) + ": " + problem;
+    }
+    return written;
+}
 
 // Decodes `input` and writes `output`. `outputOwner` names an earlier input
 // already written to the same output (empty when none): such an input fails,
 // but only once it has decoded, so that a file that is no picture at all is
 // reported as such.
-bool ConvertOne(tarnel_decoder* decoder, const std::string& input, const std::string& output,
-                Format format, unsigned scale, const std::string& outputOwner, std::string* why) {
+bool ConvertOne(tarnel_decoder* decoder, const ConvertSettings& settings, const std::string& input,
+                const std::string& output, const std::string& outputOwner, std::string* why) {
     const PictureFile picture = ReadPicture(input);
     if (!picture.recognised) {
         *why = picture.reason;
         return false;
     }
-    tarnel_options options;
-    tarnel_options_init(&options);
-    options.pixel_format = format == Format::Bmp ? TARNEL_BGR24 : TARNEL_RGB24;
     std::vector<uint8_t> pixels;
-    if (!DecodePicture(decoder, picture, options, &pixels, why)) return false;
+    if (!DecodePicture(decoder, picture, settings.options, &pixels, why)) return false;
     if (!outputOwner.empty()) {
         *why = "its output " + output + " is already the output of " + outputOwner;
         return false;
     }
-    std::string problem;
-    bool written = false;
-    if (format == Format::Bmp) {
-        const std::vector<uint8_t> bytes = BmpFile(DibFromBgr(TARNEL_WIDTH, TARNEL_HEIGHT, pixels));
-        written = WriteAtomically(output, BytesWriter(bytes), &problem);
-    } else {
-        RgbImage image;
-        image.width = TARNEL_WIDTH;
-        image.height = TARNEL_HEIGHT;
-        image.pixels = std::move(pixels);
-        const RgbImage enlarged = Enlarge(image, scale);
-        written = WriteAtomically(
-            output,
-            [&enlarged](std::FILE* file, std::string* error) {
-                return WritePng(file, enlarged, error);
-            },
-            &problem);
-    }
-    if (!written) *why = "cannot write " + output + ": " + problem;
-    return written;
+    return WritePicture(output, settings, std::move(pixels), why);
 }
 
-int RunConvert(const ConvertOptions& options) {
-    const std::vector<Input> inputs = ExpandInputs(options.inputs);
-    if (!options.output.empty() && inputs.size() != 1) {
-        std::fprintf(stderr,
-                     "tarnel convert: -o names the output of one input file; use --out-dir for "
-                     "several\n");
-        return EXIT_USAGE;
-    }
+void UsageError(const std::string& message) {
+    std::fprintf(stderr, "tarnel convert: %s\n", message.c_str());
+}
 
-    Format format = Format::Png;
+// The format, from --format or the output's name; false after a usage
+// message when neither tells.
+bool ChooseFormat(const ConvertOptions& options, Format* format) {
+    *format = Format::Png;
     if (!options.format.empty()) {
-        format = options.format == "bmp" ? Format::Bmp : Format::Png;
-    } else if (!options.output.empty()) {
+        *format = options.format == "bmp" ? Format::Bmp : Format::Png;
+    } else if (!options.output.empty() && options.output != STDOUT_PATH) {
         const std::string extension = Lower(fs::path(options.output).extension().string());
         if (extension == ".bmp") {
-            format = Format::Bmp;
+            *format = Format::Bmp;
         } else if (extension != ".png") {
-            std::fprintf(stderr,
-                         "tarnel convert: cannot tell the format from \"%s\"; name it .png or "
-                         ".bmp, or give --format png or --format bmp\n",
-                         options.output.c_str());
-            return EXIT_USAGE;
+            UsageError("cannot tell the format from \"" + options.output +
+                       "\"; name it .png or .bmp, or give --format png or --format bmp");
+            return false;
         }
     }
-    if (format == Format::Bmp && options.scale != 1) {
-        std::fprintf(stderr,
-                     "tarnel convert: --scale is for PNG output; a BMP holds the module's "
-                     "bitmap unchanged\n");
-        return EXIT_USAGE;
+    return true;
+}
+
+// Checks the arguments and fills `settings`; false after a usage message.
+bool PrepareConvert(const ConvertOptions& options, const std::vector<Input>& inputs,
+                    ConvertSettings* settings) {
+    const auto fromStdin = std::count(options.inputs.begin(), options.inputs.end(), STDIN_PATH);
+    if (!options.output.empty() && inputs.size() != 1) {
+        UsageError("-o names the output of one input file; use --out-dir for several");
+        return false;
     }
+    if (fromStdin > 0 && options.output.empty()) {
+        UsageError(
+            "a picture from standard input needs -o FILE, or -o - to write it to standard output");
+        return false;
+    }
+    if (options.output == STDOUT_PATH && isatty(STDOUT_FILENO) == 1) {
+        UsageError("-o -: standard output is a terminal; send it to a file or a pipe");
+        return false;
+    }
+    if (!ChooseFormat(options, &settings->format)) return false;
+    if (settings->format == Format::Bmp && options.scale != 1) {
+        UsageError("--scale is for PNG output; a BMP holds the module's bitmap unchanged");
+        return false;
+    }
+    settings->scale = options.scale;
+    tarnel_options_init(&settings->options);
+    settings->options.pixel_format = settings->format == Format::Bmp ? TARNEL_BGR24 : TARNEL_RGB24;
+    if (!options.palette.empty()) {
+        std::string error;
+        if (!ResolvePalette(options.palette, settings->options.palette, &error)) {
+            UsageError("--palette " + error);
+            return false;
+        }
+        settings->options.use_palette = 1;
+    }
+    return true;
+}
+
+// Where each input goes, and the groups of inputs that must run one after
+// another because they would write the same output (the first to succeed
+// takes it).
+void PlanJobs(const ConvertOptions& options, const std::vector<Input>& inputs, Format format,
+              std::vector<ConvertJob>* jobs, std::vector<std::vector<size_t>>* groups) {
     const char* extension = format == Format::Bmp ? ".bmp" : ".png";
+    std::map<std::string, size_t> groupOfOutput;
+    for (const Input& input : inputs) {
+        ConvertJob job{input.path, "", input.error};
+        std::string key;
+        if (job.error.empty()) {
+            fs::path output;
+            if (!options.output.empty()) {
+                output = options.output;
+            } else {
+                fs::path name = fs::path(input.path).filename();
+                name.replace_extension(extension);
+                output = options.outDir.empty() ? fs::path(input.path).replace_filename(name)
+                                                : fs::path(options.outDir) / name;
+            }
+            job.output = output.string();
+            if (job.output != STDOUT_PATH) {
+                std::error_code ec;
+                key = fs::weakly_canonical(output, ec).string();
+                if (input.path != STDIN_PATH && key == fs::weakly_canonical(input.path, ec)) {
+                    job.error = "its output " + job.output + " would replace it";
+                    key.clear();
+                }
+            }
+        }
+        const size_t item = jobs->size();
+        jobs->push_back(std::move(job));
+        if (key.empty()) {
+            groups->push_back({item});
+            continue;
+        }
+        const auto found = groupOfOutput.emplace(key, groups->size());
+        if (found.second) groups->emplace_back();
+        (*groups)[found.first->second].push_back(item);
+    }
+}
+
+using Decoder = std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)>;
+
+int RunConvert(const ConvertOptions& options) {
+    std::vector<Input> inputs = ExpandInputs(options.inputs);
+    ConvertSettings settings;
+    if (!PrepareConvert(options, inputs, &settings)) return EXIT_USAGE;
 
     if (!options.outDir.empty()) {
         std::error_code ec;
@@ -214,52 +332,61 @@ int RunConvert(const ConvertOptions& options) {
         }
     }
 
-    std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)> decoder(tarnel_decoder_new(),
-                                                                       tarnel_decoder_free);
-    if (!decoder) {
-        std::fprintf(stderr, "tarnel convert: out of memory\n");
-        return EXIT_SOME_FAILED;
+    std::vector<ConvertJob> jobs;
+    std::vector<std::vector<size_t>> groups;
+    PlanJobs(options, inputs, settings.format, &jobs, &groups);
+    std::vector<size_t> groupOf(jobs.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+        for (size_t item : groups[g]) groupOf[item] = g;
     }
-    Progress progress(inputs.size());
-    std::map<std::string, std::string> claimed;  // output written -> the input it came from
+
+    // One decoder for each worker.
+    size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
+    workers = std::max<size_t>(1, std::min(workers, groups.size()));
+    std::vector<Decoder> decoders;
+    for (size_t w = 0; w < workers; ++w) {
+        decoders.emplace_back(tarnel_decoder_new(), tarnel_decoder_free);
+        if (!decoders.back()) {
+            std::fprintf(stderr, "tarnel convert: out of memory\n");
+            return EXIT_SOME_FAILED;
+        }
+    }
+
+    // Each group's output, once one of its inputs has written it: only a
+    // written output is taken, so an input that fails leaves the name free
+    // for the next. Each group is run by one worker at a time.
+    std::vector<std::string> ownerOfGroup(groups.size());
+    std::vector<std::string> failures(jobs.size());
+    Progress progress(jobs.size());
     size_t converted = 0;
     size_t failed = 0;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        progress.Update(i);
-        const Input& input = inputs[i];
-        std::string why = input.error;
-        if (why.empty()) {
-            fs::path output;
-            if (!options.output.empty()) {
-                output = options.output;
+    progress.Update(0);
+    RunOrderedBatch(
+        workers, groups, jobs.size(),
+        [&](size_t worker, size_t item) {
+            const ConvertJob& job = jobs[item];
+            std::string& why = failures[item];
+            why = job.error;
+            if (!why.empty()) return;
+            std::string& owner = ownerOfGroup[groupOf[item]];
+            if (ConvertOne(decoders[worker].get(), settings, job.input, job.output, owner, &why)) {
+                owner = job.input;
+            }
+        },
+        [&](size_t item) {
+            if (failures[item].empty()) {
+                ++converted;
             } else {
-                fs::path name = fs::path(input.path).filename();
-                name.replace_extension(extension);
-                output = options.outDir.empty() ? fs::path(input.path).replace_filename(name)
-                                                : fs::path(options.outDir) / name;
+                ++failed;
+                ReportFailure(&progress, DisplayName(jobs[item].input), failures[item]);
             }
-            std::error_code ec;
-            const std::string key = fs::weakly_canonical(output, ec).string();
-            const std::string inputKey = fs::weakly_canonical(input.path, ec).string();
-            if (key == inputKey) {
-                why = "its output " + output.string() + " would replace it";
-            } else if (ConvertOne(decoder.get(), input.path, output.string(), format, options.scale,
-                                  claimed[key], &why)) {
-                // Only a written output is taken: an input that failed
-                // leaves the name free for the next.
-                claimed[key] = input.path;
-            }
-        }
-        if (why.empty()) {
-            ++converted;
-        } else {
-            ++failed;
-            ReportFailure(&progress, input.path, why);
-        }
-    }
-    progress.Update(inputs.size());
+        },
+        [&](size_t done) { progress.Update(done); });
+    progress.Update(jobs.size());
     progress.Clear();
-    std::printf("%zu converted, %zu failed\n", converted, failed);
+    // A picture written to standard output keeps it to itself.
+    if (options.output != STDOUT_PATH)
+        std::printf("%zu converted, %zu failed\n", converted, failed);
     return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
 }
 
@@ -342,7 +469,7 @@ constexpr unsigned PAGE_COUNT = 1;
 void PrintText(const InfoRecord& r) {
     const tarnel_info& l = r.picture.info;
     const PictureFile& p = r.picture;
-    std::printf("%s\n", r.path.c_str());
+    std::printf("%s\n", DisplayName(r.path).c_str());
     std::printf("  layout        %d %s\n", l.layout, l.name);
     if (l.packed != 0) {
         std::printf("  packed        yes, unpacks to layout %d (%s)\n", l.unpacked_as,
@@ -395,7 +522,7 @@ int RunInfo(const std::vector<std::string>& arguments, bool json) {
         const InfoRecord record = Inspect(inputs[i]);
         if (!record.picture.recognised) {
             ++failed;
-            ReportFailure(nullptr, record.path, record.reason);
+            ReportFailure(nullptr, DisplayName(record.path), record.reason);
         }
         if (json) {
             std::printf("%s\n  %s", i == 0 ? "" : ",", JsonRecord(record).c_str());
@@ -512,17 +639,20 @@ int main(int argc, char** argv) {
         "tarnel"};
     app.set_version_flag("--version", "tarnel " TARNEL_VERSION);
     app.require_subcommand(1);
+    app.footer(EXIT_CODES_TEXT);
 
     ConvertOptions convert;
     CLI::App* convertCommand =
         app.add_subcommand("convert", "Convert C64 pictures to PNG (the default) or BMP");
     convertCommand
         ->add_option("FILE", convert.inputs,
-                     "Picture files, or directories to walk for regular files")
+                     "Picture files, or directories to walk for regular files; - reads one "
+                     "picture from standard input (then give -o)")
         ->required();
     CLI::Option* outputOption = convertCommand->add_option(
         "-o,--output", convert.output,
-        "Output file, for a single input; its extension (.png or .bmp) sets the format");
+        "Output file, for a single input; its extension (.png or .bmp) sets the format; - writes "
+        "to standard output (PNG unless --format bmp)");
     CLI::Option* outDirOption = convertCommand->add_option(
         "--out-dir", convert.outDir,
         "Folder for the outputs, each named after its input with the new extension (default: "
@@ -536,20 +666,36 @@ int main(int argc, char** argv) {
         ->add_option("--scale", convert.scale,
                      "Enlarge PNG output N times by repeating pixels (1 to 8)")
         ->check(CLI::Range(1, 8));
+    convertCommand->add_option("--palette", convert.palette,
+                               "The C64 colours: a palette name (" + PaletteNames() +
+                                   "; default tarnel) or a palette file (VICE .vpl lines of hex "
+                                   "red green blue, or 16 lines of #rrggbb)");
+    convertCommand
+        ->add_option("-j,--jobs", convert.jobs,
+                     "Convert N files at once (default: one for every core, here " +
+                         std::to_string(std::max(1u, std::thread::hardware_concurrency())) + ")")
+        ->check(CLI::Range(1, 1024));
+    convertCommand->footer(EXIT_CODES_TEXT);
 
     std::vector<std::string> infoInputs;
     bool json = false;
     CLI::App* infoCommand = app.add_subcommand(
         "info", "Tell each file's layout, packing, interlacing, size, load address and geometry");
-    infoCommand->add_option("FILE", infoInputs, "Files, or directories to walk for regular files")
+    infoCommand
+        ->add_option("FILE", infoInputs,
+                     "Files, or directories to walk for regular files; - reads standard input")
         ->required();
-    infoCommand->add_flag("--json", json, "Write a JSON array, one object per file");
+    infoCommand->add_flag("--json", json,
+                          "Write a JSON array, one object per file (a refused file's \"reason\" "
+                          "says why)");
+    infoCommand->footer(EXIT_CODES_TEXT);
 
     std::string samplesDirectory;
     CLI::App* samplesCommand =
         app.add_subcommand("samples", "Write the built-in sample pictures, one in each layout");
     samplesCommand->add_option("DIR", samplesDirectory, "Folder to write them to (made if missing)")
         ->required();
+    samplesCommand->footer(EXIT_CODES_TEXT);
 
     ThumbnailOptions thumbnail;
     CLI::App* thumbnailCommand = AddThumbnailCommand(app, &thumbnail);

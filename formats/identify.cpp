@@ -16,8 +16,6 @@ const uint8_t DRAZLACE_SIGNATURE[15] = {0x00, 0x58, 'D', 'R', 'A', 'Z', 'L', 'A'
 
 namespace {
 
-// Packed multicolour bitmaps (code 11) are only taken when smaller than this.
-constexpr uint32_t ESCAPE_END_MARKER_SIZE_LIMIT = 12000;
 // Face Painter files are exactly this size; see the EscapeEndMarker rule.
 constexpr uint32_t FACE_PAINTER_SIZE = 10004;
 // The backward-packed multicolour bitmap unpacks to exactly this many bytes.
@@ -40,8 +38,8 @@ enum class Rule : uint8_t {
 
 struct IdentificationTest {
     Rule rule;
-    uint8_t load0, load1;  // LoadAndSize only
-    uint32_t size;         // LoadAndSize only
+    uint8_t load0, load1;  // LoadAndSize and the two escape-stream rules only
+    uint32_t size;         // LoadAndSize: the exact size; escape-stream rules: sizes stay below it
     FormatCode code;
     bool interlaced;
 };
@@ -58,7 +56,7 @@ constexpr IdentificationTest IDENTIFICATION_TESTS[] = {
     {Rule::LoadAndSize,       0x00, 0x3C, 17410, 4,  false},
     {Rule::LoadAndSize,       0x00, 0x3B, 17665, 8,  false},
     {Rule::LoadAndSize,       0x00, 0x40, 10004, 9,  false},
-    {Rule::EscapeEndMarker,   0,    0,    0,     11, false},
+    {Rule::EscapeEndMarker,   0x00, 0x40, 12000, 11, false},
     {Rule::LoadAndSize,       0x00, 0x20, 8002,  12, false},
     {Rule::LoadAndSize,       0x00, 0x3B, 17474, 13, false},
     {Rule::FliGraphHeader,    0,    0,    0,     14, false},
@@ -77,7 +75,8 @@ static_assert(sizeof(IDENTIFICATION_TESTS) / sizeof(IDENTIFICATION_TESTS[0]) == 
 // Runs only when none of the twenty tests matched: the packed multicolour
 // bitmaps whose stream opens with a literal, so that byte 2 is not their
 // escape byte and the EscapeEndMarker test misses them.
-constexpr IdentificationTest WHEN_NONE_MATCHED = {Rule::EscapeStreamToEnd, 0, 0, 0, 11, false};
+constexpr IdentificationTest WHEN_NONE_MATCHED = {
+    Rule::EscapeStreamToEnd, 0x00, 0x40, 12000, 11, false};
 
 bool HasBytesAt(ByteView file, uint32_t offset, const uint8_t* bytes, uint32_t count) {
     return file.Holds(offset, count) && std::memcmp(file.data + offset, bytes, count) == 0;
@@ -114,6 +113,12 @@ bool ForwardStreamEndsAtLastTwoBytes(ByteView file) {
     return r == marker && file[marker + 1] == 0 && written >= ESCAPE_BITMAP_LEAST_UNPACKED_BYTES;
 }
 
+// The forward escape stream whose escape byte is byte 2 ends with the end
+// marker: the escape byte, then 0. Needs at least 3 bytes.
+bool EndsWithEndMarker(ByteView file) {
+    return file[2] == file[file.size - 2] && file[file.size - 1] == 0;
+}
+
 // Returns the code the test yields for this file, or FORMAT_UNKNOWN.
 FormatCode RunTest(const IdentificationTest& test, ByteView file) {
     switch (test.rule) {
@@ -142,14 +147,13 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
             // is left to that layout: such pictures with a black background
             // and an empty first cell have bytes 2, size-2 and size-1 all 0
             // and would otherwise be taken for a packed stream.
-            if (file.size < 4 || file.size >= ESCAPE_END_MARKER_SIZE_LIMIT ||
-                file.size == FACE_PAINTER_SIZE || !HasLoad(file, 0x00, 0x40)) {
+            if (file.size < 4 || file.size >= test.size || file.size == FACE_PAINTER_SIZE ||
+                !HasLoad(file, test.load0, test.load1)) {
                 return FORMAT_UNKNOWN;
             }
-            return file[2] == file[file.size - 2] && file[file.size - 1] == 0 ? test.code
-                                                                              : FORMAT_UNKNOWN;
+            return EndsWithEndMarker(file) ? test.code : FORMAT_UNKNOWN;
         case Rule::EscapeStreamToEnd:
-            return file.size < ESCAPE_END_MARKER_SIZE_LIMIT && HasLoad(file, 0x00, 0x40) &&
+            return file.size < test.size && HasLoad(file, test.load0, test.load1) &&
                            ForwardStreamEndsAtLastTwoBytes(file)
                        ? test.code
                        : FORMAT_UNKNOWN;
@@ -194,6 +198,54 @@ Identification Identify(ByteView file) {
     for (const IdentificationTest& test : IDENTIFICATION_TESTS) run(test);
     if (!result.matched) run(WHEN_NONE_MATCHED);
     return result;
+}
+
+NearMiss FindNearMiss(ByteView file) {
+    NearMiss miss;
+    if (!file.Holds(0, 2)) return miss;
+    miss.load = static_cast<uint32_t>(file[0] | file[1] << 8);
+    const auto found = [&miss](NearMissKind kind, const IdentificationTest& test, uint32_t size) {
+        miss.kind = kind;
+        miss.code = test.code;
+        miss.layoutLoad = static_cast<uint32_t>(test.load0 | test.load1 << 8);
+        miss.layoutSize = size;
+        return miss;
+    };
+    // The exact size of a layout is the clearest sign.
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (test.rule == Rule::LoadAndSize && file.size == test.size &&
+            !HasLoad(file, test.load0, test.load1)) {
+            return found(NearMissKind::OtherLoad, test, test.size);
+        }
+    }
+    // Then the load address and a size near one of its layouts'.
+    const IdentificationTest* nearest = nullptr;
+    uint32_t nearestDistance = NEAR_SIZE_BYTES + 1;
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (test.rule != Rule::LoadAndSize || !HasLoad(file, test.load0, test.load1)) continue;
+        const uint32_t distance =
+            file.size > test.size ? file.size - test.size : test.size - file.size;
+        if (distance != 0 && distance < nearestDistance) {
+            nearest = &test;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest != nullptr) return found(NearMissKind::OtherSize, *nearest, nearest->size);
+    // Then the packed layout known by its load address and end marker.
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (test.rule != Rule::EscapeEndMarker || file.size < 4 ||
+            !HasLoad(file, test.load0, test.load1)) {
+            continue;
+        }
+        if (file.size < test.size && !EndsWithEndMarker(file)) {
+            miss.escape = file[2];
+            return found(NearMissKind::NoEndMarker, test, test.size);
+        }
+        if (file.size >= test.size && EndsWithEndMarker(file)) {
+            return found(NearMissKind::PackedTooLarge, test, test.size);
+        }
+    }
+    return miss;
 }
 
 uint32_t ProbeUnpackedLength(ByteView file) {

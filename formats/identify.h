@@ -32,6 +32,36 @@ struct LoadAndSize {
 };
 bool FindLoadAndSize(FormatCode code, LoadAndSize* found);
 
+// What a file that no test recognises comes closest to, when that is clear.
+enum class NearMissKind : uint8_t {
+    None,            // nothing is clearly close
+    OtherLoad,       // the exact size of a load-and-size layout, but another load address
+    OtherSize,       // the load address of a load-and-size layout, the size a little off
+    NoEndMarker,     // the load address and a size of the end-marker layout, no end marker
+    PackedTooLarge,  // the load address and end marker of that layout, but too large for it
+};
+
+struct NearMiss {
+    NearMissKind kind = NearMissKind::None;
+    FormatCode code = FORMAT_UNKNOWN;  // the layout the file comes close to
+    uint32_t load = 0;                 // the file's load address
+    uint32_t layoutLoad = 0;           // that layout's load address
+    // OtherLoad, OtherSize: the layout's size (the nearest, for a layout of
+    // two sizes); PackedTooLarge: the size its files stay below.
+    uint32_t layoutSize = 0;
+    uint8_t escape = 0;  // NoEndMarker: the stream's escape byte (byte 2)
+};
+
+// A size within this many bytes of a layout's size counts as close: a file
+// one disk block (254 bytes of data) too long or too short still is.
+constexpr uint32_t NEAR_SIZE_BYTES = 256;
+
+// Why `file` is close to a layout, judged by the same tests Identify runs:
+// its size and load address against the load-and-size tests, its load
+// address, size and last bytes against the end-marker test. Meant for files
+// Identify does not recognise; reads only bytes inside `file`.
+NearMiss FindNearMiss(ByteView file);
+
 // Runs the twenty ordered identification tests over the whole file; the last
 // test that matches decides. When none matches, one more test takes the
 // packed multicolour bitmaps (code 11) whose stream opens with a literal: load

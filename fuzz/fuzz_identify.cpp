@@ -1,6 +1,7 @@
-// Identification and the length probe over arbitrary bytes, read from
-// libFuzzer's buffer of exactly the input's size (so any read past the
-// file's end is caught), compared with the plain restatement of the rules.
+// Identification, the length probe and the near-miss analysis over arbitrary
+// bytes, read from libFuzzer's buffer of exactly the input's size (so any
+// read past the file's end is caught), the first two compared with the plain
+// restatement of the rules.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -27,6 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "the code is a known layout with its own interlace flag");
     }
     if (size < 4) Check(found.code == 0, "files of fewer than 4 bytes are never recognised");
+    if (!found.matched) {
+        // What a refused file comes close to: read inside the file only, and
+        // always a known layout when anything.
+        const tarnel::NearMiss miss = tarnel::FindNearMiss(file);
+        Check((miss.kind == tarnel::NearMissKind::None) == (miss.code == 0),
+              "a near miss names a layout exactly when there is one");
+        Check(miss.code == 0 || tarnel::FindLayout(miss.code) != nullptr,
+              "a near miss names a known layout");
+    }
 
     Check(tarnel::ProbeUnpackedLength(file) == tarnel_reference::Probe(bytes),
           "the length probe counts as the backward stream unpacks");

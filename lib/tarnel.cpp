@@ -130,6 +130,66 @@ void LoadImage(tarnel_decoder* decoder, tarnel::FormatCode code, tarnel::ByteVie
     std::memset(decoder->image + file.size, 0, FILE_BUFFER_BYTES - file.size);
 }
 
+// A count with thousands separators, 61700 as "61,700"; no allocation, so
+// that explaining a refusal cannot fail.
+struct Thousands {
+    explicit Thousands(size_t value) {
+        char digits[24];
+        const int count = std::snprintf(digits, sizeof digits, "%zu", value);
+        size_t at = 0;
+        for (int i = 0; i < count; ++i) {
+            if (i > 0 && (count - i) % 3 == 0) text[at++] = ',';
+            text[at++] = digits[i];
+        }
+        text[at] = '\0';
+    }
+    const char* c_str() const { return text; }
+    char text[32];
+};
+
+// "a" or "an" before a layout's name, by its first letter.
+const char* Article(tarnel::FormatCode code) {
+    return std::strchr("AEIOU", tarnel::FindLayout(code)->name[0]) != nullptr ? "an" : "a";
+}
+
+// The words for a file no layout takes; tarnel_strerror's when nothing is
+// clearly close.
+void ExplainNearMiss(const tarnel::NearMiss& miss, size_t size, char* text, size_t text_size) {
+    const Thousands bytes(size);
+    const char* name =
+        miss.code != tarnel::FORMAT_UNKNOWN ? tarnel::FindLayout(miss.code)->name : "";
+    switch (miss.kind) {
+        case tarnel::NearMissKind::OtherLoad:
+            std::snprintf(
+                text, text_size,
+                "%s bytes, the size of %s %s file, but it loads at $%04X instead of $%04X",
+                bytes.c_str(), Article(miss.code), name, miss.load, miss.layoutLoad);
+            return;
+        case tarnel::NearMissKind::OtherSize:
+            std::snprintf(text, text_size,
+                          "loads at $%04X like %s %s file, but is %s bytes instead of %s",
+                          miss.load, Article(miss.code), name, bytes.c_str(),
+                          Thousands(miss.layoutSize).c_str());
+            return;
+        case tarnel::NearMissKind::NoEndMarker:
+            std::snprintf(text, text_size,
+                          "loads at $%04X like %s %s file, but does not end with the end marker "
+                          "of its packed stream ($%02X $00)",
+                          miss.load, Article(miss.code), name, miss.escape);
+            return;
+        case tarnel::NearMissKind::PackedTooLarge:
+            std::snprintf(text, text_size,
+                          "loads at $%04X and ends like %s %s file, but is %s bytes; such files "
+                          "are below %s",
+                          miss.load, Article(miss.code), name, bytes.c_str(),
+                          Thousands(miss.layoutSize).c_str());
+            return;
+        case tarnel::NearMissKind::None:
+            break;
+    }
+    std::snprintf(text, text_size, "%s", tarnel_strerror(TARNEL_E_NOT_RECOGNISED));
+}
+
 }  // namespace
 
 extern "C" {
@@ -211,8 +271,11 @@ int tarnel_explain(const void* data, size_t size, char* text, size_t text_size) 
     const int result = Identify(data, size, &found);
     if (text == nullptr || text_size == 0) return result;
     if (result == TARNEL_E_TOO_LARGE) {
-        std::snprintf(text, text_size, "too large: %zu bytes, the largest layout is %u", size,
-                      MAX_FILE_BYTES);
+        std::snprintf(text, text_size, "too large: %s bytes, the largest layout is %s",
+                      Thousands(size).c_str(), Thousands(MAX_FILE_BYTES).c_str());
+    } else if (result == TARNEL_E_NOT_RECOGNISED) {
+        const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
+        ExplainNearMiss(tarnel::FindNearMiss(file), size, text, text_size);
     } else {
         std::snprintf(text, text_size, "%s", tarnel_strerror(result));
     }

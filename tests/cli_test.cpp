@@ -5,10 +5,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "formats/layouts.h"
+#include "render/palette.h"
 #include "support/host.h"
 
 #ifndef TARNEL_CLI
@@ -27,13 +31,21 @@
 #ifndef TARNEL_GOLDEN_DIR
 #error "TARNEL_GOLDEN_DIR names the folder of golden pictures"
 #endif
+#ifndef TARNEL_MAN_PAGE
+#error "TARNEL_MAN_PAGE names the converter's manual page"
+#endif
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr const char* NOT_PICTURE = "not a C64 picture this module knows";
-constexpr const char* TOO_LARGE = "larger than 36,864 bytes";
+
+std::string TooLarge(const std::string& size) {
+    return "too large: " + size + " bytes, the largest layout is 36,864";
+}
+
+constexpr const char* EXIT_CODES = "Exit codes: 0 all done; 1 some files failed";
 
 struct Result {
     int exitCode = -1;
@@ -127,9 +139,10 @@ protected:
         fs::remove_all(dir, ec);
     }
 
-    // Runs the converter with `arguments`, standard input empty, and
-    // collects what it writes and its exit code.
-    Result Tarnel(const std::vector<std::string>& arguments) {
+    // Runs the converter with `arguments`, standard input read from `input`
+    // (empty by default), and collects what it writes and its exit code.
+    Result Tarnel(const std::vector<std::string>& arguments,
+                  const std::string& input = "/dev/null") {
         const fs::path outPath = dir / ".stdout";
         const fs::path errPath = dir / ".stderr";
         std::vector<std::string> all = {TARNEL_CLI};
@@ -139,7 +152,7 @@ protected:
         argv.push_back(nullptr);
         const pid_t child = fork();
         if (child == 0) {
-            const int in = open("/dev/null", O_RDONLY);
+            const int in = open(input.c_str(), O_RDONLY);
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (in < 0 || out < 0 || err < 0) _exit(127);
@@ -187,17 +200,51 @@ TEST_F(CliTest, VersionAndHelp) {
     for (const char* word : {"convert", "info", "samples", "--version"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
+    EXPECT_NE(run.out.find(EXIT_CODES), std::string::npos);
     run = Tarnel({"convert", "--help"});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* word : {"--out-dir", "--format", "--scale", "-o"}) {
+    for (const char* word :
+         {"--out-dir", "--format", "--scale", "-o", "--palette", "--jobs", EXIT_CODES}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
     run = Tarnel({"info", "--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("--json"), std::string::npos);
+    EXPECT_NE(run.out.find(EXIT_CODES), std::string::npos);
     run = Tarnel({"samples", "--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("DIR"), std::string::npos);
+    EXPECT_NE(run.out.find(EXIT_CODES), std::string::npos);
+}
+
+// Every option a command's help lists is in the manual page.
+TEST_F(CliTest, ManPageNamesEveryOption) {
+    std::string manual = ReadText(TARNEL_MAN_PAGE);
+    ASSERT_FALSE(manual.empty());
+    // roff writes a minus sign as \-.
+    for (size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) {
+        manual.erase(at, 1);
+    }
+    for (const char* command : {"convert", "info", "samples"}) {
+        const Result run = Tarnel({command, "--help"});
+        ASSERT_EQ(run.exitCode, 0);
+        EXPECT_NE(manual.find(std::string("tarnel ") + command), std::string::npos) << command;
+        size_t options = 0;
+        for (size_t at = run.out.find("--"); at != std::string::npos;
+             at = run.out.find("--", at + 2)) {
+            size_t end = at + 2;
+            while (
+                end < run.out.size() &&
+                (std::isalnum(static_cast<unsigned char>(run.out[end])) || run.out[end] == '-')) {
+                ++end;
+            }
+            const std::string option = run.out.substr(at, end - at);
+            EXPECT_NE(manual.find(option), std::string::npos) << command << " " << option;
+            ++options;
+        }
+        EXPECT_GT(options, 0u) << command;
+    }
+    EXPECT_NE(manual.find("EXIT STATUS"), std::string::npos);
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
@@ -218,6 +265,10 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
         {"convert", a, "-o", out + ".gif"},
         {"convert", a, "-o", out + ".png", "--out-dir", out},
         {"convert", a, "--format", "bmp", "--scale", "2", "-o", out + ".bmp"},
+        {"convert", "-"},
+        {"convert", "-", "-", "-o", out + ".png"},
+        {"convert", a, "-j", "0", "-o", out + ".png"},
+        {"convert", a, "--palette", "no-such-palette", "-o", out + ".png"},
     };
     for (const auto& arguments : wrong) {
         std::string line;
@@ -366,7 +417,7 @@ TEST_F(CliTest, FailuresAreOneLineEachAndDoNotStopTheOthers) {
                             (in / "empty.bin").string() + ": " + NOT_PICTURE,
                             (in / "words.txt").string() + ": " + NOT_PICTURE,
                             (in / "limit.bin").string() + ": " + NOT_PICTURE,
-                            (in / "toolarge.bin").string() + ": " + TOO_LARGE,
+                            (in / "toolarge.bin").string() + ": " + TooLarge("36,865"),
                             missing + ": cannot be read: No such file or directory",
                         }));
     // Only the converted pictures are there: no output for a failure and no
@@ -510,7 +561,279 @@ TEST_F(CliTest, InfoJsonOfNothingRecognisedStillParses) {
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].at("file").get<std::string>(), (dir / "odd \"name\"\t.bin").string());
     EXPECT_FALSE(all[0].at("recognised").get<bool>());
-    EXPECT_EQ(all[0].at("reason").get<std::string>(), TOO_LARGE);
+    EXPECT_EQ(all[0].at("reason").get<std::string>(), TooLarge("40,000"));
+}
+
+// ---------------------------------------------------------------------------
+// Pipes
+
+// A FIFO at `path` that a child process fills with `bytes` once a reader
+// opens it; returns the child, to be waited for.
+pid_t FeedFifo(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    if (mkfifo(path.c_str(), 0600) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(path.c_str(), O_WRONLY);
+        size_t done = 0;
+        while (fd >= 0 && done < bytes.size()) {
+            const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
+            if (wrote <= 0) break;
+            done += static_cast<size_t>(wrote);
+        }
+        _exit(done == bytes.size() ? 0 : 1);
+    }
+    return child;
+}
+
+// Exit code of a finished child.
+int Wait(pid_t child) {
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CliTest, PipeRoundTripEqualsTheFilePath) {
+    const fs::path in = CopySamples("in");
+    for (const char* name : {"20-koala-painter.koa", "07-drazlace-packed.drz"}) {
+        const fs::path input = in / name;
+        ASSERT_TRUE(fs::is_regular_file(input)) << name;
+        for (const std::string format : {"png", "bmp"}) {
+            SCOPED_TRACE(std::string(name) + " " + format);
+            const fs::path file = dir / ("file." + format);
+            ASSERT_EQ(Tarnel({"convert", input.string(), "--format", format, "-o", file.string()})
+                          .exitCode,
+                      0);
+            const Result piped =
+                Tarnel({"convert", "-", "--format", format, "-o", "-"}, input.string());
+            EXPECT_EQ(piped.exitCode, 0) << piped.err;
+            EXPECT_EQ(piped.err, "");
+            EXPECT_EQ(piped.out, ReadText(file));
+        }
+    }
+    // Through a real pipe, which has no size to ask for, into a file; PNG
+    // when no format is given.
+    const fs::path koala = in / "20-koala-painter.koa";
+    const pid_t writer = FeedFifo(dir / "fifo", ReadBytes(koala));
+    const Result run =
+        Tarnel({"convert", "-", "-o", (dir / "fifo.png").string()}, (dir / "fifo").string());
+    EXPECT_EQ(Wait(writer), 0);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(Tarnel({"convert", koala.string(), "-o", (dir / "path.png").string()}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(dir / "fifo.png"), ReadBytes(dir / "path.png"));
+}
+
+// ---------------------------------------------------------------------------
+// Palettes
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+Rgb Average(const Rgb& x, const Rgb& y) {
+    return {static_cast<uint8_t>((x.r + y.r) / 2), static_cast<uint8_t>((x.g + y.g) / 2),
+            static_cast<uint8_t>((x.b + y.b) / 2)};
+}
+
+// The pixels of a BMP the converter wrote (blue, green, red after 54 bytes).
+std::vector<Rgb> BmpPixels(const std::vector<uint8_t>& bmp) {
+    std::vector<Rgb> pixels;
+    for (size_t at = 54; at + 3 <= bmp.size(); at += 3) {
+        pixels.push_back({bmp[at + 2], bmp[at + 1], bmp[at]});
+    }
+    return pixels;
+}
+
+TEST_F(CliTest, PaletteFileSetsEachColour) {
+    // A colour of its own for each C64 colour, in both forms a palette file
+    // takes, with comments, blank lines, VICE's fourth number and CRLF.
+    Rgb own[16];
+    Rgb chosen[16];
+    std::string text = "# a test palette\n\n";
+    for (int n = 0; n < 16; ++n) {
+        own[n] = {tarnel::C64_PALETTE.red[n], tarnel::C64_PALETTE.green[n],
+                  tarnel::C64_PALETTE.blue[n]};
+        chosen[n] = {static_cast<uint8_t>(16 * n + 3), static_cast<uint8_t>(250 - 13 * n),
+                     static_cast<uint8_t>(7 * n + 100)};
+        char line[40];
+        if (n % 2 == 0) {
+            std::snprintf(line, sizeof line, "%02X %02x %X %X  # colour %d\n", chosen[n].r,
+                          chosen[n].g, chosen[n].b, n % 16, n);
+        } else {
+            std::snprintf(line, sizeof line, "  #%02x%02X%02x\r\n", chosen[n].r, chosen[n].g,
+                          chosen[n].b);
+        }
+        text += line;
+    }
+    const fs::path palette = dir / "test.vpl";
+    WriteBytes(palette, std::vector<uint8_t>(text.begin(), text.end()));
+
+    const fs::path in = CopySamples("in");
+    for (const char* name : {"20-koala-painter.koa", "06-drazlace.drl"}) {
+        SCOPED_TRACE(name);
+        const fs::path input = in / name;
+        ASSERT_EQ(Tarnel({"convert", input.string(), "-o", (dir / "own.bmp").string()}).exitCode,
+                  0);
+        const Result run = Tarnel({"convert", input.string(), "--palette", palette.string(), "-o",
+                                   (dir / "chosen.bmp").string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::vector<Rgb> before = BmpPixels(ReadBytes(dir / "own.bmp"));
+        const std::vector<Rgb> after = BmpPixels(ReadBytes(dir / "chosen.bmp"));
+        ASSERT_EQ(before.size(), 64000u);
+        ASSERT_EQ(after.size(), before.size());
+        // Every pixel is the blend (a single-frame picture: a colour with
+        // itself) of a pair of colours whose blend in the own palette is
+        // the pixel before.
+        size_t wrong = 0;
+        for (size_t i = 0; i < before.size(); ++i) {
+            bool explained = false;
+            for (int a = 0; a < 16 && !explained; ++a) {
+                for (int b = a; b < 16 && !explained; ++b) {
+                    explained = Average(own[a], own[b]) == before[i] &&
+                                Average(chosen[a], chosen[b]) == after[i];
+                }
+            }
+            wrong += explained ? 0 : 1;
+        }
+        EXPECT_EQ(wrong, 0u);
+    }
+}
+
+TEST_F(CliTest, ABadPaletteIsAUsageErrorNamingFileAndLine) {
+    const fs::path in = CopySamples("in", 1);
+    const std::string input = (in / GoldenPictures()[0].filename()).string();
+    std::string colours;
+    for (int n = 0; n < 15; ++n) colours += "#102030\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* where;
+    };
+    const std::vector<Case> cases = {
+        {"letters.vpl", "# VICE palette\n00 00 00\n12 zz 00\n" + colours, ":3: "},
+        {"range.vpl", colours + "100 00 00\n", ":16: "},
+        {"two.vpl", "00 00\n" + colours, ":1: "},
+        {"short.vpl", colours, ":15: "},
+        {"long.vpl", colours + "#000000\n#000000\n", ":17: "},
+        {"empty.vpl", "", ":1: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path palette = dir / c.name;
+        WriteBytes(palette, std::vector<uint8_t>(c.text.begin(), c.text.end()));
+        const Result run = Tarnel(
+            {"convert", input, "--palette", palette.string(), "--out-dir", (dir / "out").string()});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("tarnel convert: --palette " + palette.string() + c.where, 0), 0u)
+            << run.err;
+        EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "out"));
+    }
+    const Result run = Tarnel({"convert", input, "--palette", (dir / "missing.vpl").string(),
+                               "--out-dir", (dir / "out").string()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find((dir / "missing.vpl").string() + ": no palette of that name"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out"));
+    EXPECT_EQ(Listing(in).size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Jobs
+
+TEST_F(CliTest, TwoJobsWriteTheSameBytesAndMessagesAsOne) {
+    // The samples twice, so that every output name is wanted by two inputs
+    // (the first takes it), and files that fail between them.
+    const fs::path in = CopySamples("in");
+    for (const fs::path& picture : GoldenPictures()) {
+        fs::create_directories(in / "again");
+        fs::copy_file(picture, in / "again" / picture.filename());
+    }
+    WriteBytes(in / "10-words.txt", {'h', 'i'});
+    WriteBytes(in / "again" / "00-empty.bin", {});
+
+    // Into the same folder each time (the messages name it), kept apart after.
+    const std::string out = (dir / "out").string();
+    const Result one = Tarnel({"convert", "-j", "1", "--out-dir", out, in.string()});
+    fs::rename(out, dir / "one");
+    const Result two = Tarnel({"convert", "--jobs", "2", "--out-dir", out, in.string()});
+    fs::rename(out, dir / "two");
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_EQ(one.out, "20 converted, 22 failed\n");
+    EXPECT_EQ(Lines(one.err).size(), 22u);
+    EXPECT_EQ(two.exitCode, one.exitCode);
+    EXPECT_EQ(two.out, one.out);
+    EXPECT_EQ(two.err, one.err);  // the same messages in the same order
+    ASSERT_EQ(Listing(dir / "two"), Listing(dir / "one"));
+    EXPECT_EQ(Listing(dir / "one").size(), 20u);
+    for (const std::string& name : Listing(dir / "one")) {
+        EXPECT_EQ(ReadBytes(dir / "two" / name), ReadBytes(dir / "one" / name)) << name;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Refusals
+
+TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
+    const std::vector<uint8_t> koala =
+        ReadBytes(fs::path(TARNEL_GOLDEN_DIR) / "20-koala-painter.koa");
+    ASSERT_EQ(koala.size(), 10003u);
+    const fs::path in = dir / "in";
+    fs::create_directories(in);
+    std::vector<uint8_t> moved = koala;
+    moved[0] = 0x00;
+    moved[1] = 0x00;
+    WriteBytes(in / "a-moved.koa", moved);
+    WriteBytes(in / "b-short.koa", std::vector<uint8_t>(koala.begin(), koala.end() - 2));
+    WriteBytes(in / "c-huge.bin", std::vector<uint8_t>(61700, 0x55));
+    std::vector<uint8_t> amica(5000, 0x11);
+    amica[1] = 0x40;
+    amica[2] = 0xC2;
+    amica[0] = 0;
+    amica.back() = 0x05;  // no end marker by either escape byte
+    WriteBytes(in / "d-amica.bin", amica);
+    std::vector<uint8_t> far(5000, 0x11);
+    far[0] = 0x00;
+    far[1] = 0x60;
+    WriteBytes(in / "e-far.bin", far);
+    const std::vector<std::string> reasons = {
+        "10,003 bytes, the size of a Koala Painter file, but it loads at $0000 instead of $6000",
+        "loads at $6000 like a Koala Painter file, but is 10,001 bytes instead of 10,003",
+        TooLarge("61,700"),
+        "loads at $4000 like an Amica Paint (packed) file, but does not end with the end marker "
+        "of its packed stream ($C2 $00)",
+        NOT_PICTURE,
+    };
+    const std::vector<std::string> names = {"a-moved.koa", "b-short.koa", "c-huge.bin",
+                                            "d-amica.bin", "e-far.bin"};
+
+    Result run = Tarnel({"convert", "--out-dir", (dir / "out").string(), in.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    std::string expected;
+    for (size_t i = 0; i < names.size(); ++i) {
+        expected += (in / names[i]).string() + ": " + reasons[i] + "\n";
+    }
+    EXPECT_EQ(run.err, expected);
+    EXPECT_TRUE(Listing(dir / "out").empty());
+
+    run = Tarnel({"info", "--json", in.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, expected);
+    const nlohmann::json all = nlohmann::json::parse(run.out);
+    ASSERT_EQ(all.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_FALSE(all[i].at("recognised").get<bool>());
+        EXPECT_EQ(all[i].at("reason").get<std::string>(), reasons[i]);
+    }
+
+    // A stream is read to its end to learn its size.
+    const pid_t writer = FeedFifo(dir / "fifo", std::vector<uint8_t>(61700, 0x55));
+    run = Tarnel({"info", "-"}, (dir / "fifo").string());
+    EXPECT_EQ(Wait(writer), 0);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "stdin: " + TooLarge("61,700") + "\n");
 }
 
 }  // namespace

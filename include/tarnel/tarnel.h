@@ -109,7 +109,9 @@ TARNEL_API size_t tarnel_bytes_per_pixel(int pixel_format);
 /* Identifies the file of `size` bytes at `data` without decoding it. Returns
  * TARNEL_OK and fills `info` (may be NULL), or TARNEL_E_TOO_LARGE,
  * TARNEL_E_NOT_RECOGNISED or TARNEL_E_NULL_ARGUMENT (data NULL with size
- * above 0). */
+ * above 0). A file above TARNEL_MAX_FILE_SIZE is refused on its size alone,
+ * before any of its bytes is read, so for such a file `data` need hold only
+ * its first bytes (any number). */
 TARNEL_API int tarnel_identify(const void* data, size_t size, tarnel_info* info);
 
 /* Decodes the whole file of `size` bytes at `data` into `pixels`: 200 rows,
@@ -130,9 +132,12 @@ TARNEL_API int tarnel_layout(int index, tarnel_info* info);
 
 /* Why the file of `size` bytes at `data` is refused, in words, written into
  * `text` (at most `text_size` bytes with the terminating zero). When the file
- * comes close to a layout (its size but another load address, say) the text
- * says so; otherwise it is tarnel_strerror's text. Returns the result
- * tarnel_identify gives for the file. */
+ * comes close to a layout the text says so, e.g. "10,003 bytes, the size of
+ * a Koala Painter file, but it loads at $0000 instead of $6000" or "too
+ * large: 61,700 bytes, the largest layout is 36,864"; otherwise it is
+ * tarnel_strerror's text. It explains and does not guess: the file stays
+ * refused. Returns the result tarnel_identify gives for the file (and for a
+ * recognised file writes tarnel_strerror(TARNEL_OK)). */
 TARNEL_API int tarnel_explain(const void* data, size_t size, char* text, size_t text_size);
 
 /* The named palettes the library carries. Index 0 is the library's own
