@@ -38,12 +38,11 @@
 
 #include "bench/bench_inputs.h"
 #include "bench/ratio_reporter.h"
+#include "decoder/dib.h"
 #include "formats/identify.h"
 #include "formats/unpack.h"
 #include "plugin/c64_decoder.h"
 #include "plugin/tarnel_api.h"
-#include "render/pixels.h"
-#include "render/render.h"
 #include "tarnel/tarnel.h"
 
 namespace {
@@ -174,8 +173,8 @@ void LibraryDecode(benchmark::State& state, const PictureKind& kind, FormatCode 
 }
 
 // A decoder opened on the picture file of `code` with its page prepared as
-// a page decode prepares it: colour table built, background chosen and the
-// image unpacked, ready for the renderer.
+// a page decode prepares it: background chosen and the image unpacked,
+// ready for the renderer.
 struct PreparedPage {
     explicit PreparedPage(FormatCode code)
         : file(RANDOM.file(code)),
@@ -187,7 +186,6 @@ struct PreparedPage {
             error = "the file does not open";
             return;
         }
-        decoder.BuildColourTable();
         decoder.PreparePage();
         if (code == 1) decoder.UnpackForward1();  // the renderer's own unpacking
     }
@@ -197,21 +195,17 @@ struct PreparedPage {
 };
 
 // Drawing the page alone, as a page decode draws it: from the prepared image
-// straight into the rows of a bitmap block allocated once, bottom row first,
-// blue, green, red.
+// straight into a bitmap block allocated once (header and rows).
 void Draw(benchmark::State& state, FormatCode code) {
     PreparedPage page(code);
     if (!page.error.empty()) {
         state.SkipWithError(page.error.c_str());
         return;
     }
-    tarnel::PixelTable table;
-    tarnel::BuildPixelTable(page.decoder.Colours(), tarnel::PixelFormat::Bgr24, &table);
     std::vector<uint8_t> block(TARNEL_BITMAP_BLOCK_BYTES);
-    uint8_t* topRow = block.data() + TARNEL_BITMAP_BLOCK_BYTES - TARNEL_BITMAP_ROW_BYTES;
     for (auto _ : state) {
-        tarnel::RenderPicture(code, page.decoder.Image(), page.decoder.Background(), table, topRow,
-                              -ptrdiff_t{TARNEL_BITMAP_ROW_BYTES});
+        tarnel::DrawDib(code, page.decoder.Image(), page.decoder.Background(),
+                        page.decoder.Interlaced(), block.data());
         benchmark::ClobberMemory();
     }
 }

@@ -4,7 +4,6 @@
 #include "formats/prepare.h"
 #include "formats/unpack.h"
 #include "platform/allocation.h"
-#include "render/render.h"
 
 namespace tarnel {
 
@@ -61,15 +60,6 @@ void C64Decoder::PreparePage() {
     if (preparation == nullptr) return;
     if (preparation->unpackFirst) UnpackPacked(formatCode);
     backgroundColour = BackgroundColour(formatCode, Image());
-}
-
-void C64Decoder::BuildColourTable() {
-    tarnel::BuildColourTable(isInterlaced != 0, &colourTable);
-}
-
-void C64Decoder::RenderFrame() {
-    if (formatCode == 1) UnpackForward1();
-    tarnel::RenderFrame(formatCode, Image(), backgroundColour, pixelIndices);
 }
 
 }  // namespace tarnel

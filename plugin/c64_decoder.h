@@ -7,7 +7,6 @@
 #include "formats/byte_view.h"
 #include "formats/layouts.h"
 #include "plugin/image_decoder.h"
-#include "render/palette.h"
 
 namespace tarnel {
 
@@ -36,9 +35,6 @@ public:
 
     // Chooses backgroundColour and unpacks the layouts unpacked before drawing.
     void PreparePage();
-    void BuildColourTable();
-    // Fills pixelIndices for formatCode (unpacking code 1 first).
-    void RenderFrame();
 
     // Read access for tests and tools.
     FormatCode Code() const { return formatCode; }
@@ -48,7 +44,6 @@ public:
     // The memory image the renderer reads: the unpacked image for packed
     // layouts, the file as read otherwise. A full FILE_BUFFER_BYTES view.
     ByteView Image() const;
-    const ColourTable& Colours() const { return colourTable; }
 
 private:
     void UnpackPacked(FormatCode code);
@@ -60,8 +55,6 @@ private:
     uint32_t fileSize = 0;
     uint8_t isInterlaced = 0;
     uint8_t backgroundColour = 0;
-    ColourTable colourTable{};  // zeroed so no entry is ever read unset
-    uint8_t* pixelIndices = nullptr;
 };
 
 }  // namespace tarnel
