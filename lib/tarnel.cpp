@@ -29,7 +29,6 @@ static_assert(TARNEL_LAYOUT_COUNT == tarnel::LAYOUT_COUNT, "layout count");
 struct tarnel_decoder {
     // The memory image the renderer reads: the file, or its unpacked image.
     alignas(8) uint8_t image[FILE_BUFFER_BYTES];
-    tarnel::ColourTable colours;
     tarnel::PixelTable pixels;
     // What `pixels` was built for; rebuilt only when a decode asks otherwise.
     bool tableBuilt;
@@ -106,9 +105,7 @@ void PreparePixelTable(tarnel_decoder* decoder, bool interlaced, tarnel::PixelFo
         decoder->tableFormat == format && SamePalette(decoder->tablePalette, palette)) {
         return;
     }
-    decoder->colours = tarnel::ColourTable{};
-    tarnel::BuildColourTable(interlaced, palette, &decoder->colours);
-    tarnel::BuildPixelTable(decoder->colours, format, &decoder->pixels);
+    tarnel::BuildPixelTable(palette, interlaced, format, &decoder->pixels);
     decoder->tableBuilt = true;
     decoder->tableInterlaced = interlaced;
     decoder->tableFormat = format;

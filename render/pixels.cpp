@@ -5,6 +5,11 @@
 #include "formats/layouts.h"
 #include "render/byte_order.h"
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TARNEL_PIXELS_SSSE3 1
+#include <tmmintrin.h>
+#endif
+
 namespace tarnel {
 namespace {
 
@@ -73,11 +78,109 @@ void ConvertRow4(const uint8_t* indices, const PixelTable& table, uint8_t* out) 
     }
 }
 
+#if TARNEL_PIXELS_SSSE3
+
+// Sixteen pixels at a time with SSSE3's byte shuffle: the sixteen colours'
+// bytes fit one register per byte place, so a shuffle by the indices looks
+// sixteen pixels' byte up at once; pairs look both colours up and average
+// them. Three shuffles per output register then interleave the three byte
+// places into pixels.
+__attribute__((target("ssse3"))) inline __m128i AverageRoundedDown(__m128i x, __m128i y) {
+    // pavgb rounds up: take back the half where the sum is odd.
+    const __m128i odd = _mm_and_si128(_mm_xor_si128(x, y), _mm_set1_epi8(1));
+    return _mm_sub_epi8(_mm_avg_epu8(x, y), odd);
+}
+
+// Shuffle masks placing byte place k of sixteen pixels into output register
+// r (bytes 16r to 16r + 15 of the 48): pixel p's byte k goes to 3p + k.
+struct InterleaveMasks {
+    uint8_t mask[3][3][16];  // [register][byte place][byte]
+};
+constexpr InterleaveMasks MakeInterleaveMasks() {
+    InterleaveMasks m{};
+    for (int r = 0; r < 3; ++r) {
+        for (int k = 0; k < 3; ++k) {
+            for (int j = 0; j < 16; ++j) {
+                const int q = 16 * r + j;
+                m.mask[r][k][j] = q % 3 == k ? static_cast<uint8_t>(q / 3) : 0x80;
+            }
+        }
+    }
+    return m;
+}
+constexpr InterleaveMasks INTERLEAVE = MakeInterleaveMasks();
+
+__attribute__((target("ssse3"))) void ConvertRow3Ssse3(const uint8_t* indices,
+                                                       const PixelTable& table, uint8_t* out) {
+    __m128i place[3];
+    __m128i masks[3][3];
+    for (int k = 0; k < 3; ++k) {
+        place[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.paletteBytes[k]));
+        for (int r = 0; r < 3; ++r) {
+            masks[r][k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(INTERLEAVE.mask[r][k]));
+        }
+    }
+    const __m128i low = _mm_set1_epi8(0x0F);
+    for (uint32_t x = 0; x < PICTURE_WIDTH; x += 16, out += 48) {
+        const __m128i i = _mm_loadu_si128(reinterpret_cast<const __m128i*>(indices + x));
+        __m128i bytes[3];
+        if (table.blended) {
+            const __m128i a = _mm_and_si128(_mm_srli_epi16(i, 4), low);
+            const __m128i b = _mm_and_si128(i, low);
+            for (int k = 0; k < 3; ++k) {
+                bytes[k] = AverageRoundedDown(_mm_shuffle_epi8(place[k], a),
+                                              _mm_shuffle_epi8(place[k], b));
+            }
+        } else {
+            for (int k = 0; k < 3; ++k) bytes[k] = _mm_shuffle_epi8(place[k], i);
+        }
+        for (int r = 0; r < 3; ++r) {
+            const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(bytes[0], masks[r][0]),
+                                                        _mm_shuffle_epi8(bytes[1], masks[r][1])),
+                                           _mm_shuffle_epi8(bytes[2], masks[r][2]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * r), v);
+        }
+    }
+}
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
+#endif  // TARNEL_PIXELS_SSSE3
+
 }  // namespace
+
+void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format,
+                     PixelTable* table) {
+    ColourTable colours{};
+    BuildColourTable(interlaced, palette, &colours);
+    BuildPixelTable(colours, format, table);
+    table->fromPalette = true;
+    table->blended = interlaced;
+    for (int n = 0; n < 16; ++n) {
+        // Colour n is entry n in palette mode, the pair of n with itself in blend mode.
+        const Bytes3 e = EntryBytes(colours, interlaced ? 17 * n : n, format);
+        for (int k = 0; k < 3; ++k) table->paletteBytes[k][n] = e.b[k];
+    }
+}
+
+void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out) {
+#if TARNEL_PIXELS_SSSE3
+    if (table.fromPalette && BytesPerPixel(table.format) == 3 && HasSsse3()) {
+        ConvertRow3Ssse3(indices, table, out);
+        return;
+    }
+#endif
+    ConvertRow(indices, table, out);
+}
 
 void BuildPixelTable(const ColourTable& colours, PixelFormat format, PixelTable* table) {
     const bool lowByteFirst = LowByteFirst();
     table->format = format;
+    table->fromPalette = false;
+    table->blended = false;
     for (int i = 0; i < 256; ++i) {
         const Bytes3 e = EntryBytes(colours, i, format);
         for (int k = PixelTable::LOWEST_PLACE; k < PixelTable::LOWEST_PLACE + PixelTable::PLACES;

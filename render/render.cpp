@@ -218,7 +218,9 @@ struct PixelSink {
     uint8_t* topRow;
     ptrdiff_t stride;
     uint8_t* Row(uint32_t) { return row; }
-    void Done(uint32_t y) { ConvertRow(row, table, topRow + static_cast<ptrdiff_t>(y) * stride); }
+    void Done(uint32_t y) {
+        ConvertPictureRow(row, table, topRow + static_cast<ptrdiff_t>(y) * stride);
+    }
 };
 
 template <typename Sink>
