@@ -7,6 +7,7 @@
 #include "formats/byte_view.h"
 #include "formats/layouts.h"
 #include "plugin/image_decoder.h"
+#include "render/render.h"
 
 namespace tarnel {
 
@@ -41,12 +42,18 @@ public:
     bool Interlaced() const { return isInterlaced != 0; }
     uint8_t Background() const { return backgroundColour; }
     ByteView File() const { return ByteView{fileData, fileLoaded ? fileSize : 0}; }
-    // The memory image the renderer reads: the unpacked image for packed
-    // layouts, the file as read otherwise. A full FILE_BUFFER_BYTES view.
+    // The memory image the renderer reads, at least ImageBytes(code) long:
+    // the unpacked image for packed layouts, the file as read otherwise
+    // (followed by zeros when the file is shorter than what is read).
     ByteView Image() const;
+
+    // The unpack buffer holds every image a layout draws from.
+    static constexpr uint32_t UNPACK_BUFFER_BYTES = LARGEST_IMAGE_BYTES;
 
 private:
     void UnpackPacked(FormatCode code);
+    // Once the layout is known: puts its image where it is drawn from.
+    void PlaceImage();
 
     uint8_t* unpackBuffer = nullptr;
     uint8_t* fileData = nullptr;
@@ -55,6 +62,7 @@ private:
     uint32_t fileSize = 0;
     uint8_t isInterlaced = 0;
     uint8_t backgroundColour = 0;
+    uint8_t imageInUnpackBuffer = 0;
 };
 
 }  // namespace tarnel

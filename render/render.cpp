@@ -285,19 +285,29 @@ static_assert(EveryRouteHasARowLoop(), "every layout route names a compiled row 
 
 }  // namespace
 
-void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* pixelIndices) {
-    if (image.size < FILE_BUFFER_BYTES || pixelIndices == nullptr) return;
+uint32_t ImageBytes(FormatCode code) {
     const LayoutRoute* route = FindLayoutRoute(code);
-    if (route == nullptr) return;
+    if (route == nullptr) return 0;
+    const PagePreparation* preparation = FindPagePreparation(code);
+    const uint32_t background = preparation != nullptr && preparation->backgroundFromImage
+                                    ? preparation->backgroundOffset + 1
+                                    : 0;
+    return RouteImageBytes(*route) > background ? RouteImageBytes(*route) : background;
+}
+
+void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* pixelIndices) {
+    if (pixelIndices == nullptr) return;
+    const LayoutRoute* route = FindLayoutRoute(code);
+    if (route == nullptr || image.size < RouteImageBytes(*route)) return;
     IndexSink sink{pixelIndices};
     RowLoopOf<IndexSink>(route->loop, route->fetcher)(image.data, background, sink);
 }
 
 bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const PixelTable& table,
                    uint8_t* topRow, ptrdiff_t stride) {
-    if (image.size < FILE_BUFFER_BYTES || topRow == nullptr) return false;
+    if (topRow == nullptr) return false;
     const LayoutRoute* route = FindLayoutRoute(code);
-    if (route == nullptr) return false;
+    if (route == nullptr || image.size < RouteImageBytes(*route)) return false;
     PixelSink sink{{}, table, topRow, stride};
     RowLoopOf<PixelSink>(route->loop, route->fetcher)(image.data, background, sink);
     return true;
