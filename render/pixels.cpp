@@ -7,7 +7,7 @@
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TARNEL_PIXELS_SSSE3 1
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace tarnel {
@@ -143,14 +143,70 @@ __attribute__((target("ssse3"))) void ConvertRow3Ssse3(const uint8_t* indices,
     }
 }
 
-bool HasSsse3() {
-    static const bool has = __builtin_cpu_supports("ssse3");
+// The same with AVX2, thirty-two pixels at a time: each 128-bit half of a
+// register does what the SSSE3 loop does for sixteen pixels.
+__attribute__((target("avx2"))) inline __m256i AverageRoundedDown(__m256i x, __m256i y) {
+    const __m256i odd = _mm256_and_si256(_mm256_xor_si256(x, y), _mm256_set1_epi8(1));
+    return _mm256_sub_epi8(_mm256_avg_epu8(x, y), odd);
+}
+
+__attribute__((target("avx2"))) void ConvertRow3Avx2(const uint8_t* indices,
+                                                     const PixelTable& table, uint8_t* out) {
+    static_assert(PICTURE_WIDTH % 32 == 0, "rows are whole 32-pixel runs");
+    __m256i place[3];
+    __m256i masks[3][3];
+    for (int k = 0; k < 3; ++k) {
+        place[k] = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.paletteBytes[k])));
+        for (int r = 0; r < 3; ++r) {
+            masks[r][k] = _mm256_broadcastsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(INTERLEAVE.mask[r][k])));
+        }
+    }
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    for (uint32_t x = 0; x < PICTURE_WIDTH; x += 32, out += 96) {
+        const __m256i i = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(indices + x));
+        __m256i bytes[3];
+        if (table.blended) {
+            const __m256i a = _mm256_and_si256(_mm256_srli_epi16(i, 4), low);
+            const __m256i b = _mm256_and_si256(i, low);
+            for (int k = 0; k < 3; ++k) {
+                bytes[k] = AverageRoundedDown(_mm256_shuffle_epi8(place[k], a),
+                                              _mm256_shuffle_epi8(place[k], b));
+            }
+        } else {
+            for (int k = 0; k < 3; ++k) bytes[k] = _mm256_shuffle_epi8(place[k], i);
+        }
+        for (int r = 0; r < 3; ++r) {
+            const __m256i v =
+                _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(bytes[0], masks[r][0]),
+                                                _mm256_shuffle_epi8(bytes[1], masks[r][1])),
+                                _mm256_shuffle_epi8(bytes[2], masks[r][2]));
+            // The low half holds pixels 0 to 15 of the run, the high half 16 to 31.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * r), _mm256_castsi256_si128(v));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48 + 16 * r),
+                             _mm256_extracti128_si256(v, 1));
+        }
+    }
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
     return has;
 }
 
 #endif  // TARNEL_PIXELS_SSSE3
 
 }  // namespace
+
+bool HasSsse3() {
+#if TARNEL_PIXELS_SSSE3
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+#else
+    return false;
+#endif
+}
 
 void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format,
                      PixelTable* table) {
@@ -168,9 +224,15 @@ void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format
 
 void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out) {
 #if TARNEL_PIXELS_SSSE3
-    if (table.fromPalette && BytesPerPixel(table.format) == 3 && HasSsse3()) {
-        ConvertRow3Ssse3(indices, table, out);
-        return;
+    if (table.fromPalette && BytesPerPixel(table.format) == 3) {
+        if (HasAvx2()) {
+            ConvertRow3Avx2(indices, table, out);
+            return;
+        }
+        if (HasSsse3()) {
+            ConvertRow3Ssse3(indices, table, out);
+            return;
+        }
     }
 #endif
     ConvertRow(indices, table, out);

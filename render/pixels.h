@@ -54,6 +54,10 @@ void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format
 // exactly 320 * BytesPerPixel bytes, nothing past them.
 void ConvertRow(const uint8_t* indices, const PixelTable& table, uint8_t* out);
 
+// Whether the processor has SSSE3, which the sixteen-pixel paths of the
+// renderers use (always false where they are not compiled).
+bool HasSsse3();
+
 // The same for a row a renderer made: with a table made from a palette, its
 // indices must be colours 0 to 15 in palette mode (any in blend mode).
 void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out);
