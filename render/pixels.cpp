@@ -1,5 +1,6 @@
 #include "render/pixels.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "formats/layouts.h"
@@ -190,22 +191,41 @@ __attribute__((target("avx2"))) void ConvertRow3Avx2(const uint8_t* indices,
     }
 }
 
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 #endif  // TARNEL_PIXELS_SSSE3
 
 }  // namespace
 
-bool HasSsse3() {
+namespace {
+std::atomic<uint8_t> vectorPathLimit{static_cast<uint8_t>(VectorPath::Avx2)};
+}  // namespace
+
+VectorPath WidestVectorPath() {
 #if TARNEL_PIXELS_SSSE3
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
+    static const VectorPath widest = __builtin_cpu_supports("avx2")    ? VectorPath::Avx2
+                                     : __builtin_cpu_supports("ssse3") ? VectorPath::Ssse3
+                                                                       : VectorPath::Plain;
+    return widest;
 #else
-    return false;
+    return VectorPath::Plain;
 #endif
+}
+
+void LimitVectorPath(VectorPath widest) {
+    vectorPathLimit.store(static_cast<uint8_t>(widest), std::memory_order_relaxed);
+}
+
+namespace {
+bool MayUse(VectorPath path) {
+    return WidestVectorPath() >= path &&
+           vectorPathLimit.load(std::memory_order_relaxed) >= static_cast<uint8_t>(path);
+}
+}  // namespace
+
+bool HasSsse3() {
+    return MayUse(VectorPath::Ssse3);
+}
+bool HasAvx2() {
+    return MayUse(VectorPath::Avx2);
 }
 
 void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format,
