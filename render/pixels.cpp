@@ -111,8 +111,11 @@ constexpr InterleaveMasks MakeInterleaveMasks() {
 }
 constexpr InterleaveMasks INTERLEAVE = MakeInterleaveMasks();
 
-__attribute__((target("ssse3"))) void ConvertRow3Ssse3(const uint8_t* indices,
-                                                       const PixelTable& table, uint8_t* out) {
+// Pixel u shows colour a[u] (b null), or the blend of a[u] and b[u]; with
+// `pairs`, a holds pair indices 16 * first + second instead.
+__attribute__((target("ssse3"))) void ConvertRow3Ssse3(const uint8_t* a, const uint8_t* b,
+                                                       bool pairs, const PixelTable& table,
+                                                       uint8_t* out) {
     __m128i place[3];
     __m128i masks[3][3];
     for (int k = 0; k < 3; ++k) {
@@ -123,17 +126,20 @@ __attribute__((target("ssse3"))) void ConvertRow3Ssse3(const uint8_t* indices,
     }
     const __m128i low = _mm_set1_epi8(0x0F);
     for (uint32_t x = 0; x < PICTURE_WIDTH; x += 16, out += 48) {
-        const __m128i i = _mm_loadu_si128(reinterpret_cast<const __m128i*>(indices + x));
+        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+        __m128i second = first;
+        if (pairs) {
+            second = _mm_and_si128(first, low);
+            first = _mm_and_si128(_mm_srli_epi16(first, 4), low);
+        } else if (b != nullptr) {
+            second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+        }
         __m128i bytes[3];
-        if (table.blended) {
-            const __m128i a = _mm_and_si128(_mm_srli_epi16(i, 4), low);
-            const __m128i b = _mm_and_si128(i, low);
-            for (int k = 0; k < 3; ++k) {
-                bytes[k] = AverageRoundedDown(_mm_shuffle_epi8(place[k], a),
-                                              _mm_shuffle_epi8(place[k], b));
+        for (int k = 0; k < 3; ++k) {
+            bytes[k] = _mm_shuffle_epi8(place[k], first);
+            if (pairs || b != nullptr) {
+                bytes[k] = AverageRoundedDown(bytes[k], _mm_shuffle_epi8(place[k], second));
             }
-        } else {
-            for (int k = 0; k < 3; ++k) bytes[k] = _mm_shuffle_epi8(place[k], i);
         }
         for (int r = 0; r < 3; ++r) {
             const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(bytes[0], masks[r][0]),
@@ -151,7 +157,7 @@ __attribute__((target("avx2"))) inline __m256i AverageRoundedDown(__m256i x, __m
     return _mm256_sub_epi8(_mm256_avg_epu8(x, y), odd);
 }
 
-__attribute__((target("avx2"))) void ConvertRow3Avx2(const uint8_t* indices,
+__attribute__((target("avx2"))) void ConvertRow3Avx2(const uint8_t* a, const uint8_t* b, bool pairs,
                                                      const PixelTable& table, uint8_t* out) {
     static_assert(PICTURE_WIDTH % 32 == 0, "rows are whole 32-pixel runs");
     __m256i place[3];
@@ -166,17 +172,20 @@ __attribute__((target("avx2"))) void ConvertRow3Avx2(const uint8_t* indices,
     }
     const __m256i low = _mm256_set1_epi8(0x0F);
     for (uint32_t x = 0; x < PICTURE_WIDTH; x += 32, out += 96) {
-        const __m256i i = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(indices + x));
+        __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
+        __m256i second = first;
+        if (pairs) {
+            second = _mm256_and_si256(first, low);
+            first = _mm256_and_si256(_mm256_srli_epi16(first, 4), low);
+        } else if (b != nullptr) {
+            second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x));
+        }
         __m256i bytes[3];
-        if (table.blended) {
-            const __m256i a = _mm256_and_si256(_mm256_srli_epi16(i, 4), low);
-            const __m256i b = _mm256_and_si256(i, low);
-            for (int k = 0; k < 3; ++k) {
-                bytes[k] = AverageRoundedDown(_mm256_shuffle_epi8(place[k], a),
-                                              _mm256_shuffle_epi8(place[k], b));
+        for (int k = 0; k < 3; ++k) {
+            bytes[k] = _mm256_shuffle_epi8(place[k], first);
+            if (pairs || b != nullptr) {
+                bytes[k] = AverageRoundedDown(bytes[k], _mm256_shuffle_epi8(place[k], second));
             }
-        } else {
-            for (int k = 0; k < 3; ++k) bytes[k] = _mm256_shuffle_epi8(place[k], i);
         }
         for (int r = 0; r < 3; ++r) {
             const __m256i v =
@@ -242,20 +251,40 @@ void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format
     }
 }
 
-void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out) {
+namespace {
+
+// Converts with the widest vector path there is; false when there is none
+// for this table.
+bool ConvertVectors(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
+                    uint8_t* out) {
 #if TARNEL_PIXELS_SSSE3
     if (table.fromPalette && BytesPerPixel(table.format) == 3) {
         if (HasAvx2()) {
-            ConvertRow3Avx2(indices, table, out);
-            return;
+            ConvertRow3Avx2(a, b, pairs, table, out);
+            return true;
         }
         if (HasSsse3()) {
-            ConvertRow3Ssse3(indices, table, out);
-            return;
+            ConvertRow3Ssse3(a, b, pairs, table, out);
+            return true;
         }
     }
+#else
+    (void)a, (void)b, (void)pairs, (void)table, (void)out;
 #endif
-    ConvertRow(indices, table, out);
+    return false;
+}
+
+}  // namespace
+
+void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out) {
+    if (!ConvertVectors(indices, nullptr, table.blended, table, out)) {
+        ConvertRow(indices, table, out);
+    }
+}
+
+bool ConvertPairRow(const uint8_t* first, const uint8_t* second, const PixelTable& table,
+                    uint8_t* out) {
+    return table.blended && ConvertVectors(first, second, false, table, out);
 }
 
 void BuildPixelTable(const ColourTable& colours, PixelFormat format, PixelTable* table) {

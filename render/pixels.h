@@ -70,6 +70,13 @@ bool HasAvx2();
 // indices must be colours 0 to 15 in palette mode (any in blend mode).
 void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out);
 
+// A row of blended pairs given as two rows of colours 0 to 15: pixel u shows
+// the pair of first[u] and second[u], as index 16 * first[u] + second[u]
+// would. Only for a table made from a palette in blend mode, and only where
+// a vector path converts it: false, with nothing written, otherwise.
+bool ConvertPairRow(const uint8_t* first, const uint8_t* second, const PixelTable& table,
+                    uint8_t* out);
+
 }  // namespace tarnel
 
 #endif  // TARNEL_RENDER_PIXELS_H

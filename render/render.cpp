@@ -227,6 +227,10 @@ struct PixelSink {
     void Done(uint32_t y) {
         ConvertPictureRow(row, table, topRow + static_cast<ptrdiff_t>(y) * stride);
     }
+    // Row y as pairs of two rows of colours, where the table can take them so.
+    bool Pairs(uint32_t y, const uint8_t* first, const uint8_t* second) {
+        return ConvertPairRow(first, second, table, topRow + static_cast<ptrdiff_t>(y) * stride);
+    }
 };
 
 template <typename Sink>
@@ -445,6 +449,17 @@ TARNEL_SSSE3 void RenderInterlacedRowsSsse3(const uint8_t* image, uint8_t backgr
                             background, frame0);
         MulticolourRowSsse3(bitmapRow + f1.bitmapBase, screenRow + f1.screenBase, colourRow, 0,
                             background, frame1 + 1);
+        constexpr uint32_t last = PICTURE_WIDTH - 1;
+        // Pairs converted straight from the two rows: column 0 pairs frame
+        // 0 with the 0 before frame 1, column 318 takes frame 1's pixel 318,
+        // and column 319 shows frame 1 alone, that is paired with 0.
+        const uint8_t frame0Last = frame0[last];
+        const uint8_t frame1At318 = frame1[last - 1];
+        frame0[last] = 0;
+        frame1[last - 1] = frame1[last];
+        if (sink.Pairs(y, frame0, frame1)) continue;
+        frame0[last] = frame0Last;
+        frame1[last - 1] = frame1At318;
         uint8_t* out = sink.Row(y);
         for (uint32_t u = 0; u < PICTURE_WIDTH; u += 16) {
             const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(frame0 + u));
@@ -453,7 +468,6 @@ TARNEL_SSSE3 void RenderInterlacedRowsSsse3(const uint8_t* image, uint8_t backgr
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + u),
                              _mm_or_si128(_mm_slli_epi16(a, 4), b));
         }
-        constexpr uint32_t last = PICTURE_WIDTH - 1;
         out[0] = frame0[0];  // frame 0 alone
         out[last - 1] = Pair(frame0[last - 1], frame1[last]);
         out[last] = frame1[last];  // frame 1 alone: its pixel 318
