@@ -200,19 +200,92 @@ __attribute__((target("avx2"))) void ConvertRow3Avx2(const uint8_t* a, const uin
     }
 }
 
+// With AVX-512 (VBMI), sixty-four pixels at a time: a byte permute over two
+// registers looks 128 entries up at once, so two of them and a choice by the
+// index's top bit give any of the 256 entries of a byte place, exactly the
+// table's; pairs of colours become pair indices first. Two more permutes
+// per output register interleave the three byte places into pixels.
+struct Interleave64 {
+    uint8_t firstTwo[3][64];  // places 0 and 1: pixel p of place 1 at 64 + p
+    uint8_t third[3][64];     // place 2
+    uint64_t thirdMask[3];    // which bytes are place 2
+};
+constexpr Interleave64 MakeInterleave64() {
+    Interleave64 m{};
+    for (int r = 0; r < 3; ++r) {
+        for (int j = 0; j < 64; ++j) {
+            const int q = 64 * r + j;
+            const int pixel = q / 3;
+            const int place = q % 3;
+            m.firstTwo[r][j] = static_cast<uint8_t>(place == 1 ? 64 + pixel : pixel);
+            m.third[r][j] = static_cast<uint8_t>(pixel);
+            if (place == 2) m.thirdMask[r] |= uint64_t{1} << j;
+        }
+    }
+    return m;
+}
+constexpr Interleave64 INTERLEAVE64 = MakeInterleave64();
+
+#define TARNEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+TARNEL_AVX512 inline __m512i Load64(const uint8_t* bytes) {
+    return _mm512_loadu_si512(static_cast<const void*>(bytes));
+}
+
+// Pixel u shows entry a[u], or with b the pair 16 * a[u] + b[u].
+TARNEL_AVX512 void ConvertRow3Avx512(const uint8_t* a, const uint8_t* b, const PixelTable& table,
+                                     uint8_t* out) {
+    static_assert(PICTURE_WIDTH % 64 == 0, "rows are whole 64-pixel runs");
+    __m512i entries[3][4];
+    for (int k = 0; k < 3; ++k) {
+        for (int part = 0; part < 4; ++part)
+            entries[k][part] = Load64(table.entryBytes[k] + 64 * part);
+    }
+    __m512i firstTwo[3];
+    __m512i third[3];
+    __mmask64 thirdMask[3];
+    for (int r = 0; r < 3; ++r) {
+        firstTwo[r] = Load64(INTERLEAVE64.firstTwo[r]);
+        third[r] = Load64(INTERLEAVE64.third[r]);
+        thirdMask[r] = INTERLEAVE64.thirdMask[r];
+    }
+    for (uint32_t x = 0; x < PICTURE_WIDTH; x += 64, out += 192) {
+        __m512i i = Load64(a + x);
+        // Colours are below 16: shifting 16-bit lanes moves nothing across bytes.
+        if (b != nullptr) i = _mm512_or_si512(_mm512_slli_epi16(i, 4), Load64(b + x));
+        const __mmask64 high = _mm512_movepi8_mask(i);  // entries 128 to 255
+        __m512i bytes[3];
+        for (int k = 0; k < 3; ++k) {
+            const __m512i low = _mm512_permutex2var_epi8(entries[k][0], i, entries[k][1]);
+            const __m512i upper = _mm512_permutex2var_epi8(entries[k][2], i, entries[k][3]);
+            bytes[k] = _mm512_mask_blend_epi8(high, low, upper);
+        }
+        for (int r = 0; r < 3; ++r) {
+            const __m512i two = _mm512_permutex2var_epi8(bytes[0], firstTwo[r], bytes[1]);
+            const __m512i all = _mm512_mask_permutexvar_epi8(two, thirdMask[r], third[r], bytes[2]);
+            _mm512_storeu_si512(static_cast<void*>(out + 64 * r), all);
+        }
+    }
+}
+
+#undef TARNEL_AVX512
+
 #endif  // TARNEL_PIXELS_SSSE3
 
 }  // namespace
 
 namespace {
-std::atomic<uint8_t> vectorPathLimit{static_cast<uint8_t>(VectorPath::Avx2)};
+std::atomic<uint8_t> vectorPathLimit{static_cast<uint8_t>(VectorPath::Avx512)};
 }  // namespace
 
 VectorPath WidestVectorPath() {
 #if TARNEL_PIXELS_SSSE3
-    static const VectorPath widest = __builtin_cpu_supports("avx2")    ? VectorPath::Avx2
-                                     : __builtin_cpu_supports("ssse3") ? VectorPath::Ssse3
-                                                                       : VectorPath::Plain;
+    static const VectorPath widest =
+        __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw")
+            ? VectorPath::Avx512
+        : __builtin_cpu_supports("avx2")  ? VectorPath::Avx2
+        : __builtin_cpu_supports("ssse3") ? VectorPath::Ssse3
+                                          : VectorPath::Plain;
     return widest;
 #else
     return VectorPath::Plain;
@@ -236,6 +309,9 @@ bool HasSsse3() {
 bool HasAvx2() {
     return MayUse(VectorPath::Avx2);
 }
+bool HasAvx512() {
+    return MayUse(VectorPath::Avx512);
+}
 
 void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format,
                      PixelTable* table) {
@@ -258,6 +334,11 @@ namespace {
 bool ConvertVectors(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
                     uint8_t* out) {
 #if TARNEL_PIXELS_SSSE3
+    if (BytesPerPixel(table.format) == 3 && HasAvx512()) {
+        // Any table: its own entries are looked up.
+        ConvertRow3Avx512(a, pairs ? nullptr : b, table, out);
+        return true;
+    }
     if (table.fromPalette && BytesPerPixel(table.format) == 3) {
         if (HasAvx2()) {
             ConvertRow3Avx2(a, b, pairs, table, out);
@@ -298,6 +379,7 @@ void BuildPixelTable(const ColourTable& colours, PixelFormat format, PixelTable*
              ++k) {
             table->placed[k - PixelTable::LOWEST_PLACE][i] = PlacedBytes(e, k, lowByteFirst);
         }
+        for (int k = 0; k < 3; ++k) table->entryBytes[k][i] = e.b[k];
         const uint8_t pixel[4] = {e.b[0], e.b[1], e.b[2], 255};
         std::memcpy(&table->whole[i], pixel, 4);
     }

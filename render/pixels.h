@@ -40,6 +40,7 @@ struct PixelTable {
     bool fromPalette = false;
     bool blended = false;
     uint8_t paletteBytes[3][16];  // byte k of colour n's pixel at [k][n]
+    uint8_t entryBytes[3][256];   // byte k of entry i's pixel at [k][i] (three-byte formats)
     const uint64_t* At(int offset) const { return placed[offset - LOWEST_PLACE]; }
 };
 
@@ -56,15 +57,16 @@ void ConvertRow(const uint8_t* indices, const PixelTable& table, uint8_t* out);
 
 // The vector instructions the renderers may use, narrowest first. Each path
 // gives the same bytes; the widest the processor has is taken.
-enum class VectorPath : uint8_t { Plain, Ssse3, Avx2 };
+enum class VectorPath : uint8_t { Plain, Ssse3, Avx2, Avx512 };
 // The widest path this processor (and build) has.
 VectorPath WidestVectorPath();
 // Makes the renderers use no path wider than `widest` (the widest available
 // when it is wider): for tests, which compare the paths on one machine.
 void LimitVectorPath(VectorPath widest);
-// Whether SSSE3 (or AVX2) may be used now.
+// Whether SSSE3 (AVX2, AVX-512 with VBMI) may be used now.
 bool HasSsse3();
 bool HasAvx2();
+bool HasAvx512();
 
 // The same for a row a renderer made: with a table made from a palette, its
 // indices must be colours 0 to 15 in palette mode (any in blend mode).

@@ -158,9 +158,10 @@ TEST(RowLoops, AgreeWithThePerPixelFetchers) {
 // module's rows, bottom-up) and in a four-byte one.
 TEST(RowLoops, EveryVectorPathDrawsTheSameBytes) {
     struct Widest {
-        ~Widest() { LimitVectorPath(VectorPath::Avx2); }
+        ~Widest() { LimitVectorPath(VectorPath::Avx512); }
     } restore;
-    const VectorPath paths[] = {VectorPath::Plain, VectorPath::Ssse3, VectorPath::Avx2};
+    const VectorPath paths[] = {VectorPath::Plain, VectorPath::Ssse3, VectorPath::Avx2,
+                                VectorPath::Avx512};
     for (const LayoutInfo& layout : LAYOUTS) {
         const std::vector<uint8_t> image =
             DrawnImage(layout.code, RandomBytes(FILE_BUFFER_BYTES, 1300 + layout.code));
