@@ -23,6 +23,16 @@ inline tarnel::ByteView View(const std::vector<uint8_t>& bytes) {
 // Empty when the writers cannot store it.
 std::vector<uint8_t> PictureFile(tarnel::FormatCode code);
 
+// A picture file of `code` that looks like drawn art rather than noise: a
+// sky of colour bands with dithered seams, a ground of a few repeating
+// textures, flat shapes with edges through their border cells, a little fine
+// detail, and colour memory that repeats across neighbouring cells (runs the
+// packers can use). FLI layouts change screen colours from row to row in the
+// sky; interlaced layouts draw the same shapes in both frames with dithering
+// in opposite phase. Deterministic per code. Empty when the writers cannot
+// store it.
+std::vector<uint8_t> ArtFile(tarnel::FormatCode code);
+
 // A file of MAX_FILE_BYTES whose length probe walks every byte: its last
 // byte (the probe's escape byte) occurs nowhere else, so every other byte is
 // a literal, and no other identification test matches it.

@@ -89,7 +89,7 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept {
 namespace {
 
 // Bytes live from operator new when the bitmap block is about to be locked:
-// the moment the page decode holds both its index picture and the block.
+// the moment the page decode holds the block (and whatever else it needs).
 size_t liveAtLock = 0;
 bool RecordAtLock(tarnel::platform::AllocationSite site) {
     if (site == tarnel::platform::AllocationSite::BitmapLock) liveAtLock = liveBytes;
@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
               << "  bytes held per open decoder: " << perDecoder
               << " (of which the decoder object: " << sizeof(tarnel::C64Decoder) << ")\n"
               << "  during one page decode, when the block is locked: " << decodeNew
-              << " bytes from new (the index picture) + " << decodeBlock
-              << " bytes of bitmap block = " << decodePeak << " above the open decoder\n"
+              << " bytes from new + " << decodeBlock << " bytes of bitmap block = " << decodePeak
+              << " above the open decoder\n"
               << "  everything released by the decode and by closing: " << (released ? "yes" : "NO")
               << "\n";
     return released ? 0 : 1;

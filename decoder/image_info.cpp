@@ -16,23 +16,28 @@ int32_t C64Decoder::GetImageInfo(ImageInfo* info) {
     if (fileLoaded == 0) {
         fileSize = source.size;
         if (fileSize > MAX_FILE_BYTES) return RESULT_BAD_FORMAT;
-        // Both buffers start zeroed, so no picture ever shows leftover heap
-        // memory and every decode of the same file is the same.
+        // Both buffers are had before the host is asked for anything: the
+        // file's own, exactly its size, and one for the image the layout
+        // draws from; what of it is needed is filled once the layout is known.
         if (fileData == nullptr) {
-            fileData =
-                platform::AllocateZeroed(FILE_BUFFER_BYTES, platform::AllocationSite::FileData);
+            fileData = platform::Allocate(fileSize, platform::AllocationSite::FileData);
             if (fileData == nullptr) return RESULT_NO_MEMORY;
         }
         if (unpackBuffer == nullptr) {
             unpackBuffer =
-                platform::AllocateZeroed(FILE_BUFFER_BYTES, platform::AllocationSite::UnpackBuffer);
+                platform::Allocate(UNPACK_BUFFER_BYTES, platform::AllocationSite::UnpackBuffer);
             if (unpackBuffer == nullptr) return RESULT_NO_MEMORY;
         }
         if (ReadSource(fileData, fileSize) == 0) return RESULT_READ_FAILED;
         fileLoaded = 1;
     }
 
-    formatCode = IdentifyFormat();
+    // The file never changes once read, so neither does its layout: it is
+    // identified once.
+    if (formatCode == FORMAT_NOT_IDENTIFIED || formatCode == FORMAT_UNKNOWN) {
+        formatCode = IdentifyFormat();
+        PlaceImage();
+    }
     if (formatCode == FORMAT_UNKNOWN) return RESULT_BAD_FORMAT;
 
     info->reserved0 = 0;

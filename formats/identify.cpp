@@ -167,8 +167,11 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
                        ? test.code
                        : FORMAT_UNKNOWN;
         case Rule::UnpacksTo10003:
-            return ProbeUnpackedLength(file) == BACKWARD_BITMAP_UNPACKED_BYTES ? test.code
-                                                                               : FORMAT_UNKNOWN;
+            // The probe may stop as soon as the count has passed the length.
+            return ProbeUnpackedLengthUpTo(file, BACKWARD_BITMAP_UNPACKED_BYTES) ==
+                           BACKWARD_BITMAP_UNPACKED_BYTES
+                       ? test.code
+                       : FORMAT_UNKNOWN;
     }
     return FORMAT_UNKNOWN;
 }
@@ -185,18 +188,25 @@ bool FindLoadAndSize(FormatCode code, LoadAndSize* found) {
     return false;
 }
 
+// The last test in the table that matches decides. Running the tests from
+// the last one back and stopping at the first match gives the same answer
+// without the tests before it (the length probe among them, for the
+// layouts tested after it).
 Identification Identify(ByteView file) {
     Identification result;
-    const auto run = [&result, file](const IdentificationTest& test) {
+    const auto matches = [&result, file](const IdentificationTest& test) {
         const FormatCode code = RunTest(test, file);
-        if (code != FORMAT_UNKNOWN) {
-            result.code = code;
-            result.matched = true;
-            result.interlaced = test.interlaced;
-        }
+        if (code == FORMAT_UNKNOWN) return false;
+        result.code = code;
+        result.matched = true;
+        result.interlaced = test.interlaced;
+        return true;
     };
-    for (const IdentificationTest& test : IDENTIFICATION_TESTS) run(test);
-    if (!result.matched) run(WHEN_NONE_MATCHED);
+    constexpr size_t count = sizeof IDENTIFICATION_TESTS / sizeof IDENTIFICATION_TESTS[0];
+    for (size_t i = count; i-- > 0;) {
+        if (matches(IDENTIFICATION_TESTS[i])) return result;
+    }
+    matches(WHEN_NONE_MATCHED);
     return result;
 }
 
@@ -249,6 +259,10 @@ NearMiss FindNearMiss(ByteView file) {
 }
 
 uint32_t ProbeUnpackedLength(ByteView file) {
+    return ProbeUnpackedLengthUpTo(file, UINT32_MAX);
+}
+
+uint32_t ProbeUnpackedLengthUpTo(ByteView file, uint32_t limit) {
     if (file.size < 2) return 0;
     const uint8_t escape = file[file.size - 1];
     uint32_t count = 0;
@@ -256,9 +270,14 @@ uint32_t ProbeUnpackedLength(ByteView file) {
     uint32_t remaining = file.size - 1;  // bytes at offsets [0, remaining)
     while (remaining > 0) {
         const uint32_t p = remaining - 1;
+        if (count > limit) break;  // past the limit: the count can only grow
         if (file[p] != escape) {
-            // A stretch of literals, one output byte each.
-            const uint32_t literals = LiteralsBackward(file, remaining, escape);
+            // A stretch of literals, one output byte each; no further back
+            // than needed to pass the limit.
+            const uint32_t wanted = limit - count < UINT32_MAX ? limit - count + 1 : UINT32_MAX;
+            const uint32_t from = remaining > wanted ? remaining - wanted : 0;
+            const uint32_t literals = LiteralsBackward(ByteView{file.data + from, remaining - from},
+                                                       remaining - from, escape);
             count += literals;
             remaining -= literals;
             continue;

@@ -73,6 +73,9 @@ Identification Identify(ByteView file);
 // The number of bytes `file` unpacks to when read from its end towards its
 // start as a backward escape stream whose escape byte is the file's last byte.
 uint32_t ProbeUnpackedLength(ByteView file);
+// The same, but free to stop once the count has passed `limit`: a result up
+// to `limit` is exact, one above it says only that the length is above it.
+uint32_t ProbeUnpackedLengthUpTo(ByteView file, uint32_t limit);
 
 }  // namespace tarnel
 

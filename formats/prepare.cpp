@@ -39,11 +39,13 @@ constexpr PreparationRow PAGE_PREPARATIONS[] = {
 
 constexpr bool OffsetsInsideBuffer() {
     for (const PreparationRow& row : PAGE_PREPARATIONS) {
-        if (row.preparation.backgroundOffset >= FILE_BUFFER_BYTES) return false;
+        if (row.preparation.backgroundOffset > LARGEST_BACKGROUND_OFFSET) return false;
     }
     return true;
 }
-static_assert(OffsetsInsideBuffer(), "background bytes lie inside the file buffer");
+static_assert(OffsetsInsideBuffer(), "no background byte lies past LARGEST_BACKGROUND_OFFSET");
+static_assert(LARGEST_BACKGROUND_OFFSET < FILE_BUFFER_BYTES,
+              "background bytes lie in the file buffer");
 
 }  // namespace
 

@@ -16,12 +16,15 @@ struct PagePreparation {
     uint32_t backgroundOffset;  // offset of the background byte in the (unpacked) image
 };
 
+// No layout keeps its background byte past this offset.
+constexpr uint32_t LARGEST_BACKGROUND_OFFSET = 10050;
+
 // The preparation of a code, or nullptr for 0, 10 and codes above 21.
 const PagePreparation* FindPagePreparation(FormatCode code);
 
 // The background colour of `code` read from `image` (the unpacked image for
-// packed layouts): the low four bits of the layout's background byte, or 0.
-// `image` must be a full file buffer of FILE_BUFFER_BYTES.
+// packed layouts): the low four bits of the layout's background byte, or 0
+// (also when `image` does not hold that byte).
 uint8_t BackgroundColour(FormatCode code, ByteView image);
 
 }  // namespace tarnel

@@ -173,4 +173,17 @@ void Unpack(ByteView file, const PackedVariant& variant, uint8_t* out) {
     }
 }
 
+void UnpackWithin(ByteView file, const PackedVariant& variant, uint8_t* out, uint32_t outBytes) {
+    if (variant.firstOutput >= outBytes) return;
+    if (variant.form == StreamForm::Backward) {
+        UnpackBackward(file, variant, out);
+        return;
+    }
+    // Forward streams write upwards in order: stopping earlier changes
+    // nothing below the stop.
+    PackedVariant cut = variant;
+    if (cut.maxWritten > outBytes - cut.firstOutput) cut.maxWritten = outBytes - cut.firstOutput;
+    UnpackForward(file, cut, out);
+}
+
 }  // namespace tarnel

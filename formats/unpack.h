@@ -53,6 +53,12 @@ uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape);
 // Dispatches on the variant's form.
 void Unpack(ByteView file, const PackedVariant& variant, uint8_t* out);
 
+// Unpacks into `out` of only `outBytes` bytes: what Unpack writes below
+// offset outBytes, the same bytes (a forward stream is cut where it reaches
+// outBytes). A backward stream's output range must lie below outBytes
+// whole; otherwise nothing is written.
+void UnpackWithin(ByteView file, const PackedVariant& variant, uint8_t* out, uint32_t outBytes);
+
 }  // namespace tarnel
 
 #endif  // TARNEL_FORMATS_UNPACK_H

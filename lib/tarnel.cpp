@@ -17,7 +17,6 @@
 #include "render/pixels.h"
 #include "render/render.h"
 
-using tarnel::FILE_BUFFER_BYTES;
 using tarnel::MAX_FILE_BYTES;
 
 static_assert(TARNEL_WIDTH == tarnel::PICTURE_WIDTH && TARNEL_HEIGHT == tarnel::PICTURE_HEIGHT,
@@ -28,8 +27,7 @@ static_assert(TARNEL_LAYOUT_COUNT == tarnel::LAYOUT_COUNT, "layout count");
 // All working memory of a decode, kept from one file to the next.
 struct tarnel_decoder {
     // The memory image the renderer reads: the file, or its unpacked image.
-    alignas(8) uint8_t image[FILE_BUFFER_BYTES];
-    tarnel::ColourTable colours;
+    alignas(8) uint8_t image[tarnel::LARGEST_IMAGE_BYTES];
     tarnel::PixelTable pixels;
     // What `pixels` was built for; rebuilt only when a decode asks otherwise.
     bool tableBuilt;
@@ -106,28 +104,32 @@ void PreparePixelTable(tarnel_decoder* decoder, bool interlaced, tarnel::PixelFo
         decoder->tableFormat == format && SamePalette(decoder->tablePalette, palette)) {
         return;
     }
-    decoder->colours = tarnel::ColourTable{};
-    tarnel::BuildColourTable(interlaced, palette, &decoder->colours);
-    tarnel::BuildPixelTable(decoder->colours, format, &decoder->pixels);
+    tarnel::BuildPixelTable(palette, interlaced, format, &decoder->pixels);
     decoder->tableBuilt = true;
     decoder->tableInterlaced = interlaced;
     decoder->tableFormat = format;
     decoder->tablePalette = palette;
 }
 
-// Puts the memory image of the identified file into the decoder: the file
-// itself, or for packed layouts the image its stream unpacks to. Bytes the
-// file or the stream does not reach are zero, so a decoder that decoded
-// another file before gives the same picture as a new one.
-void LoadImage(tarnel_decoder* decoder, tarnel::FormatCode code, tarnel::ByteView file) {
+// The memory image the identified file draws from: the file itself when it
+// holds every byte the layout reads; otherwise the decoder's image, where
+// the file (or, for packed layouts, the image its stream unpacks to) is
+// followed by zeros, so a decoder that decoded another file before gives the
+// same picture as a new one. Only the bytes the layout reads are written.
+tarnel::ByteView LoadImage(tarnel_decoder* decoder, tarnel::FormatCode code,
+                           tarnel::ByteView file) {
+    const uint32_t needed = tarnel::ImageBytes(code);
     const tarnel::PackedVariant* variant = tarnel::FindPackedVariant(code);
     if (variant != nullptr) {
-        std::memset(decoder->image, 0, FILE_BUFFER_BYTES);
-        tarnel::Unpack(file, *variant, decoder->image);
-        return;
+        std::memset(decoder->image, 0, needed);
+        tarnel::UnpackWithin(file, *variant, decoder->image, needed);
+    } else if (file.size >= needed) {
+        return file;
+    } else {
+        if (file.size > 0) std::memcpy(decoder->image, file.data, file.size);
+        std::memset(decoder->image + file.size, 0, needed - file.size);
     }
-    if (file.size > 0) std::memcpy(decoder->image, file.data, file.size);
-    std::memset(decoder->image + file.size, 0, FILE_BUFFER_BYTES - file.size);
+    return tarnel::ByteView{decoder->image, needed};
 }
 
 // A count with thousands separators, 61700 as "61,700"; no allocation, so
@@ -244,8 +246,7 @@ int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t size,
     const tarnel::LayoutInfo& layout = *tarnel::FindLayout(found.code);
 
     const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
-    LoadImage(decoder, found.code, file);
-    const tarnel::ByteView image{decoder->image, FILE_BUFFER_BYTES};
+    const tarnel::ByteView image = LoadImage(decoder, found.code, file);
     const uint8_t background = tarnel::BackgroundColour(found.code, image);
     const tarnel::Palette palette = options != nullptr && options->use_palette != 0
                                         ? ToPalette(options->palette)

@@ -20,9 +20,9 @@ AllocationHook SetAllocationHook(AllocationHook hook) {
     return allocationHook.exchange(hook, std::memory_order_acq_rel);
 }
 
-uint8_t* AllocateZeroed(size_t bytes, AllocationSite site) {
+uint8_t* Allocate(size_t bytes, AllocationSite site) {
     if (Refused(site)) return nullptr;
-    return new (std::nothrow) uint8_t[bytes]();
+    return new (std::nothrow) uint8_t[bytes];  // not zero-filled: most of it is overwritten
 }
 
 void Release(uint8_t* buffer) {

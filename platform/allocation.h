@@ -1,5 +1,5 @@
-// The module's memory: zero-filled heap buffers for the decoder and GMEM_FIXED
-// global blocks for the host. Every allocation passes one hook, so tests can
+// The module's memory: heap buffers for the decoder and GMEM_FIXED global
+// blocks for the host. Every allocation passes one hook, so tests can
 // make any of them fail and prove that nothing leaks and nothing half-done
 // reaches the host.
 #ifndef TARNEL_PLATFORM_ALLOCATION_H
@@ -16,7 +16,6 @@ namespace platform {
 enum class AllocationSite : uint8_t {
     FileData,      // the decoder's copy of the file
     UnpackBuffer,  // the decoder's buffer for unpacked images
-    PixelIndices,  // one page decode's index picture
     BitmapBlock,   // GlobalAlloc of the page block handed to the host
     BitmapLock,    // GlobalLock of that block
 };
@@ -27,8 +26,9 @@ using AllocationHook = bool (*)(AllocationSite site);
 // Installs `hook` (nullptr removes it) and returns the previous one.
 AllocationHook SetAllocationHook(AllocationHook hook);
 
-// A zero-filled heap buffer, or nullptr when memory (or the hook) refuses.
-uint8_t* AllocateZeroed(size_t bytes, AllocationSite site);
+// A heap buffer, or nullptr when memory (or the hook) refuses. Its bytes are
+// undefined: the caller writes every byte it will ever read.
+uint8_t* Allocate(size_t bytes, AllocationSite site);
 void Release(uint8_t* buffer);
 
 // GlobalAlloc(GMEM_FIXED, bytes) and GlobalLock, through the hook.

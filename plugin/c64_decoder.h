@@ -7,7 +7,7 @@
 #include "formats/byte_view.h"
 #include "formats/layouts.h"
 #include "plugin/image_decoder.h"
-#include "render/palette.h"
+#include "render/render.h"
 
 namespace tarnel {
 
@@ -36,22 +36,24 @@ public:
 
     // Chooses backgroundColour and unpacks the layouts unpacked before drawing.
     void PreparePage();
-    void BuildColourTable();
-    // Fills pixelIndices for formatCode (unpacking code 1 first).
-    void RenderFrame();
 
     // Read access for tests and tools.
     FormatCode Code() const { return formatCode; }
     bool Interlaced() const { return isInterlaced != 0; }
     uint8_t Background() const { return backgroundColour; }
     ByteView File() const { return ByteView{fileData, fileLoaded ? fileSize : 0}; }
-    // The memory image the renderer reads: the unpacked image for packed
-    // layouts, the file as read otherwise. A full FILE_BUFFER_BYTES view.
+    // The memory image the renderer reads, at least ImageBytes(code) long:
+    // the unpacked image for packed layouts, the file as read otherwise
+    // (followed by zeros when the file is shorter than what is read).
     ByteView Image() const;
-    const ColourTable& Colours() const { return colourTable; }
+
+    // The unpack buffer holds every image a layout draws from.
+    static constexpr uint32_t UNPACK_BUFFER_BYTES = LARGEST_IMAGE_BYTES;
 
 private:
     void UnpackPacked(FormatCode code);
+    // Once the layout is known: puts its image where it is drawn from.
+    void PlaceImage();
 
     uint8_t* unpackBuffer = nullptr;
     uint8_t* fileData = nullptr;
@@ -60,8 +62,7 @@ private:
     uint32_t fileSize = 0;
     uint8_t isInterlaced = 0;
     uint8_t backgroundColour = 0;
-    ColourTable colourTable{};  // zeroed so no entry is ever read unset
-    uint8_t* pixelIndices = nullptr;
+    uint8_t imageInUnpackBuffer = 0;
 };
 
 }  // namespace tarnel

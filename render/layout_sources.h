@@ -177,6 +177,52 @@ constexpr bool SourcesFitBuffer() {
 }
 static_assert(SourcesFitBuffer(), "every layout reads inside the file buffer");
 
+// How many bytes of the memory image a route's row loop reads: one past the
+// highest offset it can read. A memory image that long draws the whole
+// picture; nothing past it plays a part.
+constexpr uint32_t Larger(uint32_t a, uint32_t b) {
+    return a > b ? a : b;
+}
+constexpr uint32_t RouteImageBytes(const LayoutRoute& route) {
+    uint32_t end = 0;
+    switch (route.loop) {
+        case RowLoop::Multicolour:
+            for (const MulticolourSources& s : MULTICOLOUR_SOURCES) {
+                if (s.fetcher != route.fetcher) continue;
+                end = Larger(s.bitmapBase + BITMAP_BYTES, ScreenEnd(s.screenBase, s.screenBanked));
+                end = Larger(end, s.colourBase + (s.sharedColourByte ? 1 : SCREEN_BYTES));
+                if (s.rowBackground) end = Larger(end, s.rowTableBase + PICTURE_HEIGHT);
+            }
+            break;
+        case RowLoop::Hires:
+            for (const HiresSources& s : HIRES_SOURCES) {
+                if (s.fetcher != route.fetcher) continue;
+                end = s.bitmapBase + BITMAP_BYTES;
+                if (!s.fixedColours) end = Larger(end, ScreenEnd(s.screenBase, s.screenBanked));
+            }
+            break;
+        case RowLoop::Interlaced:
+            for (const InterlacedSources& s : INTERLACED_SOURCES) {
+                if (s.fetcher != route.fetcher) continue;
+                end = s.colourBase + SCREEN_BYTES;
+                for (const FrameSources& f : s.frames) {
+                    end = Larger(end, f.bitmapBase + BITMAP_BYTES);
+                    end = Larger(end, ScreenEnd(f.screenBase, s.screenBanked));
+                }
+            }
+            break;
+    }
+    return end;
+}
+constexpr uint32_t LargestRouteImageBytes() {
+    uint32_t largest = 0;
+    for (const LayoutRoute& route : LAYOUT_ROUTES)
+        largest = Larger(largest, RouteImageBytes(route));
+    return largest;
+}
+constexpr uint32_t LARGEST_ROUTE_IMAGE_BYTES = LargestRouteImageBytes();
+static_assert(LARGEST_ROUTE_IMAGE_BYTES <= FILE_BUFFER_BYTES, "routes read inside the file buffer");
+
 }  // namespace tarnel
 
 #endif  // TARNEL_RENDER_LAYOUT_SOURCES_H

@@ -21,6 +21,12 @@
 #include "render/fetchers.h"
 #include "render/layout_sources.h"
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TARNEL_RENDER_SSSE3 1
+#include <tmmintrin.h>
+#define TARNEL_SSSE3 __attribute__((target("ssse3")))
+#endif
+
 namespace tarnel {
 namespace {
 
@@ -218,7 +224,13 @@ struct PixelSink {
     uint8_t* topRow;
     ptrdiff_t stride;
     uint8_t* Row(uint32_t) { return row; }
-    void Done(uint32_t y) { ConvertRow(row, table, topRow + static_cast<ptrdiff_t>(y) * stride); }
+    void Done(uint32_t y) {
+        ConvertPictureRow(row, table, topRow + static_cast<ptrdiff_t>(y) * stride);
+    }
+    // Row y as pairs of two rows of colours, where the table can take them so.
+    bool Pairs(uint32_t y, const uint8_t* first, const uint8_t* second) {
+        return ConvertPairRow(first, second, table, topRow + static_cast<ptrdiff_t>(y) * stride);
+    }
 };
 
 template <typename Sink>
@@ -273,6 +285,246 @@ constexpr RowLoopFunction<Sink> RowLoopOf(RowLoop loop, FormatCode fetcher) {
     return nullptr;
 }
 
+#if TARNEL_RENDER_SSSE3
+
+// The same row loops sixteen pixels at a time with SSSE3's byte shuffle, for
+// pictures drawn as pixels. A constant table gives, per bitmap byte, each of
+// its eight output pixels' colour choice (multicolour 0 to 3, hires 0 or 1);
+// one register holds the colours of the choices of several cells side by
+// side, and a shuffle by choice plus the cell's place in the register gives
+// the pixels' colours. They give exactly the indices of the loops above.
+
+struct PixelChoices {
+    uint8_t bytes[256][8];
+};
+constexpr PixelChoices MakeMulticolourChoices() {
+    PixelChoices c{};
+    for (int b = 0; b < 256; ++b) {
+        for (int i = 0; i < 8; ++i) {
+            c.bytes[b][i] = static_cast<uint8_t>((b >> MULTICOLOUR_SHIFTS[i / 2]) & 3);
+        }
+    }
+    return c;
+}
+constexpr PixelChoices MakeHiresChoices() {
+    PixelChoices c{};
+    for (int b = 0; b < 256; ++b) {
+        for (int i = 0; i < 8; ++i)
+            c.bytes[b][i] = static_cast<uint8_t>((b >> HIRES_SHIFTS[i]) & 1);
+    }
+    return c;
+}
+constexpr PixelChoices MULTICOLOUR_CHOICES = MakeMulticolourChoices();
+constexpr PixelChoices HIRES_CHOICES = MakeHiresChoices();
+
+// The choices of two cells' bitmap bytes, the first cell's eight pixels in
+// the low half, plus `offsets` (each cell's place in the colour register).
+TARNEL_SSSE3 inline __m128i TwoCells(const PixelChoices& choices, uint8_t first, uint8_t second,
+                                     __m128i offsets) {
+    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(choices.bytes[first]));
+    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(choices.bytes[second]));
+    return _mm_add_epi8(_mm_unpacklo_epi64(a, b), offsets);
+}
+
+TARNEL_SSSE3 inline __m128i LoadFour(const uint8_t* bytes) {
+    uint32_t four;
+    std::memcpy(&four, bytes, sizeof four);
+    return _mm_cvtsi32_si128(static_cast<int>(four));
+}
+
+// One row of multicolour cells: bitmap byte of cell cx at bitmap[8 cx],
+// screen byte at screen[cx], colour byte at colour[cx] (or `sharedColour`
+// for every cell when colour is null), choice 0 showing `background`.
+TARNEL_SSSE3 void MulticolourRowSsse3(const uint8_t* bitmap, const uint8_t* screen,
+                                      const uint8_t* colour, uint8_t sharedColour,
+                                      uint8_t background, uint8_t* out) {
+    const __m128i low = _mm_set1_epi8(0x0F);
+    const __m128i choice0 = _mm_set1_epi8(static_cast<char>(background & 0x0F));
+    const __m128i shared = _mm_set1_epi8(static_cast<char>(sharedColour & 0x0F));
+    const __m128i cells01 = _mm_set_epi8(4, 4, 4, 4, 4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i cells23 = _mm_set_epi8(12, 12, 12, 12, 12, 12, 12, 12, 8, 8, 8, 8, 8, 8, 8, 8);
+    for (uint32_t cx = 0; cx < CELL_COLUMNS; cx += 4, out += 32) {
+        // Four cells' colours: [choice 0, hi(screen), lo(screen), lo(colour)] each.
+        const __m128i s = LoadFour(screen + cx);
+        const __m128i hi = _mm_and_si128(_mm_srli_epi16(s, 4), low);
+        const __m128i lo = _mm_and_si128(s, low);
+        const __m128i c = colour != nullptr ? _mm_and_si128(LoadFour(colour + cx), low) : shared;
+        const __m128i colours =
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(choice0, hi), _mm_unpacklo_epi8(lo, c));
+        const uint8_t* b = bitmap + cx * 8;
+        const __m128i first =
+            _mm_shuffle_epi8(colours, TwoCells(MULTICOLOUR_CHOICES, b[0], b[8], cells01));
+        const __m128i second =
+            _mm_shuffle_epi8(colours, TwoCells(MULTICOLOUR_CHOICES, b[16], b[24], cells23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), second);
+    }
+}
+
+template <FormatCode kFetcher, typename Sink>
+TARNEL_SSSE3 void RenderMulticolourRowsSsse3(const uint8_t* image, uint8_t background, Sink& sink) {
+    constexpr MulticolourSources s =
+        MULTICOLOUR_SOURCES[SourcesIndex(MULTICOLOUR_SOURCES, kFetcher)];
+    constexpr uint32_t stripCells = s.leftStripColumns / 4;
+    for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmap = image + s.bitmapBase + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
+        const uint8_t* screenRow =
+            image + ScreenByte(s.screenBase, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        const uint8_t* colourRow =
+            s.sharedColourByte ? nullptr : image + s.colourBase + cellRow * CELL_COLUMNS;
+        const uint8_t rowBackground = s.rowBackground ? image[s.rowTableBase + y] : background;
+        uint8_t* out = sink.Row(y);
+        MulticolourRowSsse3(bitmap, screenRow, colourRow, image[s.colourBase], rowBackground, out);
+        if (stripCells != 0) {
+            // The left strip's cells, drawn again by their own rules.
+            const Word pair0 = LoWord(rowBackground);
+            const Word strip = LoWord(image[s.screenBase]);
+            const Word stripPair3 = HiWord(image[s.rowTableBase + y]);
+            for (uint32_t cx = 0; cx < stripCells; ++cx) {
+                Store(out + cx * 8,
+                      MulticolourPixels(bitmap[cx * 8], pair0, strip, strip, stripPair3));
+            }
+        }
+        sink.Done(y);
+    }
+}
+
+template <FormatCode kFetcher, typename Sink>
+TARNEL_SSSE3 void RenderHiresRowsSsse3(const uint8_t* image, uint8_t background, Sink& sink) {
+    constexpr HiresSources s = HIRES_SOURCES[SourcesIndex(HIRES_SOURCES, kFetcher)];
+    const __m128i low = _mm_set1_epi8(0x0F);
+    // Fixed colours: every cell shows the background where a bit is clear
+    // and colour 15 where it is set.
+    const __m128i fixedColours =
+        _mm_unpacklo_epi8(_mm_set1_epi8(static_cast<char>(background & 0x0F)),
+                          _mm_set1_epi8(static_cast<char>(HIRES_FIXED_SET_COLOUR)));
+    for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmap = image + s.bitmapBase + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
+        const uint8_t* screenRow = s.fixedColours ? nullptr
+                                                  : image + ScreenByte(s.screenBase, s.screenBanked,
+                                                                       cellRow * CELL_COLUMNS, y);
+        uint8_t* out = sink.Row(y);
+        for (uint32_t cx = 0; cx < CELL_COLUMNS; cx += 8, out += 64) {
+            // Eight cells' colours: [lo(screen), hi(screen)] each (clear, set).
+            __m128i colours = fixedColours;
+            if (!s.fixedColours) {
+                const __m128i screen =
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(screenRow + cx));
+                colours = _mm_unpacklo_epi8(_mm_and_si128(screen, low),
+                                            _mm_and_si128(_mm_srli_epi16(screen, 4), low));
+            }
+            const uint8_t* b = bitmap + cx * 8;
+            for (int pair = 0; pair < 4; ++pair) {
+                const char c0 = static_cast<char>(4 * pair);
+                const char c1 = static_cast<char>(4 * pair + 2);
+                const __m128i offsets =
+                    _mm_set_epi8(c1, c1, c1, c1, c1, c1, c1, c1, c0, c0, c0, c0, c0, c0, c0, c0);
+                const __m128i pixels = _mm_shuffle_epi8(
+                    colours, TwoCells(HIRES_CHOICES, b[16 * pair], b[16 * pair + 8], offsets));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * pair), pixels);
+            }
+        }
+        sink.Done(y);
+    }
+}
+
+// Both frames drawn as plain colours into two rows, frame 1 one place later
+// (its row starts with a 0), then merged sixteen pixels at a time into pair
+// indices; the three end columns follow their rules as above.
+template <FormatCode kFetcher, typename Sink>
+TARNEL_SSSE3 void RenderInterlacedRowsSsse3(const uint8_t* image, uint8_t background, Sink& sink) {
+    constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
+    constexpr FrameSources f0 = s.frames[0];
+    constexpr FrameSources f1 = s.frames[1];
+    alignas(16) uint8_t frame0[PICTURE_WIDTH];
+    alignas(16) uint8_t frame1[PICTURE_WIDTH + 16] = {};  // frame 1's pixel u at u + 1
+    for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmapRow = image + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
+        const uint8_t* screenRow = image + ScreenByte(0, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        const uint8_t* colourRow = image + s.colourBase + cellRow * CELL_COLUMNS;
+        MulticolourRowSsse3(bitmapRow + f0.bitmapBase, screenRow + f0.screenBase, colourRow, 0,
+                            background, frame0);
+        MulticolourRowSsse3(bitmapRow + f1.bitmapBase, screenRow + f1.screenBase, colourRow, 0,
+                            background, frame1 + 1);
+        constexpr uint32_t last = PICTURE_WIDTH - 1;
+        // Pairs converted straight from the two rows: column 0 pairs frame
+        // 0 with the 0 before frame 1, column 318 takes frame 1's pixel 318,
+        // and column 319 shows frame 1 alone, that is paired with 0.
+        const uint8_t frame0Last = frame0[last];
+        const uint8_t frame1At318 = frame1[last - 1];
+        frame0[last] = 0;
+        frame1[last - 1] = frame1[last];
+        if (sink.Pairs(y, frame0, frame1)) continue;
+        frame0[last] = frame0Last;
+        frame1[last - 1] = frame1At318;
+        uint8_t* out = sink.Row(y);
+        for (uint32_t u = 0; u < PICTURE_WIDTH; u += 16) {
+            const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(frame0 + u));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frame1 + u));
+            // Colours are below 16: shifting 16-bit lanes moves nothing across bytes.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + u),
+                             _mm_or_si128(_mm_slli_epi16(a, 4), b));
+        }
+        out[0] = frame0[0];  // frame 0 alone
+        out[last - 1] = Pair(frame0[last - 1], frame1[last]);
+        out[last] = frame1[last];  // frame 1 alone: its pixel 318
+        sink.Done(y);
+    }
+}
+
+template <typename Sink>
+RowLoopFunction<Sink> Ssse3RowLoopOf(RowLoop loop, FormatCode fetcher) {
+    switch (loop) {
+        case RowLoop::Multicolour:
+            switch (fetcher) {
+                case 4:
+                    return RenderMulticolourRowsSsse3<4, Sink>;
+                case 5:
+                    return RenderMulticolourRowsSsse3<5, Sink>;
+                case 8:
+                    return RenderMulticolourRowsSsse3<8, Sink>;
+                case 9:
+                    return RenderMulticolourRowsSsse3<9, Sink>;
+                case 13:
+                    return RenderMulticolourRowsSsse3<13, Sink>;
+                case 18:
+                    return RenderMulticolourRowsSsse3<18, Sink>;
+                default:
+                    return nullptr;
+            }
+        case RowLoop::Hires:
+            switch (fetcher) {
+                case 12:
+                    return RenderHiresRowsSsse3<12, Sink>;
+                case 15:
+                    return RenderHiresRowsSsse3<15, Sink>;
+                case 16:
+                    return RenderHiresRowsSsse3<16, Sink>;
+                case 17:
+                    return RenderHiresRowsSsse3<17, Sink>;
+                default:
+                    return nullptr;
+            }
+        case RowLoop::Interlaced:
+            switch (fetcher) {
+                case 1:
+                    return RenderInterlacedRowsSsse3<1, Sink>;
+                case 3:
+                    return RenderInterlacedRowsSsse3<3, Sink>;
+                case 6:
+                    return RenderInterlacedRowsSsse3<6, Sink>;
+                default:
+                    return nullptr;
+            }
+    }
+    return nullptr;
+}
+
+#endif  // TARNEL_RENDER_SSSE3
+
 constexpr bool EveryRouteHasARowLoop() {
     for (const LayoutRoute& route : LAYOUT_ROUTES) {
         if (RowLoopOf<IndexSink>(route.loop, route.fetcher) == nullptr) return false;
@@ -283,21 +535,35 @@ static_assert(EveryRouteHasARowLoop(), "every layout route names a compiled row 
 
 }  // namespace
 
-void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* pixelIndices) {
-    if (image.size < FILE_BUFFER_BYTES || pixelIndices == nullptr) return;
+uint32_t ImageBytes(FormatCode code) {
     const LayoutRoute* route = FindLayoutRoute(code);
-    if (route == nullptr) return;
+    if (route == nullptr) return 0;
+    const PagePreparation* preparation = FindPagePreparation(code);
+    const uint32_t background = preparation != nullptr && preparation->backgroundFromImage
+                                    ? preparation->backgroundOffset + 1
+                                    : 0;
+    return RouteImageBytes(*route) > background ? RouteImageBytes(*route) : background;
+}
+
+void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* pixelIndices) {
+    if (pixelIndices == nullptr) return;
+    const LayoutRoute* route = FindLayoutRoute(code);
+    if (route == nullptr || image.size < RouteImageBytes(*route)) return;
     IndexSink sink{pixelIndices};
     RowLoopOf<IndexSink>(route->loop, route->fetcher)(image.data, background, sink);
 }
 
 bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const PixelTable& table,
                    uint8_t* topRow, ptrdiff_t stride) {
-    if (image.size < FILE_BUFFER_BYTES || topRow == nullptr) return false;
+    if (topRow == nullptr) return false;
     const LayoutRoute* route = FindLayoutRoute(code);
-    if (route == nullptr) return false;
+    if (route == nullptr || image.size < RouteImageBytes(*route)) return false;
     PixelSink sink{{}, table, topRow, stride};
-    RowLoopOf<PixelSink>(route->loop, route->fetcher)(image.data, background, sink);
+    RowLoopFunction<PixelSink> rows = RowLoopOf<PixelSink>(route->loop, route->fetcher);
+#if TARNEL_RENDER_SSSE3
+    if (HasSsse3()) rows = Ssse3RowLoopOf<PixelSink>(route->loop, route->fetcher);
+#endif
+    rows(image.data, background, sink);
     return true;
 }
 

@@ -193,8 +193,7 @@ TEST_P(PageDecodeOutOfMemory, ReportsNoMemoryAndHandsOverNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sites, PageDecodeOutOfMemory,
-                         ::testing::Values(platform::AllocationSite::PixelIndices,
-                                           platform::AllocationSite::BitmapBlock,
+                         ::testing::Values(platform::AllocationSite::BitmapBlock,
                                            platform::AllocationSite::BitmapLock));
 
 }  // namespace

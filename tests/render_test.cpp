@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "formats/layout_files.h"
 #include "render/fetchers.h"
+#include "render/palette.h"
+#include "render/pixels.h"
 #include "support/c64_model.h"
 #include "support/host.h"
 #include "support/random_memory.h"
@@ -145,6 +148,40 @@ TEST(RowLoops, AgreeWithThePerPixelFetchers) {
                 << int(f.code);
             for (size_t i = PICTURE_PIXELS; i < rendered.size(); ++i) {
                 ASSERT_EQ(rendered[i], 0xEE) << "wrote past the picture at " << i;
+            }
+        }
+    }
+}
+
+// Every vector path this processor has draws, for every layout, the same
+// bytes as the plain loops: in a three-byte format made from a palette (the
+// module's rows, bottom-up) and in a four-byte one.
+TEST(RowLoops, EveryVectorPathDrawsTheSameBytes) {
+    struct Widest {
+        ~Widest() { LimitVectorPath(VectorPath::Avx512); }
+    } restore;
+    const VectorPath paths[] = {VectorPath::Plain, VectorPath::Ssse3, VectorPath::Avx2,
+                                VectorPath::Avx512};
+    for (const LayoutInfo& layout : LAYOUTS) {
+        const std::vector<uint8_t> image =
+            DrawnImage(layout.code, RandomBytes(FILE_BUFFER_BYTES, 1300 + layout.code));
+        for (const PixelFormat format : {PixelFormat::Bgr24, PixelFormat::Rgba32}) {
+            PixelTable table;
+            BuildPixelTable(C64_PALETTE, layout.interlaced, format, &table);
+            const ptrdiff_t stride = PICTURE_WIDTH * BytesPerPixel(format);
+            std::vector<uint8_t> plain;
+            for (const VectorPath path : paths) {
+                if (path > WidestVectorPath()) break;
+                LimitVectorPath(path);
+                std::vector<uint8_t> pixels(stride * PICTURE_HEIGHT, 0xEE);
+                ASSERT_TRUE(RenderPicture(layout.code, View(image), 5, table,
+                                          pixels.data() + stride * (PICTURE_HEIGHT - 1), -stride));
+                if (path == VectorPath::Plain) {
+                    plain = pixels;
+                } else {
+                    EXPECT_TRUE(pixels == plain)
+                        << "code " << int(layout.code) << ", path " << int(path);
+                }
             }
         }
     }
