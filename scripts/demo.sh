@@ -2,7 +2,7 @@
 # The converter on the bundled sample pictures, from nothing (Debian 12, as
 # root): installs what the native build needs, configures and builds the
 # release preset's converter, writes the twenty built-in samples (one in each
-# C64 layout), converts them all to PNG through the module, and lays the PNGs
+# C64 layout), converts them all to PNG with the converter, and lays the PNGs
 # out side by side on one contact sheet.
 #   scripts/demo.sh [OUTPUT_DIR]      (default out/demo)
 set -euo pipefail
@@ -23,7 +23,7 @@ rm -rf "$out/samples" "$out/png" "$out/contact-sheet.png"
 mkdir -p "$out"
 "$build/tarnel" samples "$out/samples"
 "$build/tarnel" convert --out-dir "$out/png" "$out/samples"
-"$build/tarnel-sheet" --title "tarnel: the twenty C64 layouts, decoded by the module" \
+"$build/tarnel-sheet" --title "tarnel: the twenty C64 layouts, decoded by tarnel" \
   "$out/contact-sheet.png" "$out"/png/*.png
 
 echo
