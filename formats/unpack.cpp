@@ -5,7 +5,7 @@
 #if defined(__GNUC__) && defined(__x86_64__)
 #define TARNEL_UNPACK_AVX512 1
 #include <immintrin.h>
-#define TARNEL_AVX512 __attribute__((target("avx512f,avx512bw,bmi,bmi2,lzcnt")))
+#define TARNEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi,bmi2,lzcnt")))
 #endif
 
 namespace tarnel {
@@ -121,8 +121,9 @@ namespace {
 // exactly those of the plain loops.
 bool UseAvx512() {
     static const bool use = __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2") &&
-                            __builtin_cpu_supports("lzcnt");
+                            __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vbmi") &&
+                            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt");
     return use;
 }
 
@@ -131,49 +132,79 @@ TARNEL_AVX512 inline __mmask64 LowBits(uint32_t n) {
     return _bzhi_u64(~uint64_t{0}, n);
 }
 
+struct Iota {
+    uint8_t bytes[64];
+};
+constexpr Iota MakeIota() {
+    Iota iota{};
+    for (int i = 0; i < 64; ++i) iota.bytes[i] = static_cast<uint8_t>(i);
+    return iota;
+}
+constexpr Iota IOTA = MakeIota();
+
+// Forward streams take every run and stretch that lies inside the loaded
+// sixty-four bytes before loading again: the escape bytes' places give
+// where each begins, and a byte permute brings a stretch to the register's
+// start for its store.
 TARNEL_AVX512 void UnpackForwardAvx512(ByteView file, const PackedVariant& variant, uint8_t* out,
                                        uint8_t escape) {
     const __m512i spread = _mm512_set1_epi8(static_cast<char>(escape));
+    const __m512i iota = _mm512_loadu_si512(IOTA.bytes);
+    const __mmask64 all = ~__mmask64{0};
     uint32_t r = variant.streamStart;
     uint8_t* w = out + variant.firstOutput;
     uint32_t room = variant.maxWritten;
     while (r < file.size && room > 0) {
         const uint32_t available = file.size - r;
-        const __mmask64 inFile = LowBits(available < 64 ? available : 64);
-        const __m512i bytes = _mm512_maskz_loadu_epi8(inFile, file.data + r);
-        const __mmask64 escapes = _mm512_mask_cmpeq_epi8_mask(inFile, bytes, spread);
-        if ((escapes & 1) == 0) {
-            // Literals up to the first escape byte among those loaded; a
-            // longer stretch is found with memchr and copied whole.
-            uint32_t literals = escapes != 0 ? static_cast<uint32_t>(_tzcnt_u64(escapes))
-                                : available <= 64
-                                    ? available
-                                    : 64 + LiteralsForward(file, r + 64, file.size, escape);
+        const uint32_t loaded = available < 64 ? available : 64;
+        const __m512i bytes = _mm512_maskz_loadu_epi8(LowBits(loaded), file.data + r);
+        const __mmask64 escapes = _mm512_mask_cmpeq_epi8_mask(LowBits(loaded), bytes, spread);
+        if (escapes == 0 && available > 64) {
+            // A long stretch of literals: found with memchr and copied whole.
+            uint32_t literals = 64 + LiteralsForward(file, r + 64, file.size, escape);
             if (literals > room) literals = room;  // cut at the output maximum
-            if (literals <= 64) {
-                _mm512_mask_storeu_epi8(w, LowBits(literals), bytes);
-            } else {
-                std::memcpy(w, file.data + r, literals);
-            }
+            std::memcpy(w, file.data + r, literals);
             r += literals;
             w += literals;
             room -= literals;
             continue;
         }
-        if (available < 2) break;
-        uint32_t length = file[r + 1];
-        if (length == 0) break;  // end marker
-        if (available < 3) break;
-        const uint8_t value = file[r + 2];
-        r += 3;
-        if (length > room) length = room;  // cut at the output maximum
-        if (length <= 64) {
-            _mm512_mask_storeu_epi8(w, LowBits(length), _mm512_set1_epi8(static_cast<char>(value)));
-        } else {
-            std::memset(w, value, length);
+        uint32_t at = 0;  // the next token's place among the loaded bytes
+        while (at < loaded) {
+            const uint64_t ahead = escapes >> at;
+            if ((ahead & 1) == 0) {
+                // Literals up to the next escape byte or the loaded bytes' end.
+                uint32_t literals =
+                    ahead != 0 ? static_cast<uint32_t>(_tzcnt_u64(ahead)) : loaded - at;
+                if (literals > room) literals = room;  // cut at the output maximum
+                const __m512i from = _mm512_maskz_permutexvar_epi8(
+                    all, _mm512_add_epi8(iota, _mm512_set1_epi8(static_cast<char>(at))), bytes);
+                _mm512_mask_storeu_epi8(w, LowBits(literals), from);
+                at += literals;
+                w += literals;
+                room -= literals;
+            } else {
+                if (at + 3 > loaded) break;  // its bytes lie past those loaded: load again
+                uint32_t length = file[r + at + 1];
+                if (length == 0) return;  // end marker
+                const uint8_t value = file[r + at + 2];
+                at += 3;
+                if (length > room) length = room;  // cut at the output maximum
+                if (length <= 64) {
+                    _mm512_mask_storeu_epi8(w, LowBits(length),
+                                            _mm512_set1_epi8(static_cast<char>(value)));
+                } else {
+                    std::memset(w, value, length);
+                }
+                w += length;
+                room -= length;
+            }
+            if (room == 0) return;
         }
-        w += length;
-        room -= length;
+        // Nothing taken: a run at the file's end whose length or value byte
+        // the file does not hold.
+        if (at == 0) break;
+        r += at;
     }
 }
 
