@@ -5,7 +5,9 @@
 #if defined(__GNUC__) && defined(__x86_64__)
 #define TARNEL_UNPACK_AVX512 1
 #include <immintrin.h>
-#define TARNEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi,bmi2,lzcnt")))
+// Every processor with AVX-512 VBMI also has LZCNT and BMI1 (their bit
+// counts make the backward loop faster), so those are not checked apart.
+#define TARNEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,lzcnt,bmi")))
 #endif
 
 namespace tarnel {
@@ -122,14 +124,13 @@ namespace {
 bool UseAvx512() {
     static const bool use = __builtin_cpu_supports("avx512f") &&
                             __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vbmi") &&
-                            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt");
+                            __builtin_cpu_supports("avx512vbmi");
     return use;
 }
 
 // The lowest `n` bits (n at most 64).
 TARNEL_AVX512 inline __mmask64 LowBits(uint32_t n) {
-    return _bzhi_u64(~uint64_t{0}, n);
+    return n >= 64 ? ~__mmask64{0} : (__mmask64{1} << n) - 1;
 }
 
 struct Iota {
@@ -175,7 +176,7 @@ TARNEL_AVX512 void UnpackForwardAvx512(ByteView file, const PackedVariant& varia
             if ((ahead & 1) == 0) {
                 // Literals up to the next escape byte or the loaded bytes' end.
                 uint32_t literals =
-                    ahead != 0 ? static_cast<uint32_t>(_tzcnt_u64(ahead)) : loaded - at;
+                    ahead != 0 ? static_cast<uint32_t>(__builtin_ctzll(ahead)) : loaded - at;
                 if (literals > room) literals = room;  // cut at the output maximum
                 const __m512i from = _mm512_maskz_permutexvar_epi8(
                     all, _mm512_add_epi8(iota, _mm512_set1_epi8(static_cast<char>(at))), bytes);
@@ -226,7 +227,7 @@ TARNEL_AVX512 void UnpackBackwardAvx512(ByteView file, const PackedVariant& vari
                 // Literals down to the last escape byte among those loaded; a
                 // longer stretch is found further down and copied whole.
                 uint32_t literals = escapes != 0
-                                        ? static_cast<uint32_t>(_lzcnt_u64(escapes))
+                                        ? static_cast<uint32_t>(__builtin_clzll(escapes))
                                         : 64 + LiteralsBackward(file, remaining - 64, escape);
                 if (literals > room) literals = room;  // cut at the lowest output offset
                 if (literals <= 64) {
