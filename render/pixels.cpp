@@ -234,7 +234,7 @@ TARNEL_AVX512 inline __m512i Load64(const uint8_t* bytes) {
 
 // Pixel u shows entry a[u], or with b the pair 16 * a[u] + b[u].
 TARNEL_AVX512 void ConvertRow3Avx512(const uint8_t* a, const uint8_t* b, const PixelTable& table,
-                                     uint8_t* out) {
+                                     uint8_t* out, uint32_t rows = 1, ptrdiff_t stride = 0) {
     static_assert(PICTURE_WIDTH % 64 == 0, "rows are whole 64-pixel runs");
     __m512i entries[3][4];
     for (int k = 0; k < 3; ++k) {
@@ -249,21 +249,29 @@ TARNEL_AVX512 void ConvertRow3Avx512(const uint8_t* a, const uint8_t* b, const P
         third[r] = Load64(INTERLEAVE64.third[r]);
         thirdMask[r] = INTERLEAVE64.thirdMask[r];
     }
-    for (uint32_t x = 0; x < PICTURE_WIDTH; x += 64, out += 192) {
-        __m512i i = Load64(a + x);
-        // Colours are below 16: shifting 16-bit lanes moves nothing across bytes.
-        if (b != nullptr) i = _mm512_or_si512(_mm512_slli_epi16(i, 4), Load64(b + x));
-        const __mmask64 high = _mm512_movepi8_mask(i);  // entries 128 to 255
-        __m512i bytes[3];
-        for (int k = 0; k < 3; ++k) {
-            const __m512i low = _mm512_permutex2var_epi8(entries[k][0], i, entries[k][1]);
-            const __m512i upper = _mm512_permutex2var_epi8(entries[k][2], i, entries[k][3]);
-            bytes[k] = _mm512_mask_blend_epi8(high, low, upper);
-        }
-        for (int r = 0; r < 3; ++r) {
-            const __m512i two = _mm512_permutex2var_epi8(bytes[0], firstTwo[r], bytes[1]);
-            const __m512i all = _mm512_mask_permutexvar_epi8(two, thirdMask[r], third[r], bytes[2]);
-            _mm512_storeu_si512(static_cast<void*>(out + 64 * r), all);
+    // Row k of `rows` (indices one row after another) goes to out + k * stride,
+    // with the table's registers loaded once.
+    for (uint32_t row = 0; row < rows; ++row) {
+        const uint8_t* ra = a + row * PICTURE_WIDTH;
+        const uint8_t* rb = b != nullptr ? b + row * PICTURE_WIDTH : nullptr;
+        uint8_t* o = out + static_cast<ptrdiff_t>(row) * stride;
+        for (uint32_t x = 0; x < PICTURE_WIDTH; x += 64, o += 192) {
+            __m512i i = Load64(ra + x);
+            // Colours are below 16: shifting 16-bit lanes moves nothing across bytes.
+            if (rb != nullptr) i = _mm512_or_si512(_mm512_slli_epi16(i, 4), Load64(rb + x));
+            const __mmask64 high = _mm512_movepi8_mask(i);  // entries 128 to 255
+            __m512i bytes[3];
+            for (int k = 0; k < 3; ++k) {
+                const __m512i low = _mm512_permutex2var_epi8(entries[k][0], i, entries[k][1]);
+                const __m512i upper = _mm512_permutex2var_epi8(entries[k][2], i, entries[k][3]);
+                bytes[k] = _mm512_mask_blend_epi8(high, low, upper);
+            }
+            for (int r = 0; r < 3; ++r) {
+                const __m512i two = _mm512_permutex2var_epi8(bytes[0], firstTwo[r], bytes[1]);
+                const __m512i all =
+                    _mm512_mask_permutexvar_epi8(two, thirdMask[r], third[r], bytes[2]);
+                _mm512_storeu_si512(static_cast<void*>(o + 64 * r), all);
+            }
         }
     }
 }
@@ -360,6 +368,20 @@ bool ConvertVectors(const uint8_t* a, const uint8_t* b, bool pairs, const PixelT
 void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out) {
     if (!ConvertVectors(indices, nullptr, table.blended, table, out)) {
         ConvertRow(indices, table, out);
+    }
+}
+
+void ConvertPictureRows(const uint8_t* indices, uint32_t rows, const PixelTable& table,
+                        uint8_t* out, ptrdiff_t stride) {
+#if TARNEL_PIXELS_SSSE3
+    if (BytesPerPixel(table.format) == 3 && HasAvx512()) {
+        ConvertRow3Avx512(indices, nullptr, table, out, rows, stride);
+        return;
+    }
+#endif
+    for (uint32_t row = 0; row < rows; ++row) {
+        ConvertPictureRow(indices + row * PICTURE_WIDTH, table,
+                          out + static_cast<ptrdiff_t>(row) * stride);
     }
 }
 

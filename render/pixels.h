@@ -2,6 +2,7 @@
 #ifndef TARNEL_RENDER_PIXELS_H
 #define TARNEL_RENDER_PIXELS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "render/palette.h"
@@ -71,6 +72,11 @@ bool HasAvx512();
 // The same for a row a renderer made: with a table made from a palette, its
 // indices must be colours 0 to 15 in palette mode (any in blend mode).
 void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out);
+
+// The same for `rows` rows, each 320 indices, one after another in
+// `indices`: row k goes to out + k * stride.
+void ConvertPictureRows(const uint8_t* indices, uint32_t rows, const PixelTable& table,
+                        uint8_t* out, ptrdiff_t stride);
 
 // A row of blended pairs given as two rows of colours 0 to 15: pixel u shows
 // the pair of first[u] and second[u], as index 16 * first[u] + second[u]

@@ -23,7 +23,7 @@
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TARNEL_RENDER_SSSE3 1
-#include <tmmintrin.h>
+#include <immintrin.h>
 #define TARNEL_SSSE3 __attribute__((target("ssse3")))
 #endif
 
@@ -218,14 +218,22 @@ struct IndexSink {
     uint8_t* Row(uint32_t y) { return pixelIndices + y * PICTURE_WIDTH; }
     void Done(uint32_t) {}
 };
+//
+// Rows are converted eight at a time, so the conversion sets its tables up
+// once per eight rows; the eight stay in the cache all the same.
+constexpr uint32_t SINK_ROWS = 8;
+static_assert(PICTURE_HEIGHT % SINK_ROWS == 0, "the picture is whole groups of rows");
 struct PixelSink {
-    alignas(8) uint8_t row[PICTURE_WIDTH];
+    alignas(64) uint8_t rows[SINK_ROWS][PICTURE_WIDTH];
     const PixelTable& table;
     uint8_t* topRow;
     ptrdiff_t stride;
-    uint8_t* Row(uint32_t) { return row; }
+    uint8_t* Row(uint32_t y) { return rows[y % SINK_ROWS]; }
     void Done(uint32_t y) {
-        ConvertPictureRow(row, table, topRow + static_cast<ptrdiff_t>(y) * stride);
+        if (y % SINK_ROWS != SINK_ROWS - 1) return;
+        const uint32_t first = y + 1 - SINK_ROWS;
+        ConvertPictureRows(rows[0], SINK_ROWS, table,
+                           topRow + static_cast<ptrdiff_t>(first) * stride, stride);
     }
     // Row y as pairs of two rows of colours, where the table can take them so.
     bool Pairs(uint32_t y, const uint8_t* first, const uint8_t* second) {
@@ -523,6 +531,196 @@ RowLoopFunction<Sink> Ssse3RowLoopOf(RowLoop loop, FormatCode fetcher) {
     return nullptr;
 }
 
+// With AVX-512 (VBMI), both frames of an interlaced row sixty-four pixels
+// (eight cells) at a time, straight into the row's pair indices. One load
+// takes eight cells' bitmap bytes of all eight pixel rows; a multishift
+// picks, for each output pixel, its bit pair out of its cell's byte of this
+// pixel row; a permute by that choice plus four times the cell's place looks
+// the colour up in a register of the eight cells' four colours. Frame 1's
+// colours move one place later across the whole row with a two-register
+// permute. The three end columns follow the rules of the plain loop, so the
+// indices are exactly its indices.
+#define TARNEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+struct Avx512Constants {
+    uint8_t colourPlaces[64];  // per cell c: background, hi(screen c), lo(screen c), colour c
+    uint8_t choiceShifts[64];  // per pixel: the bit of its pair within the pixel row's byte
+    uint8_t cellOffsets[64];   // per pixel: 4 * its cell
+    uint8_t oneLater[64];      // pixel p takes pixel p - 1 (pixel 63 of the previous register)
+};
+constexpr Avx512Constants MakeAvx512Constants() {
+    Avx512Constants k{};
+    for (int p = 0; p < 64; ++p) {
+        const int cell = (p / 4) % 8;
+        const int choice = p % 4;
+        // The source register: lo(screen) 0-7, lo(colour) 8-15, hi(screen)
+        // 16-23, hi(colour) 24-31, background 32 onwards.
+        k.colourPlaces[p] = static_cast<uint8_t>(choice == 0   ? 32
+                                                 : choice == 1 ? 16 + cell
+                                                 : choice == 2 ? cell
+                                                               : 8 + cell);
+        k.choiceShifts[p] = MULTICOLOUR_SHIFTS[(p % 8) / 2];
+        k.cellOffsets[p] = static_cast<uint8_t>(4 * (p / 8));
+        k.oneLater[p] = static_cast<uint8_t>(p == 0 ? 63 : 64 + p - 1);
+    }
+    return k;
+}
+constexpr Avx512Constants AVX512_CONSTANTS = MakeAvx512Constants();
+
+// Every byte of a register (the masked forms of the permutes, which GCC
+// declares without an undefined source).
+constexpr __mmask64 ALL = ~__mmask64{0};
+
+TARNEL_AVX512 inline __m512i Load64(const uint8_t* bytes) {
+    return _mm512_loadu_si512(static_cast<const void*>(bytes));
+}
+
+// Sixty-four pixels' colours of one frame: cells `cells` of the bitmap at
+// `bitmapCells` (the cell row's first byte), their screen and colour bytes.
+TARNEL_AVX512 inline __m512i FrameColours(const uint8_t* bitmapCells, const uint8_t* screen,
+                                          const uint8_t* colour, __m512i shifts,
+                                          __m512i background) {
+    const __m512i low = _mm512_set1_epi8(0x0F);
+    const __m128i sc =
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(screen)),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(colour)));
+    const __m512i both = _mm512_inserti32x4(_mm512_zextsi128_si512(sc), _mm_srli_epi16(sc, 4), 1);
+    const __m512i source =
+        _mm512_mask_blend_epi8(0xFFFFFFFF00000000ull, _mm512_and_si512(both, low), background);
+    const __m512i colours =
+        _mm512_maskz_permutexvar_epi8(ALL, Load64(AVX512_CONSTANTS.colourPlaces), source);
+    const __m512i choices = _mm512_and_si512(
+        _mm512_maskz_multishift_epi64_epi8(ALL, shifts, Load64(bitmapCells)), _mm512_set1_epi8(3));
+    return _mm512_maskz_permutexvar_epi8(
+        ALL, _mm512_add_epi8(choices, Load64(AVX512_CONSTANTS.cellOffsets)), colours);
+}
+
+template <FormatCode kFetcher, typename Sink>
+TARNEL_AVX512 void RenderInterlacedRowsAvx512(const uint8_t* image, uint8_t background,
+                                              Sink& sink) {
+    constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
+    constexpr FrameSources f0 = s.frames[0];
+    constexpr FrameSources f1 = s.frames[1];
+    static_assert(PICTURE_WIDTH % 64 == 0, "rows are whole 64-pixel runs");
+    const __m512i backgroundColour = _mm512_set1_epi8(static_cast<char>(background & 0x0F));
+    const __m512i oneLater = Load64(AVX512_CONSTANTS.oneLater);
+    const __m512i choiceShifts = Load64(AVX512_CONSTANTS.choiceShifts);
+    for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmapRow = image + cellRow * CELL_ROW_BITMAP_BYTES;
+        const uint8_t* screenRow = image + ScreenByte(0, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        const uint8_t* colourRow = image + s.colourBase + cellRow * CELL_COLUMNS;
+        // Byte y & 7 of each cell's eight: its bits 8 (y & 7) onwards.
+        const __m512i shifts =
+            _mm512_add_epi8(choiceShifts, _mm512_set1_epi8(static_cast<char>(8 * (y & 7))));
+        uint8_t* out = sink.Row(y);
+        __m512i before = _mm512_setzero_si512();  // frame 1's previous sixty-four pixels
+        for (uint32_t cx = 0; cx < CELL_COLUMNS; cx += 8) {
+            const __m512i a =
+                FrameColours(bitmapRow + f0.bitmapBase + cx * 8, screenRow + f0.screenBase + cx,
+                             colourRow + cx, shifts, backgroundColour);
+            const __m512i b =
+                FrameColours(bitmapRow + f1.bitmapBase + cx * 8, screenRow + f1.screenBase + cx,
+                             colourRow + cx, shifts, backgroundColour);
+            const __m512i later = _mm512_permutex2var_epi8(before, oneLater, b);
+            before = b;
+            // Colours are below 16: shifting 16-bit lanes moves nothing across bytes.
+            const __m512i high = _mm512_slli_epi16(a, 4);
+            __m512i pairs = _mm512_or_si512(high, later);
+            if (cx == 0) pairs = _mm512_mask_blend_epi8(1, pairs, a);  // frame 0 alone
+            if (cx + 8 == CELL_COLUMNS) {
+                // Column 318 pairs both frames' pixel 318; column 319 shows
+                // frame 1's pixel 318 alone.
+                pairs = _mm512_mask_blend_epi8(uint64_t{1} << 62, pairs, _mm512_or_si512(high, b));
+                pairs = _mm512_mask_blend_epi8(uint64_t{1} << 63, pairs, later);
+            }
+            _mm512_storeu_si512(static_cast<void*>(out + cx * 8), pairs);
+        }
+        sink.Done(y);
+    }
+}
+
+// A single multicolour frame the same way, sixty-four pixels at a time;
+// the left strip's cells, where the layout has one, drawn again by their own
+// rules as in the SSSE3 loop.
+template <FormatCode kFetcher, typename Sink>
+TARNEL_AVX512 void RenderMulticolourRowsAvx512(const uint8_t* image, uint8_t background,
+                                               Sink& sink) {
+    constexpr MulticolourSources s =
+        MULTICOLOUR_SOURCES[SourcesIndex(MULTICOLOUR_SOURCES, kFetcher)];
+    constexpr uint32_t stripCells = s.leftStripColumns / 4;
+    static_assert(PICTURE_WIDTH % 64 == 0, "rows are whole 64-pixel runs");
+    const __m512i choiceShifts = Load64(AVX512_CONSTANTS.choiceShifts);
+    uint8_t shared[8];  // the shared colour byte for every cell of a run
+    std::memset(shared, image[s.colourBase], sizeof shared);
+    for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmapRow = image + s.bitmapBase + cellRow * CELL_ROW_BITMAP_BYTES;
+        const uint8_t* screenRow =
+            image + ScreenByte(s.screenBase, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        const uint8_t* colourRow =
+            s.sharedColourByte ? shared : image + s.colourBase + cellRow * CELL_COLUMNS;
+        const uint8_t rowBackground = s.rowBackground ? image[s.rowTableBase + y] : background;
+        const __m512i backgroundColour = _mm512_set1_epi8(static_cast<char>(rowBackground & 0x0F));
+        const __m512i shifts =
+            _mm512_add_epi8(choiceShifts, _mm512_set1_epi8(static_cast<char>(8 * (y & 7))));
+        uint8_t* out = sink.Row(y);
+        for (uint32_t cx = 0; cx < CELL_COLUMNS; cx += 8) {
+            const __m512i pixels =
+                FrameColours(bitmapRow + cx * 8, screenRow + cx,
+                             colourRow + (s.sharedColourByte ? 0 : cx), shifts, backgroundColour);
+            _mm512_storeu_si512(static_cast<void*>(out + cx * 8), pixels);
+        }
+        if (stripCells != 0) {
+            const uint8_t* bitmap = bitmapRow + (y & 7);
+            const Word pair0 = LoWord(rowBackground);
+            const Word strip = LoWord(image[s.screenBase]);
+            const Word stripPair3 = HiWord(image[s.rowTableBase + y]);
+            for (uint32_t cx = 0; cx < stripCells; ++cx) {
+                Store(out + cx * 8,
+                      MulticolourPixels(bitmap[cx * 8], pair0, strip, strip, stripPair3));
+            }
+        }
+        sink.Done(y);
+    }
+}
+
+template <typename Sink>
+RowLoopFunction<Sink> Avx512MulticolourRowLoopOf(FormatCode fetcher) {
+    switch (fetcher) {
+        case 4:
+            return RenderMulticolourRowsAvx512<4, Sink>;
+        case 5:
+            return RenderMulticolourRowsAvx512<5, Sink>;
+        case 8:
+            return RenderMulticolourRowsAvx512<8, Sink>;
+        case 9:
+            return RenderMulticolourRowsAvx512<9, Sink>;
+        case 13:
+            return RenderMulticolourRowsAvx512<13, Sink>;
+        case 18:
+            return RenderMulticolourRowsAvx512<18, Sink>;
+        default:
+            return nullptr;
+    }
+}
+
+template <typename Sink>
+RowLoopFunction<Sink> Avx512InterlacedRowLoopOf(FormatCode fetcher) {
+    switch (fetcher) {
+        case 1:
+            return RenderInterlacedRowsAvx512<1, Sink>;
+        case 3:
+            return RenderInterlacedRowsAvx512<3, Sink>;
+        case 6:
+            return RenderInterlacedRowsAvx512<6, Sink>;
+        default:
+            return nullptr;
+    }
+}
+
+#undef TARNEL_AVX512
+
 #endif  // TARNEL_RENDER_SSSE3
 
 constexpr bool EveryRouteHasARowLoop() {
@@ -562,6 +760,12 @@ bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const Pi
     RowLoopFunction<PixelSink> rows = RowLoopOf<PixelSink>(route->loop, route->fetcher);
 #if TARNEL_RENDER_SSSE3
     if (HasSsse3()) rows = Ssse3RowLoopOf<PixelSink>(route->loop, route->fetcher);
+    if (HasAvx512() && route->loop == RowLoop::Interlaced) {
+        rows = Avx512InterlacedRowLoopOf<PixelSink>(route->fetcher);
+    }
+    if (HasAvx512() && route->loop == RowLoop::Multicolour) {
+        rows = Avx512MulticolourRowLoopOf<PixelSink>(route->fetcher);
+    }
 #endif
     rows(image.data, background, sink);
     return true;
