@@ -1,5 +1,6 @@
 #include "formats/unpack.h"
 
+#include <atomic>
 #include <cstring>
 
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -111,6 +112,15 @@ const PackedVariant* FindPackedVariant(FormatCode code) {
     return nullptr;
 }
 
+namespace {
+// Set only by tests, through UsePlainUnpackers.
+std::atomic<bool> g_plainUnpackers{false};
+}  // namespace
+
+void UsePlainUnpackers(bool plain) {
+    g_plainUnpackers.store(plain, std::memory_order_relaxed);
+}
+
 #if TARNEL_UNPACK_AVX512
 
 namespace {
@@ -125,7 +135,7 @@ bool UseAvx512() {
     static const bool use = __builtin_cpu_supports("avx512f") &&
                             __builtin_cpu_supports("avx512bw") &&
                             __builtin_cpu_supports("avx512vbmi");
-    return use;
+    return use && !g_plainUnpackers.load(std::memory_order_relaxed);
 }
 
 // The lowest `n` bits (n at most 64).
