@@ -244,48 +244,66 @@ struct PixelSink {
 template <typename Sink>
 using RowLoopFunction = void (*)(const uint8_t*, uint8_t, Sink&);
 
-// The row loop compiled for one fetcher's sources.
-template <typename Sink>
+// The row loops of one way of drawing, by kind: the plain loops below, and
+// (further down) the SSSE3 and AVX-512 ones. A kind a way has no loops for
+// gives nullptr.
+struct PlainLoops {
+    template <FormatCode F, typename Sink>
+    static constexpr RowLoopFunction<Sink> Multicolour() {
+        return RenderMulticolourRows<F, Sink>;
+    }
+    template <FormatCode F, typename Sink>
+    static constexpr RowLoopFunction<Sink> Hires() {
+        return RenderHiresRows<F, Sink>;
+    }
+    template <FormatCode F, typename Sink>
+    static constexpr RowLoopFunction<Sink> Interlaced() {
+        return RenderInterlacedRows<F, Sink>;
+    }
+};
+
+// The row loop of `Loops` compiled for one fetcher's sources, or nullptr.
+template <typename Loops, typename Sink>
 constexpr RowLoopFunction<Sink> RowLoopOf(RowLoop loop, FormatCode fetcher) {
     switch (loop) {
         case RowLoop::Multicolour:
             switch (fetcher) {
                 case 4:
-                    return RenderMulticolourRows<4, Sink>;
+                    return Loops::template Multicolour<4, Sink>();
                 case 5:
-                    return RenderMulticolourRows<5, Sink>;
+                    return Loops::template Multicolour<5, Sink>();
                 case 8:
-                    return RenderMulticolourRows<8, Sink>;
+                    return Loops::template Multicolour<8, Sink>();
                 case 9:
-                    return RenderMulticolourRows<9, Sink>;
+                    return Loops::template Multicolour<9, Sink>();
                 case 13:
-                    return RenderMulticolourRows<13, Sink>;
+                    return Loops::template Multicolour<13, Sink>();
                 case 18:
-                    return RenderMulticolourRows<18, Sink>;
+                    return Loops::template Multicolour<18, Sink>();
                 default:
                     return nullptr;
             }
         case RowLoop::Hires:
             switch (fetcher) {
                 case 12:
-                    return RenderHiresRows<12, Sink>;
+                    return Loops::template Hires<12, Sink>();
                 case 15:
-                    return RenderHiresRows<15, Sink>;
+                    return Loops::template Hires<15, Sink>();
                 case 16:
-                    return RenderHiresRows<16, Sink>;
+                    return Loops::template Hires<16, Sink>();
                 case 17:
-                    return RenderHiresRows<17, Sink>;
+                    return Loops::template Hires<17, Sink>();
                 default:
                     return nullptr;
             }
         case RowLoop::Interlaced:
             switch (fetcher) {
                 case 1:
-                    return RenderInterlacedRows<1, Sink>;
+                    return Loops::template Interlaced<1, Sink>();
                 case 3:
-                    return RenderInterlacedRows<3, Sink>;
+                    return Loops::template Interlaced<3, Sink>();
                 case 6:
-                    return RenderInterlacedRows<6, Sink>;
+                    return Loops::template Interlaced<6, Sink>();
                 default:
                     return nullptr;
             }
@@ -483,53 +501,20 @@ TARNEL_SSSE3 void RenderInterlacedRowsSsse3(const uint8_t* image, uint8_t backgr
     }
 }
 
-template <typename Sink>
-RowLoopFunction<Sink> Ssse3RowLoopOf(RowLoop loop, FormatCode fetcher) {
-    switch (loop) {
-        case RowLoop::Multicolour:
-            switch (fetcher) {
-                case 4:
-                    return RenderMulticolourRowsSsse3<4, Sink>;
-                case 5:
-                    return RenderMulticolourRowsSsse3<5, Sink>;
-                case 8:
-                    return RenderMulticolourRowsSsse3<8, Sink>;
-                case 9:
-                    return RenderMulticolourRowsSsse3<9, Sink>;
-                case 13:
-                    return RenderMulticolourRowsSsse3<13, Sink>;
-                case 18:
-                    return RenderMulticolourRowsSsse3<18, Sink>;
-                default:
-                    return nullptr;
-            }
-        case RowLoop::Hires:
-            switch (fetcher) {
-                case 12:
-                    return RenderHiresRowsSsse3<12, Sink>;
-                case 15:
-                    return RenderHiresRowsSsse3<15, Sink>;
-                case 16:
-                    return RenderHiresRowsSsse3<16, Sink>;
-                case 17:
-                    return RenderHiresRowsSsse3<17, Sink>;
-                default:
-                    return nullptr;
-            }
-        case RowLoop::Interlaced:
-            switch (fetcher) {
-                case 1:
-                    return RenderInterlacedRowsSsse3<1, Sink>;
-                case 3:
-                    return RenderInterlacedRowsSsse3<3, Sink>;
-                case 6:
-                    return RenderInterlacedRowsSsse3<6, Sink>;
-                default:
-                    return nullptr;
-            }
+struct Ssse3Loops {
+    template <FormatCode F, typename Sink>
+    static RowLoopFunction<Sink> Multicolour() {
+        return RenderMulticolourRowsSsse3<F, Sink>;
     }
-    return nullptr;
-}
+    template <FormatCode F, typename Sink>
+    static RowLoopFunction<Sink> Hires() {
+        return RenderHiresRowsSsse3<F, Sink>;
+    }
+    template <FormatCode F, typename Sink>
+    static RowLoopFunction<Sink> Interlaced() {
+        return RenderInterlacedRowsSsse3<F, Sink>;
+    }
+};
 
 // With AVX-512 (VBMI), both frames of an interlaced row sixty-four pixels
 // (eight cells) at a time, straight into the row's pair indices. One load
@@ -685,39 +670,22 @@ TARNEL_AVX512 void RenderMulticolourRowsAvx512(const uint8_t* image, uint8_t bac
     }
 }
 
-template <typename Sink>
-RowLoopFunction<Sink> Avx512MulticolourRowLoopOf(FormatCode fetcher) {
-    switch (fetcher) {
-        case 4:
-            return RenderMulticolourRowsAvx512<4, Sink>;
-        case 5:
-            return RenderMulticolourRowsAvx512<5, Sink>;
-        case 8:
-            return RenderMulticolourRowsAvx512<8, Sink>;
-        case 9:
-            return RenderMulticolourRowsAvx512<9, Sink>;
-        case 13:
-            return RenderMulticolourRowsAvx512<13, Sink>;
-        case 18:
-            return RenderMulticolourRowsAvx512<18, Sink>;
-        default:
-            return nullptr;
+// AVX-512 draws the multicolour and interlaced layouts; hires ones keep
+// the SSSE3 loops.
+struct Avx512Loops {
+    template <FormatCode F, typename Sink>
+    static RowLoopFunction<Sink> Multicolour() {
+        return RenderMulticolourRowsAvx512<F, Sink>;
     }
-}
-
-template <typename Sink>
-RowLoopFunction<Sink> Avx512InterlacedRowLoopOf(FormatCode fetcher) {
-    switch (fetcher) {
-        case 1:
-            return RenderInterlacedRowsAvx512<1, Sink>;
-        case 3:
-            return RenderInterlacedRowsAvx512<3, Sink>;
-        case 6:
-            return RenderInterlacedRowsAvx512<6, Sink>;
-        default:
-            return nullptr;
+    template <FormatCode, typename Sink>
+    static RowLoopFunction<Sink> Hires() {
+        return nullptr;
     }
-}
+    template <FormatCode F, typename Sink>
+    static RowLoopFunction<Sink> Interlaced() {
+        return RenderInterlacedRowsAvx512<F, Sink>;
+    }
+};
 
 #undef TARNEL_AVX512
 
@@ -725,7 +693,7 @@ RowLoopFunction<Sink> Avx512InterlacedRowLoopOf(FormatCode fetcher) {
 
 constexpr bool EveryRouteHasARowLoop() {
     for (const LayoutRoute& route : LAYOUT_ROUTES) {
-        if (RowLoopOf<IndexSink>(route.loop, route.fetcher) == nullptr) return false;
+        if (RowLoopOf<PlainLoops, IndexSink>(route.loop, route.fetcher) == nullptr) return false;
     }
     return true;
 }
@@ -748,7 +716,7 @@ void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* p
     const LayoutRoute* route = FindLayoutRoute(code);
     if (route == nullptr || image.size < RouteImageBytes(*route)) return;
     IndexSink sink{pixelIndices};
-    RowLoopOf<IndexSink>(route->loop, route->fetcher)(image.data, background, sink);
+    RowLoopOf<PlainLoops, IndexSink>(route->loop, route->fetcher)(image.data, background, sink);
 }
 
 bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const PixelTable& table,
@@ -757,14 +725,14 @@ bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const Pi
     const LayoutRoute* route = FindLayoutRoute(code);
     if (route == nullptr || image.size < RouteImageBytes(*route)) return false;
     PixelSink sink{{}, table, topRow, stride};
-    RowLoopFunction<PixelSink> rows = RowLoopOf<PixelSink>(route->loop, route->fetcher);
+    RowLoopFunction<PixelSink> rows = RowLoopOf<PlainLoops, PixelSink>(route->loop, route->fetcher);
 #if TARNEL_RENDER_SSSE3
-    if (HasSsse3()) rows = Ssse3RowLoopOf<PixelSink>(route->loop, route->fetcher);
-    if (HasAvx512() && route->loop == RowLoop::Interlaced) {
-        rows = Avx512InterlacedRowLoopOf<PixelSink>(route->fetcher);
-    }
-    if (HasAvx512() && route->loop == RowLoop::Multicolour) {
-        rows = Avx512MulticolourRowLoopOf<PixelSink>(route->fetcher);
+    if (HasSsse3()) rows = RowLoopOf<Ssse3Loops, PixelSink>(route->loop, route->fetcher);
+    if (HasAvx512()) {
+        if (RowLoopFunction<PixelSink> wide =
+                RowLoopOf<Avx512Loops, PixelSink>(route->loop, route->fetcher)) {
+            rows = wide;
+        }
     }
 #endif
     rows(image.data, background, sink);
