@@ -10,7 +10,8 @@
 // Each benchmark runs in batches of at least BATCH_SECONDS; the figure is the
 // lowest time per iteration over the batches (wall time from the performance
 // counter: the lowest of several batches is the one least disturbed by other
-// processes). --smoke runs every benchmark once, without timing, to prove
+// processes). Under qemu's user-mode emulation (TARNEL_EMULATED set, as
+// scripts/test.sh does there) it says that its figures were emulated. --smoke runs every benchmark once, without timing, to prove
 // that the module loads and every input opens and decodes. Exit status 1
 // when something fails and, with --require_targets, when a page decode takes
 // more than 5 times the baseline or a whole cycle more than 6 times.
@@ -283,6 +284,15 @@ int main(int argc, char** argv) {
     Module module;
     if (!LoadModule(&module)) return 1;
     std::printf("Heap: the process heap (GlobalAlloc) and the C runtime's malloc\n");
+    // scripts/test.sh sets TARNEL_EMULATED when the kernel cannot run 32-bit
+    // programs and qemu translates every instruction: then the figures are
+    // the emulator's, not the module's.
+    const char* emulated = std::getenv("TARNEL_EMULATED");
+    if (emulated != nullptr && *emulated != '\0' && std::strcmp(emulated, "0") != 0) {
+        std::printf(
+            "EMULATED: this process runs under qemu's user-mode emulation (TARNEL_EMULATED is "
+            "set); its timings and ratios measure the emulator and mean nothing.\n");
+    }
     Runner runner(options);
 
     const std::vector<uint8_t> source(TARNEL_BITMAP_BLOCK_BYTES, 0x5A);

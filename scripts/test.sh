@@ -67,10 +67,21 @@ set_up_32bit_emulation() {
     echo "setting up the emulation needs root (packages, binfmt_misc), and this is $(id -un)"
     return 1
   fi
+  local before=""
+  [[ -e $binfmt/register ]] && before=$(ls "$binfmt")
   scripts/install-deps.sh emulation || {
     echo "could not install qemu-user-static and binfmt-support"
     return 1
   }
+  # Installing the packages registers qemu's handlers for every architecture
+  # when binfmt_misc is mounted; of those, only i386's is wanted here.
+  if [[ -n $before ]]; then
+    local entry
+    for entry in "$binfmt"/qemu-*; do
+      [[ -e $entry && $entry != "$binfmt/qemu-i386" ]] || continue
+      grep -qx "$(basename "$entry")" <<<"$before" || echo -1 >"$entry"
+    done
+  fi
   if [[ ! -e $binfmt/register ]]; then
     mount -t binfmt_misc binfmt_misc "$binfmt" || {
       echo "could not mount binfmt_misc at $binfmt"
