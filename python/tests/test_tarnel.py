@@ -1,0 +1,181 @@
+"""The tarnel package and its Pillow plugin, against the installed library."""
+
+from __future__ import annotations
+
+import io
+import os
+import shutil
+import subprocess
+import sys
+import threading
+from pathlib import Path
+from typing import Dict, List
+
+import pytest
+from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code
+from PIL import Image, UnidentifiedImageError
+
+import tarnel
+import tarnel.pillow
+
+GOLDEN = golden_pictures()
+
+
+@pytest.mark.parametrize("picture", GOLDEN, ids=golden_ids(GOLDEN))
+def test_decode_gives_the_golden_picture(picture: Path) -> None:
+    data = picture.read_bytes()
+    result = tarnel.decode(data)
+    assert (result.width, result.height, result.mode) == (320, 200, "RGB")
+    assert result.pixels == golden_pixels(picture)
+    info = result.info
+    assert info.layout == layout_code(picture)
+    assert info.frames == (2 if info.interlaced else 1)
+    assert info.load_address == data[0] | data[1] << 8
+    assert tarnel.identify(bytearray(data)) == info
+
+
+# How the file reaches Image.open: its own name, renamed, or an open file.
+OPENINGS = ["as named", ".prg", "no extension", "file object"]
+
+
+@pytest.mark.parametrize("how", OPENINGS)
+@pytest.mark.parametrize("picture", GOLDEN, ids=golden_ids(GOLDEN))
+def test_image_open_gives_the_golden_picture(picture: Path, how: str, tmp_path: Path) -> None:
+    target = {
+        "as named": picture,
+        ".prg": tmp_path / "picture.prg",
+        "no extension": tmp_path / "picture",
+        "file object": io.BytesIO(picture.read_bytes()),
+    }[how]
+    if isinstance(target, Path) and target != picture:
+        shutil.copyfile(picture, target)
+    with Image.open(target) as image:
+        assert (image.format, image.size, image.mode) == ("C64", (320, 200), "RGB")
+        assert image.info["layout"] == layout_code(picture)
+        assert image.format_description == tarnel.identify(picture.read_bytes()).name
+        assert image.tile, "decoded at open, not at load"
+        image.load()
+        assert not image.tile
+        assert image.tobytes() == golden_pixels(picture)
+    # .fli is also Pillow's own FLI (Autodesk animations).
+    assert Image.registered_extensions()[picture.suffix] == ("FLI" if picture.suffix == ".fli" else "C64")
+
+
+@pytest.mark.parametrize(
+    "fmt, mode",
+    [("PNG", "RGB"), ("BMP", "RGB"), ("GIF", "P"), ("JPEG", "RGB"), ("TIFF", "RGB")],
+)
+def test_other_formats_open_as_themselves(fmt: str, mode: str, tmp_path: Path) -> None:
+    path = tmp_path / "picture"
+    with Image.open(GOLDEN[0]) as image:
+        image.convert(mode).save(path, format=fmt)
+    with Image.open(path) as image:
+        assert image.format == fmt
+        image.load()
+
+
+def test_hostile_files_are_decoded_or_refused(hostile_file) -> None:
+    path, result, code = hostile_file
+    data = path.read_bytes()
+    if result == 0:
+        assert tarnel.decode(data).info.layout == code
+        with Image.open(path) as image:
+            image.load()
+            assert image.info["layout"] == code
+    else:
+        with pytest.raises(tarnel.TarnelError) as refused:
+            tarnel.decode(data)
+        assert refused.value.code == result
+        assert str(refused.value) == tarnel.explain(data) != ""
+        with pytest.raises(UnidentifiedImageError):
+            Image.open(path)
+
+
+def _custom_palette() -> List[tuple]:
+    return [(i * 16, 255 - i * 16, i * 7 % 256) for i in range(16)]
+
+
+PALETTES = [p.name for p in tarnel.palettes()] + ["custom triples"]
+FLAT = [p for p in GOLDEN if not tarnel.identify(p.read_bytes()).interlaced]
+
+
+@pytest.mark.parametrize("choice", PALETTES)
+def test_palettes_change_exactly_the_expected_colours(choice: str) -> None:
+    own = tarnel.palettes()[0].colours
+    if choice == "custom triples":
+        palette, wanted = _custom_palette(), _custom_palette()
+    else:
+        palette, wanted = choice.upper(), [p for p in tarnel.palettes() if p.name == choice][0].colours
+    to_new: Dict[tuple, tuple] = dict(zip(own, wanted))
+    assert len(to_new) == 16, "the library's own palette repeats a colour"
+    for picture in FLAT:
+        data = picture.read_bytes()
+        before = colours(tarnel.decode(data).pixels)
+        after = colours(tarnel.decode(data, palette=palette).pixels)
+        assert [to_new[c] for c in before] == after, picture.name
+
+
+def test_threads_decode_at_once_with_equal_results() -> None:
+    threads = 4
+    start = threading.Barrier(threads)
+    results: Dict[int, List[bytes]] = {}
+
+    def work(n: int) -> None:
+        start.wait()
+        results[n] = [tarnel.decode(p.read_bytes()).pixels for p in GOLDEN * 3]
+
+    workers = [threading.Thread(target=work, args=(n,)) for n in range(threads)]
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join()
+    expected = [golden_pixels(p) for p in GOLDEN * 3]
+    assert [results.get(n) == expected for n in range(threads)] == [True] * threads
+
+
+def _loaded_library() -> str:
+    tarnel.layouts()
+    with open("/proc/self/maps") as maps:
+        for line in maps:
+            if line.rstrip().endswith("/libtarnel.so.1") or "/libtarnel.so.1." in line:
+                return line.split()[-1]
+    raise AssertionError("libtarnel.so.1 is not mapped")
+
+
+MISSING_PROBE = """
+import tarnel
+try:
+    {call}
+except tarnel.LibraryNotFound as error:
+    print(error)
+    raise SystemExit(3)
+print("loaded", tarnel.library_version())
+"""
+
+
+@pytest.mark.parametrize(
+    "library, call, status",
+    [
+        ("nowhere", "tarnel.decode(b'')", 3),
+        ("unset", "tarnel.layouts()", 3),
+        ("nowhere", "import tarnel.pillow", 3),
+        ("real", "tarnel.layouts()", 0),
+    ],
+)
+def test_a_missing_library_gives_a_clear_error(library: str, call: str, status: int, tmp_path: Path) -> None:
+    env = dict(os.environ, LD_LIBRARY_PATH="")
+    env.pop("TARNEL_LIBRARY", None)
+    if library == "nowhere":
+        env["TARNEL_LIBRARY"] = str(tmp_path / "libtarnel.so.1")
+    elif library == "real":
+        env["TARNEL_LIBRARY"] = _loaded_library()
+    run = subprocess.run(
+        [sys.executable, "-c", MISSING_PROBE.format(call=call)], env=env, capture_output=True, text=True
+    )
+    if library == "unset" and run.returncode == 0:
+        pytest.skip("libtarnel.so.1 is installed where the system's loader finds it")
+    assert run.returncode == status, run.stdout + run.stderr
+    if status == 3:
+        assert "libtarnel.so.1" in run.stdout and "TARNEL_LIBRARY" in run.stdout, run.stdout
+        if library == "nowhere":
+            assert env["TARNEL_LIBRARY"] in run.stdout
