@@ -47,7 +47,7 @@ echo "-- pytest"
 "$corpus_writer" "$work/corpus" >/dev/null
 status=0
 (cd "$root/python" && PYTHONPATH=$site LD_LIBRARY_PATH=$libdir PYTHONDONTWRITEBYTECODE=1 \
-  "$python" -m pytest -p no:cacheprovider -q -rs tests --hostile "$work/corpus/hostile") |
+  "$python" -m pytest -p no:cacheprovider -rs tests --hostile "$work/corpus/hostile") |
   tee "$work/pytest.log" || status=$?
 ((status == 0)) || fail "pytest"
 summary=$(tail -n 1 "$work/pytest.log")
