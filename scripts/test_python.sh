@@ -40,7 +40,8 @@ package_dirs() {
 
 echo "-- install into a temporary prefix"
 cmake --install "$release" --prefix "$work/prefix" >/dev/null
-read -r site libdir < <(package_dirs "$work/prefix")
+dirs=$(package_dirs "$work/prefix")
+read -r site libdir <<<"$dirs"
 echo "package in ${site#"$work/prefix/"}, library in ${libdir#"$work/prefix/"}"
 
 echo "-- pytest"
@@ -58,7 +59,8 @@ echo "-- Debian package"
 deb=$(find "$work/deb" -maxdepth 1 -name '*.deb' | head -n 1)
 [[ -n $deb ]] || fail "cpack made no .deb"
 dpkg-deb -x "$deb" "$work/unpacked"
-read -r site libdir < <(package_dirs "$work/unpacked")
+dirs=$(package_dirs "$work/unpacked")
+read -r site libdir <<<"$dirs"
 [[ $site == "$work/unpacked/usr/lib/python3/dist-packages" ]] ||
   fail "the .deb puts the package in ${site#"$work/unpacked"}, not /usr/lib/python3/dist-packages"
 PYTHONPATH=$site LD_LIBRARY_PATH=$libdir PYTHONDONTWRITEBYTECODE=1 "$python" -c '

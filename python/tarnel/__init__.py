@@ -279,4 +279,5 @@ def palettes() -> List[Palette]:
 
 def library_version() -> str:
     """The loaded C library's version, "major.minor.patch"."""
-    return _library.load().tarnel_version().decode("ascii")
+    version: bytes = _library.load().tarnel_version()
+    return version.decode("ascii")

@@ -9,7 +9,7 @@ import subprocess
 import sys
 import threading
 from pathlib import Path
-from typing import Dict, List
+from typing import Dict, List, Sequence, Tuple
 
 import pytest
 from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code
@@ -19,6 +19,7 @@ import tarnel
 import tarnel.pillow
 
 GOLDEN = golden_pictures()
+Colour = Tuple[int, int, int]
 
 
 @pytest.mark.parametrize("picture", GOLDEN, ids=golden_ids(GOLDEN))
@@ -75,7 +76,7 @@ def test_other_formats_open_as_themselves(fmt: str, mode: str, tmp_path: Path) -
         image.load()
 
 
-def test_hostile_files_are_decoded_or_refused(hostile_file) -> None:
+def test_hostile_files_are_decoded_or_refused(hostile_file: Tuple[Path, int, int]) -> None:
     # EXPECTED.txt: the layout each file opens as, 0 for none.
     path, _, code = hostile_file
     data = path.read_bytes()
@@ -92,27 +93,22 @@ def test_hostile_files_are_decoded_or_refused(hostile_file) -> None:
             Image.open(path)
 
 
-def _custom_palette() -> List[tuple]:
-    return [(i * 16, 255 - i * 16, i * 7 % 256) for i in range(16)]
+CUSTOM = [(i * 16, 255 - i * 16, i * 7) for i in range(16)]
+# (palette argument, the colours it must give): each named palette (the name
+# in another case) and 16 triples of one's own.
+PALETTES = [(p.name.upper(), p.colours) for p in tarnel.palettes()] + [(CUSTOM, tuple(CUSTOM))]
+# Pictures without blended colours: each pixel is one of the 16 colours.
+FLAT = [p for p in GOLDEN if tarnel.decode(p.read_bytes()).info.frames == 1]
 
 
-PALETTES = [p.name for p in tarnel.palettes()] + ["custom triples"]
-FLAT = [p for p in GOLDEN if not tarnel.identify(p.read_bytes()).interlaced]
-
-
-@pytest.mark.parametrize("choice", PALETTES)
-def test_palettes_change_exactly_the_expected_colours(choice: str) -> None:
-    own = tarnel.palettes()[0].colours
-    if choice == "custom triples":
-        palette, wanted = _custom_palette(), _custom_palette()
-    else:
-        palette, wanted = choice.upper(), [p for p in tarnel.palettes() if p.name == choice][0].colours
-    to_new: Dict[tuple, tuple] = dict(zip(own, wanted))
+@pytest.mark.parametrize("palette, wanted", PALETTES, ids=[p.name for p in tarnel.palettes()] + ["custom"])
+def test_palettes_change_exactly_the_expected_colours(palette: object, wanted: Sequence[Colour]) -> None:
+    to_new = dict(zip(tarnel.palettes()[0].colours, wanted))
     assert len(to_new) == 16, "the library's own palette repeats a colour"
     for picture in FLAT:
         data = picture.read_bytes()
         before = colours(tarnel.decode(data).pixels)
-        after = colours(tarnel.decode(data, palette=palette).pixels)
+        after = colours(tarnel.decode(data, palette=palette).pixels)  # type: ignore[arg-type]
         assert [to_new[c] for c in before] == after, picture.name
 
 
