@@ -46,11 +46,15 @@ echo "package in ${site#"$work/prefix/"}, library in ${libdir#"$work/prefix/"}"
 
 echo "-- pytest"
 "$corpus_writer" "$work/corpus" >/dev/null
+# From the temporary folder, so that nothing of the source tree is on the
+# path: the package must come from the prefix.
 status=0
-(cd "$root/python" && PYTHONPATH=$site LD_LIBRARY_PATH=$libdir PYTHONDONTWRITEBYTECODE=1 \
-  "$python" -m pytest -p no:cacheprovider -rs tests --hostile "$work/corpus/hostile") |
-  tee "$work/pytest.log" || status=$?
+(cd "$work" && PYTHONPATH=$site LD_LIBRARY_PATH=$libdir PYTHONDONTWRITEBYTECODE=1 \
+  "$python" -m pytest -p no:cacheprovider --rootdir "$root/python" -rs "$root/python/tests" \
+  --hostile "$work/corpus/hostile") | tee "$work/pytest.log" || status=$?
 ((status == 0)) || fail "pytest"
+grep -qx "tarnel package: $site/tarnel" "$work/pytest.log" || fail "pytest did not test the installed package"
+grep -q "^tarnel library: $libdir/libtarnel.so.1" "$work/pytest.log" || fail "pytest did not load the installed library"
 summary=$(tail -n 1 "$work/pytest.log")
 [[ $summary != *skipped* ]] || fail "pytest skipped tests here: $summary"
 

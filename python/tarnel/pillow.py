@@ -44,6 +44,8 @@ EXTENSIONS: List[str] = [
 # Pillow 10.1 made Image.mode a read-only property over Image._mode; before
 # that, plugins set the plain attribute.
 _MODE_IS_PROPERTY = isinstance(getattr(Image.Image, "mode", None), property)
+# Pillow 11 describes tiles with ImageFile._Tile; before, with plain tuples.
+_Tile = getattr(ImageFile, "_Tile", None)
 
 
 def _accept(prefix: bytes) -> bool:
@@ -53,7 +55,13 @@ def _accept(prefix: bytes) -> bool:
 
 def _read_file(fp: IO[bytes]) -> bytes:
     # One byte more than the largest layout is enough to refuse a larger file.
-    return fp.read(MAX_FILE_SIZE + 1)
+    data = b""
+    while len(data) <= MAX_FILE_SIZE:
+        chunk = fp.read(MAX_FILE_SIZE + 1 - len(data))
+        if not chunk:
+            break
+        data += chunk
+    return data
 
 
 class TarnelImageFile(ImageFile.ImageFile):
@@ -82,7 +90,8 @@ class TarnelImageFile(ImageFile.ImageFile):
             self._mode = "RGB"
         else:
             self.mode = "RGB"
-        self.tile = [(DECODER, (0, 0, WIDTH, HEIGHT), 0, ())]
+        tile = (DECODER, (0, 0, WIDTH, HEIGHT), 0, ())
+        self.tile = [_Tile(*tile) if _Tile else tile]
 
 
 class TarnelDecoder(ImageFile.PyDecoder):

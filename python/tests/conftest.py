@@ -27,8 +27,21 @@ def pytest_report_header(config: pytest.Config) -> List[str]:
 
     return [
         f"tarnel package: {Path(tarnel.__file__).parent}",
-        f"tarnel library: {tarnel.library_version()}, Pillow {PIL.__version__}",
+        f"tarnel library: {loaded_library()}",
+        f"versions: library {tarnel.library_version()}, Pillow {PIL.__version__}",
     ]
+
+
+def loaded_library() -> str:
+    """The file of libtarnel.so.1 this process has loaded."""
+    import tarnel
+
+    tarnel.layouts()
+    with open("/proc/self/maps") as maps:
+        for line in maps:
+            if "/libtarnel.so.1" in line:
+                return line.split()[-1]
+    raise AssertionError("libtarnel.so.1 is not mapped")
 
 
 def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:

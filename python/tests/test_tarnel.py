@@ -12,7 +12,7 @@ from pathlib import Path
 from typing import Dict, List, Sequence, Tuple
 
 import pytest
-from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code
+from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code, loaded_library
 from PIL import Image, UnidentifiedImageError
 
 import tarnel
@@ -136,15 +136,6 @@ def test_threads_decode_at_once_with_equal_results() -> None:
         assert results.get(n) == [golden_pixels(GOLDEN[i]) for i in order(n)], f"thread {n}"
 
 
-def _loaded_library() -> str:
-    tarnel.layouts()
-    with open("/proc/self/maps") as maps:
-        for line in maps:
-            if line.rstrip().endswith("/libtarnel.so.1") or "/libtarnel.so.1." in line:
-                return line.split()[-1]
-    raise AssertionError("libtarnel.so.1 is not mapped")
-
-
 MISSING_PROBE = """
 import tarnel
 try:
@@ -171,7 +162,7 @@ def test_a_missing_library_gives_a_clear_error(library: str, call: str, status: 
     if library == "nowhere":
         env["TARNEL_LIBRARY"] = str(tmp_path / "libtarnel.so.1")
     elif library == "real":
-        env["TARNEL_LIBRARY"] = _loaded_library()
+        env["TARNEL_LIBRARY"] = loaded_library()
     run = subprocess.run(
         [sys.executable, "-c", MISSING_PROBE.format(call=call)], env=env, capture_output=True, text=True
     )
