@@ -6,7 +6,7 @@
 #   scripts/install-deps.sh --web        the same as `web`
 #   scripts/install-deps.sh --all        every group
 # Groups: format, sanitize, win32, emulation, packages, fuzz, valgrind, web,
-# browser, desktop. scripts/test.sh asks for the groups of the steps it runs.
+# browser, desktop, python. scripts/test.sh asks for the groups of the steps it runs.
 set -euo pipefail
 
 declare -A groups=(
@@ -23,9 +23,12 @@ declare -A groups=(
   # Debian's emscripten 3.1.6 runs its optimizer with node and needs acorn.
   [web]="emscripten node-acorn python3"
   [browser]="chromium chromium-driver python3-selenium"
+  # Debian's python3 with pytest and Pillow; venv and the wheels an offline
+  # `pip install ./python` builds with.
+  [python]="python3 python3-pytest python3-pil python3-venv python3-pip-whl python3-setuptools-whl python3-wheel-whl"
   [desktop]="libgdk-pixbuf-2.0-dev qt6-base-dev qt6-base-dev-tools shared-mime-info eog adwaita-icon-theme dbus-daemon x11-utils xvfb xauth"
 )
-all=(format sanitize win32 packages fuzz valgrind web browser desktop)
+all=(format sanitize win32 packages fuzz valgrind web browser desktop python)
 
 wanted=(native)
 for arg in "$@"; do

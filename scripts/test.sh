@@ -237,6 +237,17 @@ desktop_hosts() {
     bash scripts/test_desktop.sh build/release
 }
 
+# The Python package and its Pillow plugin (python/) from the release build
+# (with the package required), installed into a temporary prefix, under
+# Debian's python3, pytest and Pillow; the hostile-file corpus from the fuzz
+# build's corpus writer; then the .deb's copy and an offline pip install.
+python_package() {
+  cmake --preset release -DTARNEL_BUILD_PYTHON=ON >/dev/null &&
+    cmake --build --preset release -j"$jobs" &&
+    corpus_writer &&
+    bash scripts/test_python.sh build/release build/fuzz/fuzz/tarnel_make_corpus
+}
+
 # Each step: its name on the command line, the install groups it needs,
 # its title, and what it runs.
 steps=(
@@ -251,6 +262,7 @@ steps=(
   "valgrind|valgrind fuzz|valgrind memcheck of the converter|valgrind_converter"
   "web|web browser fuzz|web viewer in headless Chromium|web_page"
   "desktop|desktop|desktop plug-ins through gdk-pixbuf, Qt and Eye of GNOME|desktop_hosts"
+  "python|python packages fuzz|Python package and Pillow plugin (pytest)|python_package"
 )
 
 usage() {

@@ -1,0 +1,121 @@
+"""Loading libtarnel.so.1 and declaring its functions for ctypes.
+
+The library is loaded once, on first use, from the path in the
+``TARNEL_LIBRARY`` environment variable when that is set, otherwise by name
+through the system's loader (``LD_LIBRARY_PATH``, the loader's cache and its
+default folders).
+"""
+
+from __future__ import annotations
+
+import ctypes
+import os
+import threading
+from typing import Optional
+
+from ._errors import LibraryNotFound
+
+LIBRARY_NAME = "libtarnel.so.1"
+ENVIRONMENT_VARIABLE = "TARNEL_LIBRARY"
+
+# From tarnel/tarnel.h.
+WIDTH = 320
+HEIGHT = 200
+MAX_FILE_SIZE = 36864
+OK = 0
+E_NOT_RECOGNISED = -2
+E_TOO_LARGE = -3
+RGB24 = 0
+EXPLAIN_TEXT_SIZE = 512
+
+Palette16 = (ctypes.c_ubyte * 3) * 16
+
+
+class Options(ctypes.Structure):
+    """struct tarnel_options."""
+
+    _fields_ = [
+        ("pixel_format", ctypes.c_int),
+        ("use_palette", ctypes.c_int),
+        ("palette", Palette16),
+    ]
+
+
+class CInfo(ctypes.Structure):
+    """struct tarnel_info."""
+
+    _fields_ = [
+        ("layout", ctypes.c_int),
+        ("name", ctypes.c_char_p),
+        ("packed", ctypes.c_int),
+        ("interlaced", ctypes.c_int),
+        ("width", ctypes.c_int),
+        ("height", ctypes.c_int),
+        ("unpacked_as", ctypes.c_int),
+        ("load_address", ctypes.c_int),
+    ]
+
+
+def _declare(lib: ctypes.CDLL) -> None:
+    c_int, c_size_t, c_void_p, c_char_p = ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p, ctypes.c_char_p
+    info_p = ctypes.POINTER(CInfo)
+    signatures = {
+        "tarnel_decoder_new": (c_void_p, []),
+        "tarnel_decoder_free": (None, [c_void_p]),
+        "tarnel_options_init": (None, [ctypes.POINTER(Options)]),
+        "tarnel_identify": (c_int, [c_void_p, c_size_t, info_p]),
+        "tarnel_decode": (
+            c_int,
+            [c_void_p, c_void_p, c_size_t, ctypes.POINTER(Options), c_void_p, c_size_t, info_p],
+        ),
+        "tarnel_layout": (c_int, [c_int, info_p]),
+        "tarnel_explain": (c_int, [c_void_p, c_size_t, c_char_p, c_size_t]),
+        "tarnel_palette_count": (c_int, []),
+        "tarnel_palette_name": (c_char_p, [c_int]),
+        "tarnel_palette_credit": (c_char_p, [c_int]),
+        "tarnel_palette_find": (c_int, [c_char_p]),
+        "tarnel_palette_colours": (c_int, [c_int, ctypes.POINTER(Palette16)]),
+        "tarnel_strerror": (c_char_p, [c_int]),
+        "tarnel_version": (c_char_p, []),
+    }
+    for name, (restype, argtypes) in signatures.items():
+        function = getattr(lib, name)
+        function.restype = restype
+        function.argtypes = argtypes
+
+
+_lock = threading.Lock()
+_library: Optional[ctypes.CDLL] = None
+
+
+def load() -> ctypes.CDLL:
+    """The loaded library; loads it on the first call.
+
+    Raises LibraryNotFound, naming both ways of finding the library,
+    when it cannot be loaded.
+    """
+    global _library
+    if _library is not None:
+        return _library
+    with _lock:
+        if _library is None:
+            override = os.environ.get(ENVIRONMENT_VARIABLE)
+            target = override if override else LIBRARY_NAME
+            try:
+                lib = ctypes.CDLL(target)
+            except OSError as error:
+                if override:
+                    where = f"{ENVIRONMENT_VARIABLE} is set to {override!r}, which could not be loaded"
+                else:
+                    where = (
+                        f"{ENVIRONMENT_VARIABLE} is not set, and the system's loader did not find "
+                        f"{LIBRARY_NAME}"
+                    )
+                raise LibraryNotFound(
+                    f"tarnel: cannot load the C library {LIBRARY_NAME}: {where} ({error}). "
+                    f"Install {LIBRARY_NAME} where the system's loader finds it (or add its folder "
+                    f"to LD_LIBRARY_PATH), or set {ENVIRONMENT_VARIABLE} to the library file's path."
+                ) from error
+            _declare(lib)
+            _library = lib
+    return _library

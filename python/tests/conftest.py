@@ -1,0 +1,87 @@
+"""Shared pieces of the Python package's tests.
+
+The tests import the installed package: scripts/test_python.sh puts the
+install prefix's Python folder on PYTHONPATH and its library folder on
+LD_LIBRARY_PATH, and passes the hostile-file corpus with --hostile.
+"""
+
+from __future__ import annotations
+
+import functools
+from pathlib import Path
+from typing import List, Tuple
+
+import PIL
+import pytest
+from PIL import Image
+
+PICTURES = Path(__file__).resolve().parents[2] / "tests" / "data" / "pictures"
+
+
+def pytest_addoption(parser: pytest.Parser) -> None:
+    parser.addoption("--hostile", type=Path, help="the hostile/ folder tarnel_make_corpus writes")
+
+
+def pytest_report_header(config: pytest.Config) -> List[str]:
+    import tarnel
+
+    return [
+        f"tarnel package: {Path(tarnel.__file__).parent}",
+        f"tarnel library: {loaded_library()}",
+        f"versions: library {tarnel.library_version()}, Pillow {PIL.__version__}",
+    ]
+
+
+def loaded_library() -> str:
+    """The file of libtarnel.so.1 this process has loaded."""
+    import tarnel
+
+    tarnel.layouts()
+    with open("/proc/self/maps") as maps:
+        for line in maps:
+            if "/libtarnel.so.1" in line:
+                return line.split()[-1]
+    raise AssertionError("libtarnel.so.1 is not mapped")
+
+
+def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:
+    if "hostile_file" not in metafunc.fixturenames:
+        return
+    corpus = metafunc.config.getoption("hostile")
+    if corpus is None:
+        metafunc.parametrize("hostile_file", [pytest.param(None, marks=pytest.mark.skip("no --hostile DIR"))])
+        return
+    files = []
+    for line in (corpus / "EXPECTED.txt").read_text().splitlines():
+        name, result, code = line.split()
+        files.append(pytest.param((corpus / name, int(result), int(code)), id=name))
+    assert files, f"{corpus}/EXPECTED.txt lists no file"
+    metafunc.parametrize("hostile_file", files)
+
+
+def golden_pictures() -> List[Path]:
+    """Every golden picture file (NN-name.EXT beside NN-name.bmp)."""
+    pictures = sorted(p for p in PICTURES.iterdir() if p.suffix != ".bmp" and p.suffix != ".md")
+    assert len(pictures) == 20, pictures
+    return pictures
+
+
+@functools.lru_cache(maxsize=None)
+def golden_pixels(picture: Path) -> bytes:
+    """The expected RGB pixels of a golden picture, from its .bmp."""
+    with Image.open(picture.with_suffix(".bmp")) as bmp:
+        assert bmp.size == (320, 200)
+        return bmp.convert("RGB").tobytes()
+
+
+def layout_code(picture: Path) -> int:
+    """The layout code a golden picture's name starts with."""
+    return int(picture.name[:2])
+
+
+def golden_ids(pictures: List[Path]) -> List[str]:
+    return [p.name for p in pictures]
+
+
+def colours(pixels: bytes) -> List[Tuple[int, int, int]]:
+    return list(zip(pixels[0::3], pixels[1::3], pixels[2::3]))

@@ -1,0 +1,175 @@
+"""The tarnel package and its Pillow plugin, against the installed library."""
+
+from __future__ import annotations
+
+import io
+import os
+import shutil
+import subprocess
+import sys
+import threading
+from pathlib import Path
+from typing import Dict, List, Sequence, Tuple
+
+import pytest
+from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code, loaded_library
+from PIL import Image, UnidentifiedImageError
+
+import tarnel
+import tarnel.pillow
+
+GOLDEN = golden_pictures()
+Colour = Tuple[int, int, int]
+
+
+@pytest.mark.parametrize("picture", GOLDEN, ids=golden_ids(GOLDEN))
+def test_decode_gives_the_golden_picture(picture: Path) -> None:
+    data = picture.read_bytes()
+    result = tarnel.decode(data)
+    assert (result.width, result.height, result.mode) == (320, 200, "RGB")
+    assert result.pixels == golden_pixels(picture)
+    info = result.info
+    assert info.layout == layout_code(picture)
+    assert info.frames == (2 if info.interlaced else 1)
+    assert info.load_address == data[0] | data[1] << 8
+    assert tarnel.identify(bytearray(data)) == info
+
+
+# How the file reaches Image.open: its own name, renamed, or an open file.
+OPENINGS = ["as named", ".prg", "no extension", "file object"]
+
+
+@pytest.mark.parametrize("how", OPENINGS)
+@pytest.mark.parametrize("picture", GOLDEN, ids=golden_ids(GOLDEN))
+def test_image_open_gives_the_golden_picture(picture: Path, how: str, tmp_path: Path) -> None:
+    target = {
+        "as named": picture,
+        ".prg": tmp_path / "picture.prg",
+        "no extension": tmp_path / "picture",
+        "file object": io.BytesIO(picture.read_bytes()),
+    }[how]
+    if isinstance(target, Path) and target != picture:
+        shutil.copyfile(picture, target)
+    with Image.open(target) as image:
+        assert (image.format, image.size, image.mode) == ("C64", (320, 200), "RGB")
+        assert image.info["layout"] == layout_code(picture)
+        assert image.format_description == tarnel.identify(picture.read_bytes()).name
+        assert image.tile, "decoded at open, not at load"
+        image.load()
+        assert not image.tile
+        assert image.tobytes() == golden_pixels(picture)
+    # .fli is also Pillow's own FLI (Autodesk animations).
+    assert Image.registered_extensions()[picture.suffix] == ("FLI" if picture.suffix == ".fli" else "C64")
+
+
+# TGA: Pillow tries it after the plugin, on any file (it has no accept test).
+@pytest.mark.parametrize(
+    "fmt, mode",
+    [("PNG", "RGB"), ("BMP", "RGB"), ("GIF", "P"), ("JPEG", "RGB"), ("TGA", "RGB")],
+)
+def test_other_formats_open_as_themselves(fmt: str, mode: str, tmp_path: Path) -> None:
+    path = tmp_path / "picture"
+    with Image.open(GOLDEN[0]) as image:
+        image.convert(mode).save(path, format=fmt)
+    with Image.open(path) as image:
+        assert image.format == fmt
+        image.load()
+
+
+def test_hostile_files_are_decoded_or_refused(hostile_file: Tuple[Path, int, int]) -> None:
+    # EXPECTED.txt: the layout each file opens as, 0 for none.
+    path, _, code = hostile_file
+    data = path.read_bytes()
+    if code != 0:
+        assert tarnel.decode(data).info.layout == code
+        with Image.open(path) as image:
+            image.load()
+            assert image.info["layout"] == code
+    else:
+        with pytest.raises(tarnel.NotRecognised) as refused:
+            tarnel.decode(data)
+        assert str(refused.value) == tarnel.explain(data) != ""
+        with pytest.raises(UnidentifiedImageError):
+            Image.open(path)
+
+
+CUSTOM = [(i * 16, 255 - i * 16, i * 7) for i in range(16)]
+# (palette argument, the colours it must give): each named palette (the name
+# in another case) and 16 triples of one's own.
+PALETTES = [(p.name.upper(), p.colours) for p in tarnel.palettes()] + [(CUSTOM, tuple(CUSTOM))]
+# Pictures without blended colours: each pixel is one of the 16 colours.
+FLAT = [p for p in GOLDEN if tarnel.decode(p.read_bytes()).info.frames == 1]
+
+
+@pytest.mark.parametrize("palette, wanted", PALETTES, ids=[p.name for p in tarnel.palettes()] + ["custom"])
+def test_palettes_change_exactly_the_expected_colours(palette: object, wanted: Sequence[Colour]) -> None:
+    to_new = dict(zip(tarnel.palettes()[0].colours, wanted))
+    assert len(to_new) == 16, "the library's own palette repeats a colour"
+    for picture in FLAT:
+        data = picture.read_bytes()
+        before = colours(tarnel.decode(data).pixels)
+        after = colours(tarnel.decode(data, palette=palette).pixels)  # type: ignore[arg-type]
+        assert [to_new[c] for c in before] == after, picture.name
+
+
+def test_threads_decode_at_once_with_equal_results() -> None:
+    # Each thread goes through the pictures from a different one, so that
+    # different files are decoded at the same moment.
+    threads, rounds = 4, 10
+    files = [p.read_bytes() for p in GOLDEN]
+    start = threading.Barrier(threads)
+    results: Dict[int, List[bytes]] = {}
+
+    def order(n: int) -> List[int]:
+        return [(i + n * 5) % len(files) for i in range(len(files))] * rounds
+
+    def work(n: int) -> None:
+        start.wait()
+        results[n] = [tarnel.decode(files[i]).pixels for i in order(n)]
+
+    workers = [threading.Thread(target=work, args=(n,)) for n in range(threads)]
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join()
+    for n in range(threads):
+        assert results.get(n) == [golden_pixels(GOLDEN[i]) for i in order(n)], f"thread {n}"
+
+
+MISSING_PROBE = """
+import tarnel
+try:
+    {call}
+except tarnel.LibraryNotFound as error:
+    print(error)
+    raise SystemExit(3)
+print("loaded", tarnel.library_version())
+"""
+
+
+@pytest.mark.parametrize(
+    "library, call, status",
+    [
+        ("nowhere", "tarnel.decode(b'')", 3),
+        ("unset", "tarnel.layouts()", 3),
+        ("nowhere", "import tarnel.pillow", 3),
+        ("real", "tarnel.layouts()", 0),
+    ],
+)
+def test_a_missing_library_gives_a_clear_error(library: str, call: str, status: int, tmp_path: Path) -> None:
+    env = dict(os.environ, LD_LIBRARY_PATH="")
+    env.pop("TARNEL_LIBRARY", None)
+    if library == "nowhere":
+        env["TARNEL_LIBRARY"] = str(tmp_path / "libtarnel.so.1")
+    elif library == "real":
+        env["TARNEL_LIBRARY"] = loaded_library()
+    run = subprocess.run(
+        [sys.executable, "-c", MISSING_PROBE.format(call=call)], env=env, capture_output=True, text=True
+    )
+    if library == "unset" and run.returncode == 0:
+        pytest.skip("libtarnel.so.1 is installed where the system's loader finds it")
+    assert run.returncode == status, run.stdout + run.stderr
+    if status == 3:
+        assert "libtarnel.so.1" in run.stdout and "TARNEL_LIBRARY" in run.stdout, run.stdout
+        if library == "nowhere":
+            assert env["TARNEL_LIBRARY"] in run.stdout
