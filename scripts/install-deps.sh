@@ -6,7 +6,7 @@
 #   scripts/install-deps.sh --web        the same as `web`
 #   scripts/install-deps.sh --all        every group
 # Groups: format, sanitize, win32, emulation, packages, fuzz, valgrind, web,
-# browser, desktop. scripts/test.sh asks for the groups of the steps it runs.
+# browser, desktop, imagemagick. scripts/test.sh asks for the groups of the steps it runs.
 set -euo pipefail
 
 declare -A groups=(
@@ -24,8 +24,10 @@ declare -A groups=(
   [web]="emscripten node-acorn python3"
   [browser]="chromium chromium-driver python3-selenium"
   [desktop]="libgdk-pixbuf-2.0-dev qt6-base-dev qt6-base-dev-tools shared-mime-info eog adwaita-icon-theme dbus-daemon x11-utils xvfb xauth"
+  # The ImageMagick coder and the Qt 5 plugin (desktop/ also needs gdk-pixbuf).
+  [imagemagick]="imagemagick libmagickcore-6.q16-dev python3-wand qtbase5-dev libgdk-pixbuf-2.0-dev"
 )
-all=(format sanitize win32 packages fuzz valgrind web browser desktop)
+all=(format sanitize win32 packages fuzz valgrind web browser desktop imagemagick)
 
 wanted=(native)
 for arg in "$@"; do
