@@ -15,7 +15,8 @@
 # 2. `convert` turns every golden picture into PNG, by its extension and by
 #    the prefix c64:, with the golden pixels; from names with blanks.
 #    `identify` tells the format, the size and the layout; writing is refused.
-# 3. Python's Wand reads every golden picture, from its file and from memory.
+# 3. Python's Wand (Debian's, for Debian's python3) reads every golden
+#    picture, from its file and from memory.
 # 4. The hostile corpus: `convert` on every file gives a picture or an
 #    error, never a crash; a MagickCore program reads the corpus and the
 #    golden pictures from memory under valgrind's memcheck, holding each
@@ -71,12 +72,22 @@ echo "installed into $prefix"
 export MAGICK_CODER_MODULE_PATH=$coders:$host_coders
 mapfile -t mime_types < <(grep -o '<mime-type type="[^"]*"' "$mime_xml" | cut -d'"' -f2)
 ((${#mime_types[@]} > 0)) || fail "no MIME types in $mime_xml"
+# Every extension of the MIME types has a module, but those ImageMagick has
+# a coder of its own for.
+own_coder=()
+for extension in $(grep -o '<glob pattern="\*\.[a-z0-9]*"' "$mime_xml" | cut -d. -f2 | tr -d '"'); do
+  if [[ -f $host_coders/$extension.la ]]; then
+    own_coder+=(".$extension")
+    [[ ! -f $coders/$extension.la ]] || fail "$extension.la would hide ImageMagick's own coder"
+  else
+    [[ -f $coders/$extension.la ]] || fail "no module for .$extension installed"
+  fi
+done
 
 # --- 2. convert and identify, from names with blanks
 spaced="$work/golden pictures"
 mkdir -p "$spaced" "$work/png"
 converted=0
-own_coder=()
 for picture in "$pictures"/*; do
   [[ $picture == *.bmp ]] && continue
   name=$(basename "$picture")
@@ -86,14 +97,9 @@ for picture in "$pictures"/*; do
   cp "$picture" "$copy"
   layout=$("$prefix/bin/tarnel" info --json "$picture" | sed -n 's/.*"name": "\([^"]*\)".*/\1/p')
   [[ -n $layout ]] || fail "$name: the converter does not know its layout"
+  # By the prefix, and by the extension where it is ours.
   ways=("c64:$copy|C64")
-  if [[ -f $coders/$extension.la ]]; then
-    ways+=("$copy|${extension^^}")
-  else
-    # An extension ImageMagick has a coder of its own for keeps it.
-    [[ -f $host_coders/$extension.la ]] || fail "no module for .$extension installed"
-    own_coder+=("$name")
-  fi
+  [[ -f $coders/$extension.la ]] && ways+=("$copy|${extension^^}")
   for way in "${ways[@]}"; do
     source=${way%|*}
     format=${way##*|}
@@ -107,9 +113,9 @@ for picture in "$pictures"/*; do
     converted=$((converted + 1))
   done
 done
-((converted >= 40)) || fail "only $converted conversions made"
+((converted >= 38)) || fail "only $converted conversions made"
 echo "convert and identify: $converted conversions with the golden pixels" \
-  "(only by c64: for ImageMagick's own ${own_coder[*]:-(none)})"
+  "(ImageMagick keeps its own coder for ${own_coder[*]:-(none)})"
 
 # Reading only: writing is refused with ImageMagick's usual error.
 if convert "$pictures/20-koala-painter.koa" "c64:$work/written" 2>"$work/write.log"; then
@@ -121,7 +127,7 @@ grep -q 'no encode delegate for this image format `C64' "$work/write.log" ||
 echo "writing refused: $(head -n 1 "$work/write.log")"
 
 # --- 3. Wand
-python3 - "$pictures" <<'EOF' || fail "Wand failed"
+/usr/bin/python3 - "$pictures" <<'EOF' || fail "Wand failed"
 import pathlib
 import sys
 
@@ -156,12 +162,13 @@ EOF
 opened=0
 refused=0
 for file in "$hostile"/*; do
+  [[ $(basename "$file") == EXPECTED.txt ]] && continue
   status=0
   convert "c64:$file" "$work/hostile.png" 2>"$work/hostile.log" || status=$?
   case $status in
     0) opened=$((opened + 1)) ;;
     1)
-      grep -q "^convert-im6.q16: .* \`$file' @ error/c64_coder.cpp" "$work/hostile.log" ||
+      grep -qF "\`$file' @ error/c64_coder.cpp/" "$work/hostile.log" ||
         fail "$(basename "$file"): refused without the coder's error: $(cat "$work/hostile.log")"
       refused=$((refused + 1))
       ;;
