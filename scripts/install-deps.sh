@@ -25,7 +25,7 @@ declare -A groups=(
   [browser]="chromium chromium-driver python3-selenium"
   [desktop]="libgdk-pixbuf-2.0-dev qt6-base-dev qt6-base-dev-tools shared-mime-info eog adwaita-icon-theme dbus-daemon x11-utils xvfb xauth"
   # The ImageMagick coder and the Qt 5 plugin (desktop/ also needs gdk-pixbuf).
-  [imagemagick]="imagemagick libmagickcore-6.q16-dev python3-wand qtbase5-dev libgdk-pixbuf-2.0-dev"
+  [imagemagick]="imagemagick libmagickcore-6.q16-dev python3-wand qtbase5-dev libgdk-pixbuf-2.0-dev xvfb xauth"
 )
 all=(format sanitize win32 packages fuzz valgrind web browser desktop imagemagick)
 

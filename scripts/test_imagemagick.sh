@@ -23,6 +23,9 @@
 #    picture and refusal to the library's.
 # 5. Qt 5: QImageReader through the installed plugin (the Qt host test built
 #    for Qt 5), under memcheck.
+# 6. ImageMagick's viewer, `display`, under Xvfb shows a sample picture; the
+#    screenshot is kept in BUILD_DIR/artifacts/display-koala.png and must
+#    hold the golden picture pixel for pixel.
 set -euo pipefail
 if (($# != 2)); then
   echo "usage: $0 BUILD_DIR CORPUS_DIR" >&2
@@ -33,6 +36,7 @@ build=$(cd "$1" && pwd)
 hostile=$(cd "$2" && pwd)/hostile
 pictures=$root/tests/data/pictures
 work=$build/imagemagick-test
+artifacts=$build/artifacts
 prefix=$work/prefix
 memcheck=(valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite)
 
@@ -184,4 +188,23 @@ echo "convert over the hostile corpus: $opened opened, $refused refused, no cras
 QT_PLUGIN_PATH=$qt5_plugins \
   "${memcheck[@]}" "$build/desktop/tarnel_qt5_host_test" "$pictures" "${mime_types[@]}" ||
   fail "Qt 5 host test failed"
+# --- 6. A picture someone looked at: ImageMagick's own viewer, `display`,
+# under Xvfb (no window manager: the window sits where it is asked, its
+# picture inside a 2-pixel border). The screenshot is kept.
+sample=$pictures/20-koala-painter.koa
+shot=$artifacts/display-koala.png
+mkdir -p "$artifacts"
+rm -f "$shot"
+# shellcheck disable=SC2016 # expanded by the inner shell
+xvfb-run -a -s '-screen 0 800x600x24' bash -c '
+  display -geometry +40+40 "$1" & viewer=$!
+  for _ in $(seq 40); do
+    sleep 0.5
+    import -window root "$2" && convert "$2" -crop 320x200+42+42 +repage "$3" &&
+      [[ $(compare -metric AE "$3" "${1%.*}.bmp" null: 2>&1) == 0 ]] && break
+  done
+  kill $viewer' _ "$sample" "$shot" "$work/display-crop.png"
+differ=$(compare -metric AE "$work/display-crop.png" "${sample%.*}.bmp" null: 2>&1) || true
+[[ $differ == 0 ]] || fail "display did not show $(basename "$sample") ($differ pixels differ; screenshot: $shot)"
+echo "display showed $(basename "$sample"), pixel for pixel; screenshot: $shot"
 echo "test_imagemagick: all passed"
