@@ -6,7 +6,7 @@
 #   scripts/install-deps.sh --web        the same as `web`
 #   scripts/install-deps.sh --all        every group
 # Groups: format, sanitize, win32, emulation, packages, fuzz, valgrind, web,
-# browser, desktop, python. scripts/test.sh asks for the groups of the steps it runs.
+# browser, desktop, python, imagemagick. scripts/test.sh asks for the groups of the steps it runs.
 set -euo pipefail
 
 declare -A groups=(
@@ -27,8 +27,10 @@ declare -A groups=(
   # `pip install ./python` builds with.
   [python]="python3 python3-pytest python3-pil python3-venv python3-pip-whl python3-setuptools-whl python3-wheel-whl"
   [desktop]="libgdk-pixbuf-2.0-dev qt6-base-dev qt6-base-dev-tools shared-mime-info eog adwaita-icon-theme dbus-daemon x11-utils xvfb xauth"
+  # The ImageMagick coder and the Qt 5 plugin (desktop/ also needs gdk-pixbuf).
+  [imagemagick]="imagemagick libmagickcore-6.q16-dev python3-wand qtbase5-dev libgdk-pixbuf-2.0-dev xvfb xauth"
 )
-all=(format sanitize win32 packages fuzz valgrind web browser desktop python)
+all=(format sanitize win32 packages fuzz valgrind web browser desktop python imagemagick)
 
 wanted=(native)
 for arg in "$@"; do

@@ -232,7 +232,7 @@ web_page() {
 # release build with the desktop plug-ins required (a missing gdk-pixbuf or
 # Qt 6 fails the configuration rather than leaving them out).
 desktop_hosts() {
-  cmake --preset release -DTARNEL_BUILD_DESKTOP=ON >/dev/null &&
+  cmake --preset release -DTARNEL_BUILD_DESKTOP=ON -DTARNEL_BUILD_QT6=ON >/dev/null &&
     cmake --build --preset release -j"$jobs" &&
     bash scripts/test_desktop.sh build/release
 }
@@ -246,6 +246,24 @@ python_package() {
     cmake --build --preset release -j"$jobs" &&
     corpus_writer &&
     bash scripts/test_python.sh build/release build/fuzz/fuzz/tarnel_make_corpus
+}
+
+# The ImageMagick coder module through convert, identify, Wand and MagickCore
+# (under valgrind), and the Qt 5 image plugin through QImageReader, from the
+# release build with both required; the hostile corpus from the fuzz build's
+# corpus writer.
+imagemagick_hosts() {
+  local corpus
+  corpus=$(mktemp -d)
+  cmake --preset release -DTARNEL_BUILD_DESKTOP=ON -DTARNEL_BUILD_IMAGEMAGICK=ON \
+    -DTARNEL_BUILD_QT5=ON >/dev/null &&
+    cmake --build --preset release -j"$jobs" &&
+    corpus_writer &&
+    build/fuzz/fuzz/tarnel_make_corpus "$corpus" >/dev/null &&
+    bash scripts/test_imagemagick.sh build/release "$corpus"
+  local result=$?
+  rm -rf "$corpus"
+  return $result
 }
 
 # Each step: its name on the command line, the install groups it needs,
@@ -263,6 +281,7 @@ steps=(
   "web|web browser fuzz|web viewer in headless Chromium|web_page"
   "desktop|desktop|desktop plug-ins through gdk-pixbuf, Qt and Eye of GNOME|desktop_hosts"
   "python|python packages fuzz|Python package and Pillow plugin (pytest)|python_package"
+  "imagemagick|imagemagick valgrind fuzz|ImageMagick coder and Qt 5 plugin through their hosts|imagemagick_hosts"
 )
 
 usage() {

@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     // The plugin says why it refuses each file; the corpus has hundreds.
     QLoggingCategory::setFilterRules("tarnel.imageformats.warning=false");
-    Checks checks("tarnel_qt_host_test");
+    // Built for Qt 6 and for Qt 5.
+    Checks checks(QT_VERSION_MAJOR == 5 ? "tarnel_qt5_host_test" : "tarnel_qt_host_test");
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s PICTURES_DIR MIME_TYPE...\n", argv[0]);
         return 2;
