@@ -117,7 +117,13 @@ set_up_32bit_emulation() {
 # step's result: skipped, or under CI=true failed (CI must load the module).
 windows_programs_can_run() {
   if set_up_32bit_emulation; then
-    [[ -n $emulated_32bit ]] && export TARNEL_EMULATED=1
+    if [[ -n $emulated_32bit ]]; then
+      export TARNEL_EMULATED=1
+      # Wine maps pages at fixed addresses (the shared user data at
+      # 0x7ffe0000); qemu honours such mappings only inside a guest address
+      # space it has reserved up front ("failed to map the shared user data").
+      export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
+    fi
     return 0
   fi
   echo "the Windows programs were built, none was run"
@@ -151,9 +157,18 @@ library_and_packages() {
 
 # Creates the Wine prefix once, before test programs start in parallel, and
 # waits for its Wine server to end: a server started without a display would
-# leave the later programs, run under Xvfb, unable to create windows.
+# leave the later programs, run under Xvfb, unable to create windows. The
+# 64-bit loader makes it where there is one (natively, also when 32-bit
+# programs are emulated). A prefix made while 32-bit programs could not run
+# lacks its 32-bit system files, and is completed first.
 wine_prefix_ready() {
-  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1 &&
+  local loader=wine prefix=${WINEPREFIX:-$HOME/.wine}
+  [[ -x /usr/lib/wine/wine64 ]] && loader=/usr/lib/wine/wine64
+  local action=--init
+  if [[ -d $prefix/drive_c/windows/syswow64 && ! -e $prefix/drive_c/windows/syswow64/kernel32.dll ]]; then
+    action=--update
+  fi
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" wineboot "$action" >/dev/null 2>&1 &&
     wineserver -w
 }
 
