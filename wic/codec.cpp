@@ -5,6 +5,8 @@
 // refused on its size alone, unread). It decodes the one picture there into
 // a block of 24-bit BGR pixels that its frames share and never change, so
 // after Initialize every method may be called from any thread.
+#include "wic/codec.h"
+
 #include <wincodec.h>
 #include <windows.h>
 
@@ -12,7 +14,6 @@
 #include <new>
 
 #include "tarnel/tarnel.h"
-#include "wic/codec.h"
 #include "wic/codec_ids.h"
 
 namespace tarnel_wic {
@@ -71,8 +72,8 @@ HRESULT ReadHead(IStream* stream, StreamHead* head) {
     if (head->bytes == nullptr) return E_OUTOFMEMORY;
     while (head->held < wanted) {
         ULONG got = 0;
-        HRESULT hr = stream->Read(head->bytes + head->held,
-                                  static_cast<ULONG>(wanted - head->held), &got);
+        HRESULT hr =
+            stream->Read(head->bytes + head->held, static_cast<ULONG>(wanted - head->held), &got);
         if (FAILED(hr)) return WINCODEC_ERR_STREAMREAD;
         if (got == 0) break;
         head->held += got;
@@ -223,8 +224,8 @@ public:
         if (FAILED(hr)) return hr;
         if (FAILED(restored)) return WINCODEC_ERR_STREAMREAD;
         if (Identify(head) == TARNEL_OK) {
-            *capability =
-                WICBitmapDecoderCapabilityCanDecodeAllImages | WICBitmapDecoderCapabilityCanDecodeSomeImages;
+            *capability = WICBitmapDecoderCapabilityCanDecodeAllImages |
+                          WICBitmapDecoderCapabilityCanDecodeSomeImages;
         }
         return S_OK;
     }
@@ -352,9 +353,15 @@ private:
 
 }  // namespace
 
-void ObjectCreated() { InterlockedIncrement(&g_live_objects); }
-void ObjectDestroyed() { InterlockedDecrement(&g_live_objects); }
-LONG LiveObjects() { return InterlockedCompareExchange(&g_live_objects, 0, 0); }
+void ObjectCreated() {
+    InterlockedIncrement(&g_live_objects);
+}
+void ObjectDestroyed() {
+    InterlockedDecrement(&g_live_objects);
+}
+LONG LiveObjects() {
+    return InterlockedCompareExchange(&g_live_objects, 0, 0);
+}
 
 HRESULT CreateDecoder(REFIID riid, void** out) {
     if (out == nullptr) return E_POINTER;

@@ -75,12 +75,15 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-    return tarnel_wic::LiveObjects() == 0 &&
-                   InterlockedCompareExchange(&g_server_locks, 0, 0) == 0
+    return tarnel_wic::LiveObjects() == 0 && InterlockedCompareExchange(&g_server_locks, 0, 0) == 0
                ? S_OK
                : S_FALSE;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return tarnel_wic::RegisterCodec(g_module); }
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    return tarnel_wic::RegisterCodec(g_module);
+}
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return tarnel_wic::UnregisterCodec(); }
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    return tarnel_wic::UnregisterCodec();
+}

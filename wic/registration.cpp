@@ -134,17 +134,23 @@ void DeleteKeyIfEmpty(HKEY parent, const std::wstring& path) {
     if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return;
     DWORD subkeys = 0;
     DWORD values = 0;
-    LONG result = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                   nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    LONG result = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                   &values, nullptr, nullptr, nullptr, nullptr);
     key.Close();
     if (result == ERROR_SUCCESS && subkeys == 0 && values == 0) {
         RegDeleteKeyW(parent, path.c_str());
     }
 }
 
-std::wstring ClsidPath() { return std::wstring(L"CLSID\\") + kDecoderClsidText; }
-std::wstring CategoryPath() { return std::wstring(L"CLSID\\") + kDecoderCategory; }
-std::wstring InstancePath() { return CategoryPath() + L"\\Instance\\" + kDecoderClsidText; }
+std::wstring ClsidPath() {
+    return std::wstring(L"CLSID\\") + kDecoderClsidText;
+}
+std::wstring CategoryPath() {
+    return std::wstring(L"CLSID\\") + kDecoderCategory;
+}
+std::wstring InstancePath() {
+    return CategoryPath() + L"\\Instance\\" + kDecoderClsidText;
+}
 
 // Whether this is a 32-bit codec on 64-bit Windows.
 bool UnderWow64() {
@@ -236,7 +242,8 @@ LONG WriteFileType(HKEY root, const FileType& type) {
     Key extension;
     LONG r = Create(root, type.extension, &extension);
     if (r != ERROR_SUCCESS) return r;
-    if ((r = SetStringIfAbsent(extension.get(), L"Content Type", type.mime_type)) != ERROR_SUCCESS) {
+    if ((r = SetStringIfAbsent(extension.get(), L"Content Type", type.mime_type)) !=
+        ERROR_SUCCESS) {
         return r;
     }
     if ((r = SetStringIfAbsent(extension.get(), L"PerceivedType", kPerceivedImage)) !=
@@ -249,7 +256,8 @@ LONG WriteFileType(HKEY root, const FileType& type) {
             ERROR_SUCCESS) {
             return r;
         }
-        if ((r = SetStringIfAbsent(slot.get(), nullptr, handler.handler)) != ERROR_SUCCESS) return r;
+        if ((r = SetStringIfAbsent(slot.get(), nullptr, handler.handler)) != ERROR_SUCCESS)
+            return r;
     }
     return ERROR_SUCCESS;
 }
@@ -265,8 +273,8 @@ void RemoveFileType(HKEY root, const FileType& type) {
     for (const Handler& handler : kShellHandlers) {
         const std::wstring path = std::wstring(L"ShellEx\\") + handler.slot;
         Key slot;
-        if (RegOpenKeyExW(extension.get(), path.c_str(), 0, KEY_READ | KEY_WRITE,
-                          slot.Receive()) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(extension.get(), path.c_str(), 0, KEY_READ | KEY_WRITE, slot.Receive()) ==
+            ERROR_SUCCESS) {
             DeleteStringIfOurs(slot.get(), nullptr, handler.handler);
             slot.Close();
             DeleteKeyIfEmpty(extension.get(), path);

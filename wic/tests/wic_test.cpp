@@ -152,8 +152,7 @@ public:
             return false;
         }
         value->resize(size);
-        return RegQueryValueExW(key_, name, nullptr, &type, value->data(), &size) ==
-               ERROR_SUCCESS;
+        return RegQueryValueExW(key_, name, nullptr, &type, value->data(), &size) == ERROR_SUCCESS;
     }
     std::vector<std::wstring> Subkeys() const {
         std::vector<std::wstring> names;
@@ -223,7 +222,9 @@ const std::vector<Golden>& GoldenPictures() {
     return pictures;
 }
 
-fs::path WorkDir() { return fs::path(Setting("TARNEL_WIC_WORK")); }
+fs::path WorkDir() {
+    return fs::path(Setting("TARNEL_WIC_WORK"));
+}
 
 // The extensions and MIME types desktop/mime/tarnel.xml lists.
 std::map<std::wstring, std::wstring> ListedTypes() {
@@ -284,9 +285,8 @@ protected:
         hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
                                           static_cast<DWORD>(bytes.size()));
         if (FAILED(hr)) return hr;
-        return factory_->CreateDecoderFromStream(stream.get(), nullptr,
-                                                 WICDecodeMetadataCacheOnDemand,
-                                                 decoder->Receive());
+        return factory_->CreateDecoderFromStream(
+            stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder->Receive());
     }
 
     // Checks a decoder of a golden picture: the codec's container, one
@@ -364,8 +364,7 @@ TEST_F(Wic, CopyPixelsOfAPartialRectangleWithAnOddStride) {
     ASSERT_EQ(S_OK, frame->CopyPixels(&rect, stride, size, buffer.data()));
     for (INT y = 0; y < rect.Height; ++y) {
         const BYTE* got = buffer.data() + static_cast<size_t>(y) * stride;
-        const BYTE* want =
-            golden.bgr.data() + static_cast<size_t>(rect.Y + y) * kRow + rect.X * 3;
+        const BYTE* want = golden.bgr.data() + static_cast<size_t>(rect.Y + y) * kRow + rect.X * 3;
         ASSERT_TRUE(std::equal(got, got + row, want)) << "row " << y;
         if (y + 1 < rect.Height) {
             // The gap between rows is the caller's: left as it was.
@@ -395,22 +394,22 @@ TEST_F(Wic, CopyPixelsRefusesWhatTheDocumentationRefuses) {
     EXPECT_EQ(E_INVALIDARG, frame->CopyPixels(nullptr, kRow - 1, whole, buffer.data()));
     EXPECT_EQ(E_INVALIDARG, frame->CopyPixels(nullptr, kRow, whole, nullptr));
     const WICRect outside[] = {
-        {-1, 0, 10, 10}, {0, -1, 10, 10}, {kWidth - 9, 0, 10, 10}, {0, kHeight - 9, 10, 10},
-        {0, 0, kWidth + 1, 1}, {1, 1, 0x7fffffff, 1}, {0, 0, -5, 1},
+        {-1, 0, 10, 10},         {0, -1, 10, 10},
+        {kWidth - 9, 0, 10, 10}, {0, kHeight - 9, 10, 10},
+        {0, 0, kWidth + 1, 1},   {1, 1, 0x7fffffff, 1},
+        {0, 0, -5, 1},
     };
     for (const WICRect& rect : outside) {
-        SCOPED_TRACE(testing::Message() << rect.X << "," << rect.Y << " " << rect.Width << "x"
-                                        << rect.Height);
+        SCOPED_TRACE(testing::Message()
+                     << rect.X << "," << rect.Y << " " << rect.Width << "x" << rect.Height);
         EXPECT_EQ(E_INVALIDARG, frame->CopyPixels(&rect, kRow, whole, buffer.data()));
     }
     // A bigger stride than needed, and exactly the bytes it needs.
     const UINT stride = kRow + 1;
     EXPECT_EQ(WINCODEC_ERR_INSUFFICIENTBUFFER,
-              frame->CopyPixels(nullptr, stride, stride * (kHeight - 1) + kRow - 1,
-                                buffer.data()));
+              frame->CopyPixels(nullptr, stride, stride * (kHeight - 1) + kRow - 1, buffer.data()));
     std::vector<BYTE> wide(static_cast<size_t>(stride) * kHeight, 0);
-    EXPECT_EQ(S_OK,
-              frame->CopyPixels(nullptr, stride, stride * (kHeight - 1) + kRow, wide.data()));
+    EXPECT_EQ(S_OK, frame->CopyPixels(nullptr, stride, stride * (kHeight - 1) + kRow, wide.data()));
 }
 
 TEST_F(Wic, FormatConverterGivesPremultipliedBgra) {
@@ -506,8 +505,8 @@ TEST_F(Wic, OptionalMethodsGiveTheirDocumentedResults) {
     Com<IWICBitmapSource> as_source;
     EXPECT_EQ(S_OK, frame->QueryInterface(IID_IWICBitmapSource, as_source.ReceiveVoid()));
     Com<IWICBitmapDecoder> not_a_decoder;
-    EXPECT_EQ(E_NOINTERFACE, frame->QueryInterface(IID_IWICBitmapDecoder,
-                                                   not_a_decoder.ReceiveVoid()));
+    EXPECT_EQ(E_NOINTERFACE,
+              frame->QueryInterface(IID_IWICBitmapDecoder, not_a_decoder.ReceiveVoid()));
 }
 
 // The codec itself, made through its component info as WIC makes it.
@@ -528,7 +527,8 @@ TEST_F(Wic, QueryCapabilityLooksAtTheContentAndRestoresThePosition) {
         DWORD capability;
     } cases[] = {
         {"a golden picture", &golden.bytes,
-         WICBitmapDecoderCapabilityCanDecodeAllImages | WICBitmapDecoderCapabilityCanDecodeSomeImages},
+         WICBitmapDecoderCapabilityCanDecodeAllImages |
+             WICBitmapDecoderCapabilityCanDecodeSomeImages},
         {"a PNG file", &png, 0},
         {"the golden picture, one byte too long for any layout", &too_long, 0},
     };
@@ -626,8 +626,8 @@ TEST_F(Wic, HostileCorpusGivesErrorsOrPictures) {
         Com<IWICBitmapFrameDecode> frame;
         ASSERT_EQ(S_OK, decoder->GetFrame(0, frame.Receive())) << entry.path().string();
         std::vector<BYTE> pixels(static_cast<size_t>(kRow) * kHeight, 0);
-        ASSERT_EQ(S_OK, frame->CopyPixels(nullptr, kRow, static_cast<UINT>(pixels.size()),
-                                          pixels.data()))
+        ASSERT_EQ(S_OK,
+                  frame->CopyPixels(nullptr, kRow, static_cast<UINT>(pixels.size()), pixels.data()))
             << entry.path().string();
         ++pictures;
     }
@@ -716,8 +716,8 @@ TEST(Registry, EntriesAreTheDocumentedOnes) {
     }
 
     // Decoder-specific: the entry under the decoders' category.
-    RegKey instance(classes.get(), std::wstring(L"CLSID\\") + kDecoderCategory + L"\\Instance\\" +
-                                       kClsidText);
+    RegKey instance(classes.get(),
+                    std::wstring(L"CLSID\\") + kDecoderCategory + L"\\Instance\\" + kClsidText);
     ASSERT_TRUE(instance) << "not in the WIC decoder category";
     EXPECT_EQ(Lower(kClsidText), Lower(instance.String(L"CLSID")));
     EXPECT_EQ(name, instance.String(L"FriendlyName"));
@@ -764,10 +764,9 @@ TEST(Registry, NothingLeftAfterUnregistering) {
                                          IID_IWICImagingFactory, factory.ReceiveVoid()));
         Com<IWICBitmapDecoder> decoder;
         EXPECT_EQ(WINCODEC_ERR_COMPONENTNOTFOUND,
-                  factory->CreateDecoderFromFilename(GoldenPictures().front().path.wstring().c_str(),
-                                                     nullptr, GENERIC_READ,
-                                                     WICDecodeMetadataCacheOnDemand,
-                                                     decoder.Receive()));
+                  factory->CreateDecoderFromFilename(
+                      GoldenPictures().front().path.wstring().c_str(), nullptr, GENERIC_READ,
+                      WICDecodeMetadataCacheOnDemand, decoder.Receive()));
     }
 }
 
