@@ -160,7 +160,8 @@ wic_codec() {
     windows_programs_can_run || result=$?
   fi
   if ((result == 0)); then
-    if [[ -n $emulated_32bit ]]; then
+    # Emulated also when qemu's handler was set up before this run.
+    if [[ -n $emulated_32bit ]] || grep -qsx enabled "$binfmt/qemu-i386"; then
       WINEPREFIX=$prefix bash scripts/test_wic.sh build/win32 --quick || result=1
     else
       WINEPREFIX=$prefix bash scripts/test_wic.sh build/win32 --hostile "$corpus/hostile" || result=1

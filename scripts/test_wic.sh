@@ -101,7 +101,11 @@ run_tests() {
     { echo "$output" | tail -n 40; fail "$arch: tests $filter"; }
 }
 
-counts() { "${wine[@]}" "$program" counts 2>/dev/null | tr -d '\r'; }
+counts() {
+  local output
+  output=$("${wine[@]}" "$program" counts 2>&1) || { echo "$output" | tail -n 5; fail "$arch: $program did not run"; }
+  echo "$output" | tr -d '\r' | grep -E '^HK(LM|CU)\\' || fail "$arch: $program printed no key counts"
+}
 
 echo "-- $arch codec: $dll"
 wineserver -k 2>/dev/null || true
