@@ -5,7 +5,7 @@
 #   scripts/install-deps.sh GROUP...     also the named groups (below)
 #   scripts/install-deps.sh --web        the same as `web`
 #   scripts/install-deps.sh --all        every group
-# Groups: format, sanitize, win32, emulation, packages, fuzz, valgrind, web,
+# Groups: format, sanitize, win32, win64, emulation, packages, fuzz, valgrind, web,
 # browser, desktop, python, imagemagick. scripts/test.sh asks for the groups of the steps it runs.
 set -euo pipefail
 
@@ -15,6 +15,8 @@ declare -A groups=(
   [sanitize]="clang libclang-rt-14-dev"
   # The Windows cross build, Wine and a virtual display for its dialogs.
   [win32]="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth imagemagick"
+  # The 64-bit Windows codec's cross build; wine64 runs it.
+  [win64]="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64"
   # User-mode emulation of 32-bit x86, for kernels that refuse 32-bit programs.
   [emulation]="qemu-user-static binfmt-support"
   [packages]="dpkg-dev"
@@ -30,7 +32,7 @@ declare -A groups=(
   # The ImageMagick coder and the Qt 5 plugin (desktop/ also needs gdk-pixbuf).
   [imagemagick]="imagemagick libmagickcore-6.q16-dev python3-wand qtbase5-dev libgdk-pixbuf-2.0-dev xvfb xauth"
 )
-all=(format sanitize win32 packages fuzz valgrind web browser desktop python imagemagick)
+all=(format sanitize win32 win64 packages fuzz valgrind web browser desktop python imagemagick)
 
 wanted=(native)
 for arg in "$@"; do

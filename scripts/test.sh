@@ -61,7 +61,12 @@ emulated_32bit=""
 # Only the i386 handler is touched, and nothing that was set up before is
 # undone. Prints why and returns 1 when it cannot be done.
 set_up_32bit_emulation() {
-  runs_32bit && return 0
+  if runs_32bit; then
+    # qemu's handler, when enabled, takes 32-bit programs even from a kernel
+    # that could run them.
+    grep -qsx enabled "$binfmt/qemu-i386" && emulated_32bit=1
+    return 0
+  fi
   echo "this kernel cannot run 32-bit programs: running them under qemu's user-mode emulation"
   if (($(id -u) != 0)); then
     echo "setting up the emulation needs root (packages, binfmt_misc), and this is $(id -un)"
@@ -150,9 +155,43 @@ windows_under_wine() {
 # The library as other programs meet it, and the packages; the Windows zip's
 # module is loaded under Wine, as in the Windows step.
 library_and_packages() {
-  build_only release && build_only win32 || return 1
+  build_only release && build_only win64 && build_only win32 || return 1
   windows_programs_can_run || return
-  wine_prefix_ready && bash scripts/test_packages.sh build/release build/win32
+  wine_prefix_ready && bash scripts/test_packages.sh build/release build/win32 build/win64
+}
+
+# The WIC codec (wic/): registered with regsvr32 in a fresh Wine prefix and
+# reached through WIC's factory, as Windows programs reach it
+# (scripts/test_wic.sh). x64 first, under wine64, with the golden pictures
+# and the hostile-file corpus; then x86 under Wine's 32-bit side: all of it
+# where 32-bit programs run natively, one golden picture where they are
+# emulated (each program start then takes about a minute).
+wic_codec() {
+  local prefix=$root/build/win64/wine-wic
+  local corpus
+  cmake --preset win64 >/dev/null && cmake --build --preset win64 -j"$jobs" &&
+    cmake --preset win32 >/dev/null &&
+    cmake --build --preset win32 -j"$jobs" --target tarnel_wic tarnel_wic_test &&
+    corpus_writer || return 1
+  corpus=$(mktemp -d)
+  build/fuzz/fuzz/tarnel_make_corpus "$corpus" >/dev/null || return 1
+  # Emulation, where needed, is set up before the prefix is made, so that the
+  # prefix gets its 32-bit side too.
+  local x86=0
+  windows_programs_can_run || x86=$?
+  rm -rf "$prefix"
+  local result=0
+  WINEPREFIX=$prefix bash scripts/test_wic.sh build/win64 --hostile "$corpus/hostile" || result=1
+  ((result == 0)) && result=$x86
+  if ((result == 0)); then
+    if [[ -n $emulated_32bit ]]; then
+      WINEPREFIX=$prefix bash scripts/test_wic.sh build/win32 --quick || result=1
+    else
+      WINEPREFIX=$prefix bash scripts/test_wic.sh build/win32 --hostile "$corpus/hostile" || result=1
+    fi
+  fi
+  rm -rf "$corpus"
+  return $result
 }
 
 # Creates the Wine prefix once, before test programs start in parallel, and
@@ -289,7 +328,8 @@ steps=(
   "bench||benchmarks (smoke run)|benchmark_smoke"
   "sanitize|sanitize|sanitizers (address, undefined, leak)|build_and_test sanitize"
   "win32|win32|32-bit Windows under Wine|windows_under_wine"
-  "packages|packages win32|library install, consumers and packages|library_and_packages"
+  "packages|packages win32 win64|library install, consumers and packages|library_and_packages"
+  "wic|win32 win64 fuzz|WIC codec under Wine (x64, x86)|wic_codec"
   "fuzz|fuzz|fuzzing (libFuzzer, bounded)|fuzz_bounded"
   "tsan|sanitize|threads (ThreadSanitizer)|threads_under_tsan"
   "valgrind|valgrind fuzz|valgrind memcheck of the converter|valgrind_converter"

@@ -8,13 +8,17 @@
 #  3. the .deb made by `cpack -G DEB`, unpacked with dpkg-deb -x, its
 #     converter run from there on a sample;
 #  4. the zip made by `cpack -G ZIP` in the Windows build, unpacked, its
-#     tarnel.apl loaded from there under Wine by the ABI host.
+#     tarnel.apl loaded from there under Wine by the ABI host, and its x64
+#     WIC codec registered with regsvr32 under wine64 and a golden picture
+#     decoded through WIC (scripts/test_wic.sh --quick, with WIN64_BUILD's
+#     test program).
 #
-#   scripts/test_packages.sh RELEASE_BUILD [WIN32_BUILD]
+#   scripts/test_packages.sh RELEASE_BUILD [WIN32_BUILD [WIN64_BUILD]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 release=$(cd "$1" && pwd)
 win32=${2:-}
+win64=${3:-}
 pictures=$root/tests/data/pictures
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -78,9 +82,14 @@ if [[ -n "$win32" ]]; then
   [[ -n "$zip" ]] || fail "cpack made no zip"
   mkdir -p "$work/zip/unpacked"
   (cd "$work/zip/unpacked" && cmake -E tar xf "$zip")
-  for f in tarnel.apl INSTALL.txt LICENSE.txt; do
+  for f in tarnel.apl INSTALL.txt LICENSE.txt x86/tarnel_wic.dll x64/tarnel_wic.dll; do
     [[ -f "$work/zip/unpacked/$f" ]] || fail "$f is not in the zip"
   done
+  if [[ -n "$win64" ]]; then
+    WINEPREFIX=${WINEPREFIX:-$root/build/win64/wine-wic} bash "$root/scripts/test_wic.sh" "$win64" \
+      --quick --dll "$work/zip/unpacked/x64/tarnel_wic.dll" || fail "the zip's x64 WIC codec"
+    echo "$(basename "$zip"): its x64 WIC codec registered and decoded a golden picture under wine64"
+  fi
   if ! /lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1; then
     echo "this kernel cannot run 32-bit programs: the zip's tarnel.apl is not loaded under Wine here"
     echo "packages: all checks passed but the Wine load of the zip"

@@ -1,0 +1,376 @@
+// IWICBitmapDecoder and IWICBitmapFrameDecode over the C library.
+//
+// A decoder reads the stream once, in Initialize: at most
+// TARNEL_MAX_FILE_SIZE bytes, since no layout is larger (a longer stream is
+// refused on its size alone, unread). It decodes the one picture there into
+// a block of 24-bit BGR pixels that its frames share and never change, so
+// after Initialize every method may be called from any thread.
+#include "wic/codec.h"
+
+#include <wincodec.h>
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+
+#include "tarnel/tarnel.h"
+#include "wic/codec_ids.h"
+
+namespace tarnel_wic {
+
+namespace {
+
+LONG g_live_objects = 0;
+
+constexpr UINT kBytesPerPixel = 3;
+constexpr UINT kRowBytes = TARNEL_WIDTH * kBytesPerPixel;
+
+// The decoded picture, shared by a decoder and its frames.
+class Picture {
+public:
+    BYTE pixels[TARNEL_HEIGHT][kRowBytes];
+
+    static Picture* Create() { return new (std::nothrow) Picture; }
+    void AddRef() { InterlockedIncrement(&refs_); }
+    void Release() {
+        if (InterlockedDecrement(&refs_) == 0) delete this;
+    }
+
+private:
+    Picture() = default;
+    ~Picture() = default;
+    LONG refs_ = 1;
+};
+
+// The file behind a stream: its size and its first bytes (all of them when
+// it is small enough to be a C64 picture).
+struct StreamHead {
+    ULONGLONG size = 0;
+    BYTE* bytes = nullptr;  // min(size, TARNEL_MAX_FILE_SIZE) bytes
+    size_t held = 0;
+
+    ~StreamHead() { delete[] bytes; }
+};
+
+// Reads the stream from its start. Fails only when the stream does.
+HRESULT ReadHead(IStream* stream, StreamHead* head) {
+    STATSTG stat = {};
+    ULARGE_INTEGER end = {};
+    LARGE_INTEGER zero = {};
+    if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+        head->size = stat.cbSize.QuadPart;
+    } else if (SUCCEEDED(stream->Seek(zero, STREAM_SEEK_END, &end))) {
+        head->size = end.QuadPart;
+    } else {
+        return WINCODEC_ERR_STREAMREAD;
+    }
+    if (FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr))) return WINCODEC_ERR_STREAMREAD;
+    // A file above the largest layout is refused on its size: nothing to read.
+    if (head->size > TARNEL_MAX_FILE_SIZE) return S_OK;
+    const size_t wanted = static_cast<size_t>(head->size);
+    head->bytes = new (std::nothrow) BYTE[wanted > 0 ? wanted : 1];
+    if (head->bytes == nullptr) return E_OUTOFMEMORY;
+    while (head->held < wanted) {
+        ULONG got = 0;
+        HRESULT hr =
+            stream->Read(head->bytes + head->held, static_cast<ULONG>(wanted - head->held), &got);
+        if (FAILED(hr)) return WINCODEC_ERR_STREAMREAD;
+        if (got == 0) break;
+        head->held += got;
+    }
+    // A stream shorter than it said it was is as long as what it gave.
+    head->size = head->held;
+    return S_OK;
+}
+
+int Identify(const StreamHead& head) {
+    // For a stream above the largest layout tarnel_identify reads no byte.
+    return tarnel_identify(head.bytes, static_cast<size_t>(head.size), nullptr);
+}
+
+class Frame final : public IWICBitmapFrameDecode {
+public:
+    explicit Frame(Picture* picture) : picture_(picture) {
+        picture_->AddRef();
+        ObjectCreated();
+    }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (out == nullptr) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWICBitmapSource) ||
+            IsEqualIID(riid, IID_IWICBitmapFrameDecode)) {
+            *out = static_cast<IWICBitmapFrameDecode*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG refs = InterlockedDecrement(&refs_);
+        if (refs == 0) delete this;
+        return refs;
+    }
+
+    // IWICBitmapSource
+    HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
+        if (width == nullptr || height == nullptr) return E_INVALIDARG;
+        *width = TARNEL_WIDTH;
+        *height = TARNEL_HEIGHT;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
+        if (format == nullptr) return E_INVALIDARG;
+        *format = GUID_WICPixelFormat24bppBGR;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetResolution(double* dpi_x, double* dpi_y) override {
+        if (dpi_x == nullptr || dpi_y == nullptr) return E_INVALIDARG;
+        *dpi_x = kDpi;
+        *dpi_y = kDpi;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
+        return WINCODEC_ERR_PALETTEUNAVAILABLE;
+    }
+    HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT buffer_size,
+                                         BYTE* buffer) override {
+        const WICRect whole = {0, 0, TARNEL_WIDTH, TARNEL_HEIGHT};
+        const WICRect& r = rect != nullptr ? *rect : whole;
+        if (r.X < 0 || r.Y < 0 || r.Width < 0 || r.Height < 0 || r.X > TARNEL_WIDTH - r.Width ||
+            r.Y > TARNEL_HEIGHT - r.Height) {
+            return E_INVALIDARG;
+        }
+        if (buffer == nullptr) return E_INVALIDARG;
+        if (r.Width == 0 || r.Height == 0) return S_OK;
+        const UINT row_bytes = static_cast<UINT>(r.Width) * kBytesPerPixel;
+        if (stride < row_bytes) return E_INVALIDARG;
+        const ULONGLONG needed =
+            static_cast<ULONGLONG>(stride) * static_cast<ULONGLONG>(r.Height - 1) + row_bytes;
+        if (buffer_size < needed) return WINCODEC_ERR_INSUFFICIENTBUFFER;
+        for (INT y = 0; y < r.Height; ++y) {
+            std::memcpy(buffer + static_cast<size_t>(y) * stride,
+                        &picture_->pixels[r.Y + y][static_cast<size_t>(r.X) * kBytesPerPixel],
+                        row_bytes);
+        }
+        return S_OK;
+    }
+
+    // IWICBitmapFrameDecode
+    HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override {
+        if (reader != nullptr) *reader = nullptr;
+        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    }
+    HRESULT STDMETHODCALLTYPE GetColorContexts(UINT, IWICColorContext**, UINT* actual) override {
+        if (actual == nullptr) return E_INVALIDARG;
+        *actual = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override {
+        if (thumbnail != nullptr) *thumbnail = nullptr;
+        return WINCODEC_ERR_CODECNOTHUMBNAIL;
+    }
+
+private:
+    ~Frame() {
+        picture_->Release();
+        ObjectDestroyed();
+    }
+
+    LONG refs_ = 1;
+    Picture* picture_;
+};
+
+class Decoder final : public IWICBitmapDecoder {
+public:
+    Decoder() {
+        InitializeSRWLock(&lock_);
+        ObjectCreated();
+    }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (out == nullptr) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWICBitmapDecoder)) {
+            *out = static_cast<IWICBitmapDecoder*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG refs = InterlockedDecrement(&refs_);
+        if (refs == 0) delete this;
+        return refs;
+    }
+
+    // IWICBitmapDecoder
+    HRESULT STDMETHODCALLTYPE QueryCapability(IStream* stream, DWORD* capability) override {
+        if (stream == nullptr || capability == nullptr) return E_INVALIDARG;
+        *capability = 0;
+        // Look, then leave the stream where it was.
+        LARGE_INTEGER zero = {};
+        ULARGE_INTEGER position = {};
+        if (FAILED(stream->Seek(zero, STREAM_SEEK_CUR, &position))) return WINCODEC_ERR_STREAMREAD;
+        StreamHead head;
+        HRESULT hr = ReadHead(stream, &head);
+        LARGE_INTEGER back;
+        back.QuadPart = static_cast<LONGLONG>(position.QuadPart);
+        HRESULT restored = stream->Seek(back, STREAM_SEEK_SET, nullptr);
+        if (FAILED(hr)) return hr;
+        if (FAILED(restored)) return WINCODEC_ERR_STREAMREAD;
+        if (Identify(head) == TARNEL_OK) {
+            *capability = WICBitmapDecoderCapabilityCanDecodeAllImages |
+                          WICBitmapDecoderCapabilityCanDecodeSomeImages;
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Initialize(IStream* stream, WICDecodeOptions) override {
+        if (stream == nullptr) return E_INVALIDARG;
+        AcquireSRWLockExclusive(&lock_);
+        HRESULT hr = picture_ != nullptr ? WINCODEC_ERR_WRONGSTATE : Decode(stream);
+        ReleaseSRWLockExclusive(&lock_);
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetContainerFormat(GUID* format) override {
+        if (format == nullptr) return E_INVALIDARG;
+        *format = kContainerFormat;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDecoderInfo(IWICBitmapDecoderInfo** info) override {
+        if (info == nullptr) return E_INVALIDARG;
+        *info = nullptr;
+        IWICImagingFactory* factory = nullptr;
+        HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IWICImagingFactory, reinterpret_cast<void**>(&factory));
+        if (FAILED(hr)) return hr;
+        IWICComponentInfo* component = nullptr;
+        hr = factory->CreateComponentInfo(kDecoderClsid, &component);
+        factory->Release();
+        if (FAILED(hr)) return hr;
+        hr = component->QueryInterface(IID_IWICBitmapDecoderInfo, reinterpret_cast<void**>(info));
+        component->Release();
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
+        return WINCODEC_ERR_PALETTEUNAVAILABLE;
+    }
+    HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override {
+        if (reader != nullptr) *reader = nullptr;
+        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    }
+    HRESULT STDMETHODCALLTYPE GetPreview(IWICBitmapSource** preview) override {
+        if (preview != nullptr) *preview = nullptr;
+        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    }
+    HRESULT STDMETHODCALLTYPE GetColorContexts(UINT, IWICColorContext**, UINT* actual) override {
+        if (actual != nullptr) *actual = 0;
+        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    }
+    HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override {
+        if (thumbnail != nullptr) *thumbnail = nullptr;
+        return WINCODEC_ERR_CODECNOTHUMBNAIL;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetFrameCount(UINT* count) override {
+        if (count == nullptr) return E_INVALIDARG;
+        if (!Initialized()) return WINCODEC_ERR_NOTINITIALIZED;
+        *count = 1;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetFrame(UINT index, IWICBitmapFrameDecode** frame) override {
+        if (frame == nullptr) return E_INVALIDARG;
+        *frame = nullptr;
+        AcquireSRWLockShared(&lock_);
+        HRESULT hr = S_OK;
+        if (picture_ == nullptr) {
+            hr = WINCODEC_ERR_NOTINITIALIZED;
+        } else if (index != 0) {
+            hr = WINCODEC_ERR_FRAMEMISSING;
+        } else {
+            *frame = new (std::nothrow) Frame(picture_);
+            if (*frame == nullptr) hr = E_OUTOFMEMORY;
+        }
+        ReleaseSRWLockShared(&lock_);
+        return hr;
+    }
+
+private:
+    ~Decoder() {
+        if (picture_ != nullptr) picture_->Release();
+        ObjectDestroyed();
+    }
+
+    bool Initialized() {
+        AcquireSRWLockShared(&lock_);
+        bool initialized = picture_ != nullptr;
+        ReleaseSRWLockShared(&lock_);
+        return initialized;
+    }
+
+    // Reads and decodes the stream's picture; called under the lock.
+    HRESULT Decode(IStream* stream) {
+        StreamHead head;
+        HRESULT hr = ReadHead(stream, &head);
+        if (FAILED(hr)) return hr;
+        // A stream that WIC offered for its first bytes but that is none of
+        // the layouts gets the answer of a stream no codec matches at all.
+        if (Identify(head) != TARNEL_OK) return WINCODEC_ERR_COMPONENTNOTFOUND;
+        Picture* picture = Picture::Create();
+        tarnel_decoder* decoder = tarnel_decoder_new();
+        if (picture == nullptr || decoder == nullptr) {
+            if (picture != nullptr) picture->Release();
+            tarnel_decoder_free(decoder);
+            return E_OUTOFMEMORY;
+        }
+        tarnel_options options;
+        tarnel_options_init(&options);
+        options.pixel_format = TARNEL_BGR24;
+        int result = tarnel_decode(decoder, head.bytes, head.held, &options, picture->pixels,
+                                   kRowBytes, nullptr);
+        tarnel_decoder_free(decoder);
+        if (result != TARNEL_OK) {
+            picture->Release();
+            return result == TARNEL_E_NO_MEMORY ? E_OUTOFMEMORY : WINCODEC_ERR_COMPONENTNOTFOUND;
+        }
+        picture_ = picture;
+        return S_OK;
+    }
+
+    LONG refs_ = 1;
+    SRWLOCK lock_;
+    Picture* picture_ = nullptr;  // set once, by Initialize
+};
+
+}  // namespace
+
+void ObjectCreated() {
+    InterlockedIncrement(&g_live_objects);
+}
+void ObjectDestroyed() {
+    InterlockedDecrement(&g_live_objects);
+}
+LONG LiveObjects() {
+    return InterlockedCompareExchange(&g_live_objects, 0, 0);
+}
+
+HRESULT CreateDecoder(REFIID riid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    Decoder* decoder = new (std::nothrow) Decoder;
+    if (decoder == nullptr) return E_OUTOFMEMORY;
+    HRESULT hr = decoder->QueryInterface(riid, out);
+    decoder->Release();
+    return hr;
+}
+
+}  // namespace tarnel_wic
