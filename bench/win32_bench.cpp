@@ -11,8 +11,9 @@
 // lowest time per iteration over the batches (wall time from the performance
 // counter: the lowest of several batches is the one least disturbed by other
 // processes). Under qemu's user-mode emulation (TARNEL_EMULATED set, as
-// scripts/test.sh does there) it says that its figures were emulated. --smoke runs every benchmark once, without timing, to prove
-// that the module loads and every input opens and decodes. Exit status 1
+// scripts/test.sh does there) it says that its figures were emulated.
+// --smoke runs every benchmark once, without timing, to prove that the
+// module loads and every input opens and decodes. Exit status 1
 // when something fails and, with --require_targets, when a page decode takes
 // more than 5 times the baseline or a whole cycle more than 6 times.
 #include <windows.h>

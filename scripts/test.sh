@@ -19,7 +19,9 @@ step() {
   echo "=== $name"
   local start=$SECONDS
   local status=0
-  "$@" || status=$?
+  # In a subshell, so that what one step exports (the emulation's settings)
+  # does not reach the next.
+  ("$@") || status=$?
   if ((status == 0)); then
     passed=$((passed + 1))
     echo "=== $name: passed in $((SECONDS - start)) s"
