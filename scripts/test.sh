@@ -124,6 +124,8 @@ set_up_32bit_emulation() {
 # step's result: skipped, or under CI=true failed (CI must load the module).
 windows_programs_can_run() {
   if set_up_32bit_emulation; then
+    # The tests' own Wine prefix, never the user's.
+    export WINEPREFIX=${WINEPREFIX:-$root/build/wine}
     if [[ -n $emulated_32bit ]]; then
       export TARNEL_EMULATED=1
       # Wine maps pages at fixed addresses (the shared user data at
@@ -200,16 +202,18 @@ wic_codec() {
 # waits for its Wine server to end: a server started without a display would
 # leave the later programs, run under Xvfb, unable to create windows. The
 # 64-bit loader makes it where there is one (natively, also when 32-bit
-# programs are emulated). A prefix made while 32-bit programs could not run
-# lacks its 32-bit system files, and is completed first.
+# programs are emulated). A prefix of ours made while 32-bit programs could
+# not run lacks its 32-bit system files, and is made anew.
 wine_prefix_ready() {
-  local loader=wine prefix=${WINEPREFIX:-$HOME/.wine}
+  local loader=wine
   [[ -x /usr/lib/wine/wine64 ]] && loader=/usr/lib/wine/wine64
-  local action=--init
-  if [[ -d $prefix/drive_c/windows/syswow64 && ! -e $prefix/drive_c/windows/syswow64/kernel32.dll ]]; then
-    action=--update
+  local windows=$WINEPREFIX/drive_c/windows
+  if [[ $WINEPREFIX == "$root"/build/* && -d $windows/syswow64 && ! -e $windows/syswow64/kernel32.dll ]]; then
+    echo "the Wine prefix $WINEPREFIX lacks its 32-bit side: making it anew"
+    rm -rf "$WINEPREFIX"
   fi
-  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" wineboot "$action" >/dev/null 2>&1 &&
+  [[ -e $WINEPREFIX/system.reg ]] || echo "making the Wine prefix $WINEPREFIX (a few minutes)"
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" wineboot --init >/dev/null 2>&1 &&
     wineserver -w
 }
 
