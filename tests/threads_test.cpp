@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -29,18 +28,6 @@ std::vector<uint8_t> LayoutFile(tarnel::FormatCode code, uint32_t seed) {
     const std::vector<uint8_t> memory = tarnel_test::RandomMemory(seed);
     return tarnel::BuildLayoutFile(code, tarnel_test::View(memory));
 }
-
-// Under qemu's user-mode emulation (TARNEL_EMULATED, set by the test script)
-// Wine's 32-bit side loses its server connection when several threads run
-// at once and the process dies; there only the single-threaded cases run.
-#define SKIP_WHERE_THREADS_ARE_EMULATED()                                             \
-    do {                                                                              \
-        const char* emulated = std::getenv("TARNEL_EMULATED");                        \
-        if (emulated != nullptr && *emulated != '\0' && *emulated != '0') {           \
-            GTEST_SKIP() << "several threads at once do not run under Wine emulated " \
-                            "by qemu; they run natively and under ThreadSanitizer";   \
-        }                                                                             \
-    } while (false)
 
 // Holds the threads until all have started, so that their decodes overlap.
 class StartLine {
@@ -81,7 +68,6 @@ void DecodeRounds(const std::vector<uint8_t>& file, StartLine* start, ThreadResu
 class Threads : public ::testing::TestWithParam<tarnel::FormatCode> {};
 
 TEST_P(Threads, SameFileOnSeveralThreadsGivesIdenticalBlocks) {
-    SKIP_WHERE_THREADS_ARE_EMULATED();
     const std::vector<uint8_t> file = LayoutFile(GetParam(), 900u + GetParam());
     ASSERT_FALSE(file.empty());
     const std::vector<uint8_t> alone = tarnel_test::DecodeFile(file);
@@ -110,7 +96,6 @@ INSTANTIATE_TEST_SUITE_P(EveryLayout, Threads, ::testing::ValuesIn(tarnel_test::
 
 // Every layout on every thread at once, each thread in its own order.
 TEST(ThreadsMixed, EveryLayoutOnEveryThreadAtOnce) {
-    SKIP_WHERE_THREADS_ARE_EMULATED();
     const std::vector<tarnel::FormatCode> codes = tarnel_test::AllCodes();
     std::vector<std::vector<uint8_t>> files;
     std::vector<std::vector<uint8_t>> alone;
@@ -197,7 +182,6 @@ namespace {
 // decoder going through every layout in its own order, twice: every
 // picture equals the module's block of the same file (rows flipped, RGB).
 TEST(ThreadsLibrary, EachThreadWithItsOwnDecoderMatchesTheModule) {
-    SKIP_WHERE_THREADS_ARE_EMULATED();
     const std::vector<tarnel::FormatCode> codes = tarnel_test::AllCodes();
     std::vector<std::vector<uint8_t>> files;
     for (tarnel::FormatCode code : codes) files.push_back(LayoutFile(code, 1300u + code));
