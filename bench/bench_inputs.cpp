@@ -4,9 +4,9 @@
 #include <cstring>
 #include <random>
 
-#include "formats/layout_files.h"
-#include "formats/pack.h"
-#include "render/layout_sources.h"
+#include "authoring/layout_files.h"
+#include "authoring/pack.h"
+#include "core/layout_sources.h"
 
 namespace tarnel_bench {
 namespace {

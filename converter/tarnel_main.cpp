@@ -16,13 +16,13 @@
 #include <thread>
 #include <vector>
 
-#include "image_io.h"
-#include "ordered_batch.h"
-#include "palette_file.h"
-#include "picture_file.h"
-#include "sample_pictures.h"
+#include "authoring/sample_pictures.h"
+#include "converter/ordered_batch.h"
+#include "converter/palette_file.h"
+#include "converter/picture_file.h"
+#include "converter/thumbnail.h"
+#include "imageio/image_io.h"
 #include "tarnel/tarnel.h"
-#include "thumbnail.h"
 
 #ifndef TARNEL_VERSION
 #define TARNEL_VERSION "unknown"

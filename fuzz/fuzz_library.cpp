@@ -12,11 +12,11 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layouts.h"
+#include "core/layouts.h"
 #include "fuzz/fuzz_common.h"
-#include "fuzz/reference.h"
-#include "support/c64_model.h"
 #include "tarnel/tarnel.h"
+#include "testing/c64_model.h"
+#include "testing/reference.h"
 
 using tarnel_fuzz::Check;
 

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layouts.h"
-#include "formats/unpack.h"
+#include "core/layouts.h"
+#include "core/unpack.h"
 #include "fuzz/fuzz_common.h"
-#include "fuzz/reference.h"
+#include "testing/reference.h"
 
 #ifndef TARNEL_FUZZ_CODE
 #error "TARNEL_FUZZ_CODE names the packed layout whose unpacker is fuzzed"

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <vector>
 
-#include "decoder/dib.h"
-#include "formats/layout_files.h"
+#include "authoring/layout_files.h"
+#include "core/palette.h"
 #include "platform/allocation.h"
-#include "render/palette.h"
-#include "support/c64_model.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "plugin/dib.h"
+#include "testing/c64_model.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace tarnel {
 namespace {

@@ -1,7 +1,7 @@
 // What every layout shows: the whole decode path against an independent
 // model of the layouts, the per-pixel fetchers against the row loops, and the
 // particular rules of the fetchers and of the interlace merge.
-#include "render/render.h"
+#include "core/render.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,13 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layout_files.h"
-#include "render/fetchers.h"
-#include "render/palette.h"
-#include "render/pixels.h"
-#include "support/c64_model.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "authoring/layout_files.h"
+#include "core/fetchers.h"
+#include "core/palette.h"
+#include "core/pixels.h"
+#include "testing/c64_model.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace tarnel {
 namespace {

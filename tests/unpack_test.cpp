@@ -1,19 +1,22 @@
 // The run-length unpackers of the five packed layouts, their packers, and the
 // background colour of every layout.
-#include "formats/unpack.h"
+#include "core/unpack.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "formats/identify.h"
-#include "formats/layout_files.h"
-#include "formats/pack.h"
-#include "formats/prepare.h"
+#include "authoring/layout_files.h"
+#include "authoring/pack.h"
+#include "core/decode.h"
+#include "core/identify.h"
+#include "core/prepare.h"
+#include "core/render.h"
 #include "plugin/c64_decoder.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace tarnel {
 namespace {
@@ -353,36 +356,36 @@ TEST(Background, TableOfOffsets) {
         EXPECT_EQ(BackgroundColour(c.code, View(image)), c.expected) << int(c.code);
 }
 
-// Decoder-level: PreparePage on a real file.
-struct OpenDecoder {
-    explicit OpenDecoder(std::vector<uint8_t> file)
-        : host(std::move(file)), decoder(host.Source()) {
-        ImageInfo info{};
-        result = decoder.GetImageInfo(&info);
+// On a real file: the background is read from the image ChooseImage gives
+// (the unpacked image for packed layouts), as every decode reads it.
+struct DecodedPage {
+    explicit DecodedPage(std::vector<uint8_t> bytes) : file(std::move(bytes)) {
+        code = Identify(View(file)).code;
+        image = ChooseImage(code, View(file), scratch.data());
+        background = BackgroundColour(code, image);
     }
-    tarnel_test::FakeHost host;
-    C64Decoder decoder;
-    int32_t result = RESULT_BAD_FORMAT;
+    std::vector<uint8_t> file;
+    std::vector<uint8_t> scratch = std::vector<uint8_t>(LARGEST_IMAGE_BYTES, 0xA5);
+    FormatCode code = FORMAT_UNKNOWN;
+    ByteView image;
+    uint8_t background = 0;
 };
 
 TEST(Background, FacePainterUsesItsSecondToLastByte) {
     std::vector<uint8_t> memory = RandomMemory(76);
     memory[10002] = 0x27;
     memory[10003] = 0x0E;
-    OpenDecoder open(BuildLayoutFile(9, View(memory)));
-    ASSERT_EQ(open.result, RESULT_OK);
-    ASSERT_EQ(open.decoder.Code(), 9);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 7);
+    DecodedPage page(BuildLayoutFile(9, View(memory)));
+    ASSERT_EQ(page.code, 9);
+    EXPECT_EQ(page.background, 7);
 }
 
 TEST(Background, KoalaLastByte) {
     std::vector<uint8_t> memory(FILE_BUFFER_BYTES, 0x11);
     memory[10002] = 0xF7;
-    OpenDecoder open(BuildLayoutFile(20, View(memory)));
-    ASSERT_EQ(open.result, RESULT_OK);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 7);
+    DecodedPage page(BuildLayoutFile(20, View(memory)));
+    ASSERT_EQ(page.code, 20);
+    EXPECT_EQ(page.background, 7);
 }
 
 TEST(Background, PackedDrazlaceReadsTheUnpackedImage) {
@@ -393,45 +396,40 @@ TEST(Background, PackedDrazlaceReadsTheUnpackedImage) {
     ASSERT_GT(file.size(), 10051u);
     file[10050] = 0x02;  // the packed file's own byte at that offset plays no part
     file[10049] = 0x02;
-    OpenDecoder open(file);
-    ASSERT_EQ(open.decoder.Code(), 7);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 13);
+    DecodedPage page(file);
+    ASSERT_EQ(page.code, 7);
+    EXPECT_EQ(page.background, 13);
 }
 
 TEST(Background, UnpackedDrazlaceUsesByte10050) {
     std::vector<uint8_t> memory = RandomMemory(78);
     memory[10049] = 0x01;
     memory[10050] = 0x0C;
-    OpenDecoder open(BuildLayoutFile(6, View(memory)));
-    ASSERT_EQ(open.decoder.Code(), 6);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 12);
+    DecodedPage page(BuildLayoutFile(6, View(memory)));
+    ASSERT_EQ(page.code, 6);
+    EXPECT_EQ(page.background, 12);
 }
 
-TEST(Background, PackedLayoutsUnpackedBeforeTheBackground) {
-    // For each packed code the decoder's image after PreparePage (code 1:
-    // after RenderFrame) is the unpacked layout's image.
-    for (FormatCode code : {FormatCode(7), FormatCode(11), FormatCode(14), FormatCode(19)}) {
+TEST(Background, PackedLayoutsAreDrawnFromTheUnpackedImage) {
+    // For each packed code the image drawn from is the unpacked layout's
+    // image, whatever the scratch buffer held before.
+    for (FormatCode code :
+         {FormatCode(1), FormatCode(7), FormatCode(11), FormatCode(14), FormatCode(19)}) {
         const std::vector<uint8_t> memory = RandomMemory(300 + code);
         const LayoutInfo* layout = FindLayout(code);
         const std::vector<uint8_t> image = BuildLayoutFile(layout->unpackedAs, View(memory));
-        OpenDecoder open(PackFile(code, View(image)));
-        ASSERT_EQ(open.decoder.Code(), code);
-        open.decoder.PreparePage();
-        const ByteView drawn = open.decoder.Image();
-        for (uint32_t i = 2; i < image.size(); ++i)
-            ASSERT_EQ(drawn[i], image[i]) << int(code) << " at " << i;
+        DecodedPage page(PackFile(code, View(image)));
+        ASSERT_EQ(page.code, code);
+        ASSERT_EQ(page.image.data, page.scratch.data());
+        const uint32_t drawn = std::min<uint32_t>(ImageBytes(code), image.size());
+        // Code 1's stream starts after the header it does not hold.
+        const PackedVariant& variant = *FindPackedVariant(code);
+        const uint32_t first = variant.form == StreamForm::Forward ? variant.firstOutput : 2;
+        for (uint32_t i = first; i < drawn; ++i)
+            ASSERT_EQ(page.image[i], image[i]) << int(code) << " at " << i;
+        for (uint32_t i = drawn; i < page.image.size; ++i)
+            ASSERT_EQ(page.image[i], 0) << int(code) << " at " << i;
     }
-}
-
-TEST(Background, Code1IsNotUnpackedBeforeDrawing) {
-    const std::vector<uint8_t> memory = RandomMemory(301);
-    OpenDecoder open(BuildLayoutFile(1, View(memory)));
-    ASSERT_EQ(open.decoder.Code(), 1);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 0);
-    EXPECT_EQ(open.decoder.Image()[100], 0) << "still the zeroed buffer before drawing";
 }
 
 // Repeated work on one open image gives the same answers.
