@@ -53,7 +53,7 @@ std::vector<uint8_t> BuildLayoutFile(FormatCode code, ByteView memory) {
 
 std::vector<uint8_t> RandomMemoryImage(uint32_t seed) {
     std::mt19937 generator(seed);
-    std::vector<uint8_t> bytes(FILE_BUFFER_BYTES);
+    std::vector<uint8_t> bytes(MEMORY_IMAGE_BYTES);
     size_t i = 0;
     while (i < bytes.size()) {
         const uint8_t value = static_cast<uint8_t>(generator() & 0xFF);

@@ -23,7 +23,7 @@ uint32_t UnpackedFileSize(FormatCode code);
 // too short or the picture cannot be stored in that layout.
 std::vector<uint8_t> BuildLayoutFile(FormatCode code, ByteView memory);
 
-// A deterministic memory image of FILE_BUFFER_BYTES for test pictures and
+// A deterministic memory image of MEMORY_IMAGE_BYTES for test pictures and
 // corpora: random bytes with runs of equal bytes mixed in (about one run in
 // four, up to 300 bytes long), so that the packers have something to pack.
 std::vector<uint8_t> RandomMemoryImage(uint32_t seed);

@@ -23,7 +23,7 @@ using tarnel::FormatCode;
 constexpr int WIDTH = 320;  // logical picture size; frames sample it
 constexpr int HEIGHT = 200;
 constexpr int HORIZON = 120;
-constexpr size_t MEMORY_BYTES = tarnel::FILE_BUFFER_BYTES;
+constexpr size_t MEMORY_BYTES = tarnel::MEMORY_IMAGE_BYTES;
 constexpr size_t TEXT_LINE_CHARS = 26;  // 26 glyphs of 12 pixels fit in 320
 constexpr int TEXT_SCALE = 2;           // each font pixel is 2 x 2 picture pixels
 

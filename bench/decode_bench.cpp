@@ -235,7 +235,7 @@ void Unpack(benchmark::State& state, FormatCode code) {
         return;
     }
     const tarnel::ByteView view = View(file);
-    std::vector<uint8_t> out(tarnel::FILE_BUFFER_BYTES);
+    std::vector<uint8_t> out(tarnel::MEMORY_IMAGE_BYTES);
     for (auto _ : state) {
         tarnel::Unpack(view, *variant, out.data());
         benchmark::ClobberMemory();

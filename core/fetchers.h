@@ -40,7 +40,7 @@ constexpr uint8_t Lo(uint8_t byte) {
     return static_cast<uint8_t>(byte & 15);
 }
 
-// `image` is a full file buffer; x and y must be in range.
+// `image` holds every byte the layout reads (ImageBytes); x and y must be in range.
 uint8_t FetchMulticolour(const MulticolourSources& s, ByteView image, uint8_t background,
                          uint32_t x, uint32_t y);
 uint8_t FetchHires(const HiresSources& s, ByteView image, uint8_t background, uint32_t x,

@@ -145,37 +145,37 @@ constexpr size_t SourcesIndex(const Sources (&table)[N], FormatCode fetcher) {
 }
 
 // Highest offset any fetcher of a table can read; all must lie inside the
-// file buffer so the row loops need no per-pixel bounds checks.
+// memory image so the row loops need no per-pixel bounds checks.
 constexpr uint32_t ScreenEnd(uint32_t base, bool banked) {
     return base + (banked ? 7 * SCREEN_BANK_STRIDE : 0) + SCREEN_BYTES;
 }
 constexpr bool SourcesFitBuffer() {
     for (const MulticolourSources& s : MULTICOLOUR_SOURCES) {
-        if (s.bitmapBase + BITMAP_BYTES > FILE_BUFFER_BYTES ||
-            ScreenEnd(s.screenBase, s.screenBanked) > FILE_BUFFER_BYTES ||
-            s.colourBase + SCREEN_BYTES > FILE_BUFFER_BYTES ||
-            s.rowTableBase + PICTURE_HEIGHT > FILE_BUFFER_BYTES) {
+        if (s.bitmapBase + BITMAP_BYTES > MEMORY_IMAGE_BYTES ||
+            ScreenEnd(s.screenBase, s.screenBanked) > MEMORY_IMAGE_BYTES ||
+            s.colourBase + SCREEN_BYTES > MEMORY_IMAGE_BYTES ||
+            s.rowTableBase + PICTURE_HEIGHT > MEMORY_IMAGE_BYTES) {
             return false;
         }
     }
     for (const HiresSources& s : HIRES_SOURCES) {
-        if (s.bitmapBase + BITMAP_BYTES > FILE_BUFFER_BYTES ||
-            ScreenEnd(s.screenBase, s.screenBanked) > FILE_BUFFER_BYTES) {
+        if (s.bitmapBase + BITMAP_BYTES > MEMORY_IMAGE_BYTES ||
+            ScreenEnd(s.screenBase, s.screenBanked) > MEMORY_IMAGE_BYTES) {
             return false;
         }
     }
     for (const InterlacedSources& s : INTERLACED_SOURCES) {
         for (const FrameSources& f : s.frames) {
-            if (f.bitmapBase + BITMAP_BYTES > FILE_BUFFER_BYTES ||
-                ScreenEnd(f.screenBase, s.screenBanked) > FILE_BUFFER_BYTES) {
+            if (f.bitmapBase + BITMAP_BYTES > MEMORY_IMAGE_BYTES ||
+                ScreenEnd(f.screenBase, s.screenBanked) > MEMORY_IMAGE_BYTES) {
                 return false;
             }
         }
-        if (s.colourBase + SCREEN_BYTES > FILE_BUFFER_BYTES) return false;
+        if (s.colourBase + SCREEN_BYTES > MEMORY_IMAGE_BYTES) return false;
     }
     return true;
 }
-static_assert(SourcesFitBuffer(), "every layout reads inside the file buffer");
+static_assert(SourcesFitBuffer(), "every layout reads inside the memory image");
 
 // How many bytes of the memory image a route's row loop reads: one past the
 // highest offset it can read. A memory image that long draws the whole
@@ -221,7 +221,8 @@ constexpr uint32_t LargestRouteImageBytes() {
     return largest;
 }
 constexpr uint32_t LARGEST_ROUTE_IMAGE_BYTES = LargestRouteImageBytes();
-static_assert(LARGEST_ROUTE_IMAGE_BYTES <= FILE_BUFFER_BYTES, "routes read inside the file buffer");
+static_assert(LARGEST_ROUTE_IMAGE_BYTES <= MEMORY_IMAGE_BYTES,
+              "routes read inside the memory image");
 
 }  // namespace tarnel
 

@@ -1,7 +1,7 @@
 // The twenty C64 picture layouts the module knows, their codes and their
 // fixed properties, in one table. Identification rules live in identify.cpp,
 // packed-stream parameters in unpack.cpp, background bytes in prepare.cpp and
-// video-memory offsets in render/layout_sources.cpp.
+// video-memory offsets and routes in layout_sources.h.
 #ifndef TARNEL_CORE_LAYOUTS_H
 #define TARNEL_CORE_LAYOUTS_H
 
@@ -18,8 +18,10 @@ constexpr FormatCode FORMAT_NOT_IDENTIFIED = 255;
 
 // Files above this size are refused before anything is allocated or read.
 constexpr uint32_t MAX_FILE_BYTES = 36864;
-// Size of each of the decoder's two file buffers.
-constexpr uint32_t FILE_BUFFER_BYTES = 61440;
+// Every offset a layout's tables give (counted from the file's first byte)
+// lies below this: the whole memory image any layout can address. Writers of
+// test pictures make memory images of this size.
+constexpr uint32_t MEMORY_IMAGE_BYTES = 61440;
 
 constexpr uint32_t PICTURE_WIDTH = 320;
 constexpr uint32_t PICTURE_HEIGHT = 200;

@@ -44,8 +44,8 @@ constexpr bool OffsetsInsideBuffer() {
     return true;
 }
 static_assert(OffsetsInsideBuffer(), "no background byte lies past LARGEST_BACKGROUND_OFFSET");
-static_assert(LARGEST_BACKGROUND_OFFSET < FILE_BUFFER_BYTES,
-              "background bytes lie in the file buffer");
+static_assert(LARGEST_BACKGROUND_OFFSET < MEMORY_IMAGE_BYTES,
+              "background bytes lie in the memory image");
 
 }  // namespace
 

@@ -31,11 +31,11 @@ constexpr PackedVariant PACKED_VARIANTS[] = {
 // Every variant's output range lies inside the unpack buffer.
 constexpr bool OutputRangesFit() {
     for (const PackedVariant& v : PACKED_VARIANTS) {
-        if (v.form == StreamForm::Forward && v.firstOutput + v.maxWritten > FILE_BUFFER_BYTES) {
+        if (v.form == StreamForm::Forward && v.firstOutput + v.maxWritten > MEMORY_IMAGE_BYTES) {
             return false;
         }
         if (v.form == StreamForm::Backward &&
-            (v.firstOutput >= FILE_BUFFER_BYTES || v.maxWritten > v.firstOutput + 1)) {
+            (v.firstOutput >= MEMORY_IMAGE_BYTES || v.maxWritten > v.firstOutput + 1)) {
             return false;
         }
     }

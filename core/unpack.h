@@ -39,7 +39,7 @@ struct PackedVariant {
 // The parameters of a packed code, or nullptr for a code that is not packed.
 const PackedVariant* FindPackedVariant(FormatCode code);
 
-// Unpacks `file` into `out` (FILE_BUFFER_BYTES long) with the variant's
+// Unpacks `file` into `out` (MEMORY_IMAGE_BYTES long) with the variant's
 // parameters. Bytes the stream does not reach keep their content. Malformed
 // streams never fail: they give a partial image. Reads only inside `file`,
 // writes only inside the variant's output range.

@@ -71,7 +71,7 @@ void CheckHeader(const std::vector<uint8_t>& block) {
 // packed layouts the stream unpacked step by step into a zeroed buffer.
 void CheckPicture(uint8_t code, const std::vector<uint8_t>& file,
                   const std::vector<uint8_t>& block) {
-    std::vector<uint8_t> image(tarnel::FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(tarnel::MEMORY_IMAGE_BYTES, 0);
     if (!tarnel_reference::Unpack(code, file, image.data())) {
         std::memcpy(image.data(), file.data(), file.size());
     }

@@ -69,7 +69,8 @@ TARNEL_EXPORT BOOL GlobalUnlock(HGLOBAL block);
 TARNEL_EXPORT HGLOBAL GlobalFree(HGLOBAL block);
 TARNEL_EXPORT size_t GlobalSize(HGLOBAL block);
 
-// Serves the module's string table (resources/string_table.h).
+// Serves the module's string table (resources/strings.rc; natively the copy
+// in plugin/native/strings.cpp).
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
 
 // A headless dialog: see plugin/native/dialog_model.h.

@@ -40,7 +40,7 @@ void* const kUntouched = reinterpret_cast<void*>(static_cast<uintptr_t>(0x5A5A5A
 // for packed layouts, otherwise the file itself; zeros wherever nothing was
 // written.
 std::vector<uint8_t> ExpectedImage(uint8_t code, const std::vector<uint8_t>& file) {
-    std::vector<uint8_t> image(tarnel::FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(tarnel::MEMORY_IMAGE_BYTES, 0);
     if (!tarnel_reference::Unpack(code, file, image.data())) {
         std::memcpy(image.data(), file.data(), file.size());
     }

@@ -27,7 +27,7 @@ uint16_t U16(const uint8_t* p) {
 }
 
 std::vector<uint8_t> KoalaFile(uint32_t seed) {
-    const std::vector<uint8_t> memory = RandomBytes(FILE_BUFFER_BYTES, seed);
+    const std::vector<uint8_t> memory = RandomBytes(MEMORY_IMAGE_BYTES, seed);
     return BuildLayoutFile(20, View(memory));
 }
 

@@ -30,7 +30,7 @@ constexpr uint8_t kGuard = 0xA5;
 std::vector<uint8_t> UnpackAs(FormatCode code, const std::vector<uint8_t>& file) {
     const PackedVariant* variant = FindPackedVariant(code);
     EXPECT_NE(variant, nullptr);
-    std::vector<uint8_t> out(FILE_BUFFER_BYTES, kGuard);
+    std::vector<uint8_t> out(MEMORY_IMAGE_BYTES, kGuard);
     if (variant != nullptr) Unpack(View(file), *variant, out.data());
     return out;
 }
@@ -80,11 +80,11 @@ TEST(ForwardUnpacker, EscapeStoredAsRunOfOne) {
 }
 
 TEST(ForwardUnpacker, EndMarkerFirstWritesNothing) {
-    EXPECT_EQ(Written(UnpackAs(11, {0x00, 0x40, 0x7A, 0x00}), 0, FILE_BUFFER_BYTES), 0u);
+    EXPECT_EQ(Written(UnpackAs(11, {0x00, 0x40, 0x7A, 0x00}), 0, MEMORY_IMAGE_BYTES), 0u);
     // Code 1 and 7 too: their stream begins right after the escape byte.
     std::vector<uint8_t> code7(DRAZLACE_SIGNATURE, DRAZLACE_SIGNATURE + 15);
     code7.insert(code7.end(), {0x99, 0x99, 0x00, 0x12});
-    EXPECT_EQ(Written(UnpackAs(7, code7), 0, FILE_BUFFER_BYTES), 0u);
+    EXPECT_EQ(Written(UnpackAs(7, code7), 0, MEMORY_IMAGE_BYTES), 0u);
 }
 
 TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
@@ -98,10 +98,10 @@ TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
 
 TEST(ForwardUnpacker, RunCutByTheEndOfTheFileWritesNothing) {
     // E and its length are present but the value byte is not.
-    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A, 5})), 0, FILE_BUFFER_BYTES),
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A, 5})), 0, MEMORY_IMAGE_BYTES),
               1u);
     // E as the last byte.
-    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A})), 0, FILE_BUFFER_BYTES), 1u);
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A})), 0, MEMORY_IMAGE_BYTES), 1u);
 }
 
 TEST(ForwardUnpacker, CutAtTheOutputMaximum) {
@@ -131,7 +131,7 @@ TEST(ForwardUnpacker, Code1WritesFromOffset18ToTheEndOfTheBuffer) {
     for (int i = 0; i < 250; ++i) file.insert(file.end(), {0x7A, 255, 0x3C});
     const auto out = UnpackAs(1, file);
     EXPECT_EQ(Written(out, 0, 18), 0u);
-    EXPECT_EQ(Written(out, 18, FILE_BUFFER_BYTES), FILE_BUFFER_BYTES - 18u);
+    EXPECT_EQ(Written(out, 18, MEMORY_IMAGE_BYTES), MEMORY_IMAGE_BYTES - 18u);
 }
 
 // A code-19 file: a backward stream followed by its escape byte.
@@ -339,7 +339,7 @@ TEST(Packers, BackwardStreamStoresLongRunsAs256) {
 
 // Background colour: which byte, and read after unpacking.
 TEST(Background, TableOfOffsets) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     image[9003] = 0xF3;
     image[10050] = 0xE4;
     image[10049] = 0x0B;  // last byte of the frame-0 bitmap, not the background
@@ -381,7 +381,7 @@ TEST(Background, FacePainterUsesItsSecondToLastByte) {
 }
 
 TEST(Background, KoalaLastByte) {
-    std::vector<uint8_t> memory(FILE_BUFFER_BYTES, 0x11);
+    std::vector<uint8_t> memory(MEMORY_IMAGE_BYTES, 0x11);
     memory[10002] = 0xF7;
     DecodedPage page(BuildLayoutFile(20, View(memory)));
     ASSERT_EQ(page.code, 20);
@@ -390,7 +390,7 @@ TEST(Background, KoalaLastByte) {
 
 TEST(Background, PackedDrazlaceReadsTheUnpackedImage) {
     // Random bytes hardly pack, so the packed file is longer than 10,050 bytes.
-    std::vector<uint8_t> memory = tarnel_test::RandomBytes(FILE_BUFFER_BYTES, 77);
+    std::vector<uint8_t> memory = tarnel_test::RandomBytes(MEMORY_IMAGE_BYTES, 77);
     memory[10050] = 0x3D;  // background 13 in the unpacked image
     std::vector<uint8_t> file = BuildLayoutFile(7, View(memory));
     ASSERT_GT(file.size(), 10051u);
