@@ -1,9 +1,9 @@
 #include "core/pixels.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "core/byte_order.h"
+#include "core/cpu.h"
 #include "core/layouts.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
@@ -282,45 +282,6 @@ TARNEL_AVX512 void ConvertRow3Avx512(const uint8_t* a, const uint8_t* b, const P
 
 }  // namespace
 
-namespace {
-std::atomic<uint8_t> vectorPathLimit{static_cast<uint8_t>(VectorPath::Avx512)};
-}  // namespace
-
-VectorPath WidestVectorPath() {
-#if TARNEL_PIXELS_SSSE3
-    static const VectorPath widest =
-        __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw")
-            ? VectorPath::Avx512
-        : __builtin_cpu_supports("avx2")  ? VectorPath::Avx2
-        : __builtin_cpu_supports("ssse3") ? VectorPath::Ssse3
-                                          : VectorPath::Plain;
-    return widest;
-#else
-    return VectorPath::Plain;
-#endif
-}
-
-void LimitVectorPath(VectorPath widest) {
-    vectorPathLimit.store(static_cast<uint8_t>(widest), std::memory_order_relaxed);
-}
-
-namespace {
-bool MayUse(VectorPath path) {
-    return WidestVectorPath() >= path &&
-           vectorPathLimit.load(std::memory_order_relaxed) >= static_cast<uint8_t>(path);
-}
-}  // namespace
-
-bool HasSsse3() {
-    return MayUse(VectorPath::Ssse3);
-}
-bool HasAvx2() {
-    return MayUse(VectorPath::Avx2);
-}
-bool HasAvx512() {
-    return MayUse(VectorPath::Avx512);
-}
-
 void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format,
                      PixelTable* table) {
     ColourTable colours{};
@@ -337,30 +298,50 @@ void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format
 
 namespace {
 
+// The row converters by instruction set; each returns false, writing
+// nothing, for a table it does not serve (the caller then converts plainly).
+using VectorRowKernel = bool (*)(const uint8_t* a, const uint8_t* b, bool pairs,
+                                 const PixelTable& table, uint8_t* out);
+
+#if TARNEL_PIXELS_SSSE3
+bool VectorRowAvx512(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
+                     uint8_t* out) {
+    if (BytesPerPixel(table.format) != 3) return false;
+    // Any table: its own entries are looked up.
+    ConvertRow3Avx512(a, pairs ? nullptr : b, table, out);
+    return true;
+}
+bool VectorRowAvx2(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
+                   uint8_t* out) {
+    if (!table.fromPalette || BytesPerPixel(table.format) != 3) return false;
+    ConvertRow3Avx2(a, b, pairs, table, out);
+    return true;
+}
+bool VectorRowSsse3(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
+                    uint8_t* out) {
+    if (!table.fromPalette || BytesPerPixel(table.format) != 3) return false;
+    ConvertRow3Ssse3(a, b, pairs, table, out);
+    return true;
+}
+#endif
+bool NoVectorRow(const uint8_t*, const uint8_t*, bool, const PixelTable&, uint8_t*) {
+    return false;
+}
+
+constexpr KernelVariant<VectorRowKernel> VECTOR_ROW_VARIANTS[] = {
+#if TARNEL_PIXELS_SSSE3
+    {InstructionSet::Avx512, VectorRowAvx512},
+    {InstructionSet::Avx2, VectorRowAvx2},
+    {InstructionSet::Ssse3, VectorRowSsse3},
+#endif
+    {InstructionSet::Plain, NoVectorRow},
+};
+
 // Converts with the widest vector path there is; false when there is none
 // for this table.
 bool ConvertVectors(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
                     uint8_t* out) {
-#if TARNEL_PIXELS_SSSE3
-    if (BytesPerPixel(table.format) == 3 && HasAvx512()) {
-        // Any table: its own entries are looked up.
-        ConvertRow3Avx512(a, pairs ? nullptr : b, table, out);
-        return true;
-    }
-    if (table.fromPalette && BytesPerPixel(table.format) == 3) {
-        if (HasAvx2()) {
-            ConvertRow3Avx2(a, b, pairs, table, out);
-            return true;
-        }
-        if (HasSsse3()) {
-            ConvertRow3Ssse3(a, b, pairs, table, out);
-            return true;
-        }
-    }
-#else
-    (void)a, (void)b, (void)pairs, (void)table, (void)out;
-#endif
-    return false;
+    return ChooseKernel(VECTOR_ROW_VARIANTS)(a, b, pairs, table, out);
 }
 
 }  // namespace
@@ -374,7 +355,7 @@ void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t*
 void ConvertPictureRows(const uint8_t* indices, uint32_t rows, const PixelTable& table,
                         uint8_t* out, ptrdiff_t stride) {
 #if TARNEL_PIXELS_SSSE3
-    if (BytesPerPixel(table.format) == 3 && HasAvx512()) {
+    if (BytesPerPixel(table.format) == 3 && MayUse(InstructionSet::Avx512)) {
         ConvertRow3Avx512(indices, nullptr, table, out, rows, stride);
         return;
     }

@@ -56,19 +56,6 @@ void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format
 // exactly 320 * BytesPerPixel bytes, nothing past them.
 void ConvertRow(const uint8_t* indices, const PixelTable& table, uint8_t* out);
 
-// The vector instructions the renderers may use, narrowest first. Each path
-// gives the same bytes; the widest the processor has is taken.
-enum class VectorPath : uint8_t { Plain, Ssse3, Avx2, Avx512 };
-// The widest path this processor (and build) has.
-VectorPath WidestVectorPath();
-// Makes the renderers use no path wider than `widest` (the widest available
-// when it is wider): for tests, which compare the paths on one machine.
-void LimitVectorPath(VectorPath widest);
-// Whether SSSE3 (AVX2, AVX-512 with VBMI) may be used now.
-bool HasSsse3();
-bool HasAvx2();
-bool HasAvx512();
-
 // The same for a row a renderer made: with a table made from a palette, its
 // indices must be colours 0 to 15 in palette mode (any in blend mode).
 void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t* out);

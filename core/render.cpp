@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "core/byte_order.h"
+#include "core/cpu.h"
 #include "core/fetchers.h"
 #include "core/layout_sources.h"
 
@@ -725,17 +726,14 @@ bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const Pi
     const LayoutRoute* route = FindLayoutRoute(code);
     if (route == nullptr || image.size < RouteImageBytes(*route)) return false;
     PixelSink sink{{}, table, topRow, stride};
-    RowLoopFunction<PixelSink> rows = RowLoopOf<PlainLoops, PixelSink>(route->loop, route->fetcher);
+    const KernelVariant<RowLoopFunction<PixelSink>> variants[] = {
 #if TARNEL_RENDER_SSSE3
-    if (HasSsse3()) rows = RowLoopOf<Ssse3Loops, PixelSink>(route->loop, route->fetcher);
-    if (HasAvx512()) {
-        if (RowLoopFunction<PixelSink> wide =
-                RowLoopOf<Avx512Loops, PixelSink>(route->loop, route->fetcher)) {
-            rows = wide;
-        }
-    }
+        {InstructionSet::Avx512, RowLoopOf<Avx512Loops, PixelSink>(route->loop, route->fetcher)},
+        {InstructionSet::Ssse3, RowLoopOf<Ssse3Loops, PixelSink>(route->loop, route->fetcher)},
 #endif
-    rows(image.data, background, sink);
+        {InstructionSet::Plain, RowLoopOf<PlainLoops, PixelSink>(route->loop, route->fetcher)},
+    };
+    ChooseKernel(variants)(image.data, background, sink);
     return true;
 }
 

@@ -1,7 +1,8 @@
 #include "core/unpack.h"
 
-#include <atomic>
 #include <cstring>
+
+#include "core/cpu.h"
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #define TARNEL_UNPACK_AVX512 1
@@ -112,15 +113,6 @@ const PackedVariant* FindPackedVariant(FormatCode code) {
     return nullptr;
 }
 
-namespace {
-// Set only by tests, through UsePlainUnpackers.
-std::atomic<bool> g_plainUnpackers{false};
-}  // namespace
-
-void UsePlainUnpackers(bool plain) {
-    g_plainUnpackers.store(plain, std::memory_order_relaxed);
-}
-
 #if TARNEL_UNPACK_AVX512
 
 namespace {
@@ -132,10 +124,7 @@ namespace {
 // files are full of, then cost no call and no loop. The bytes written are
 // exactly those of the plain loops.
 bool UseAvx512() {
-    static const bool use = __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vbmi");
-    return use && !g_plainUnpackers.load(std::memory_order_relaxed);
+    return MayUse(InstructionSet::Avx512);
 }
 
 // The lowest `n` bits (n at most 64).

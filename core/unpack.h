@@ -53,11 +53,6 @@ uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape);
 // Dispatches on the variant's form.
 void Unpack(ByteView file, const PackedVariant& variant, uint8_t* out);
 
-// Makes every unpacker take its plain byte-by-byte path (true) or, where the
-// processor has it, its vector path (false, the default), so that tests can
-// compare both on any machine.
-void UsePlainUnpackers(bool plain);
-
 // Unpacks into `out` of only `outBytes` bytes: what Unpack writes below
 // offset outBytes, the same bytes (a forward stream is cut where it reaches
 // outBytes). A backward stream's output range must lie below outBytes

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "authoring/layout_files.h"
+#include "core/cpu.h"
 #include "core/fetchers.h"
 #include "core/palette.h"
 #include "core/pixels.h"
@@ -158,10 +159,10 @@ TEST(RowLoops, AgreeWithThePerPixelFetchers) {
 // module's rows, bottom-up) and in a four-byte one.
 TEST(RowLoops, EveryVectorPathDrawsTheSameBytes) {
     struct Widest {
-        ~Widest() { LimitVectorPath(VectorPath::Avx512); }
+        ~Widest() { CapInstructionSetForTests(InstructionSet::Avx512); }
     } restore;
-    const VectorPath paths[] = {VectorPath::Plain, VectorPath::Ssse3, VectorPath::Avx2,
-                                VectorPath::Avx512};
+    const InstructionSet paths[] = {InstructionSet::Plain, InstructionSet::Ssse3,
+                                    InstructionSet::Avx2, InstructionSet::Avx512};
     for (const LayoutInfo& layout : LAYOUTS) {
         const std::vector<uint8_t> image =
             DrawnImage(layout.code, RandomBytes(MEMORY_IMAGE_BYTES, 1300 + layout.code));
@@ -170,13 +171,13 @@ TEST(RowLoops, EveryVectorPathDrawsTheSameBytes) {
             BuildPixelTable(C64_PALETTE, layout.interlaced, format, &table);
             const ptrdiff_t stride = PICTURE_WIDTH * BytesPerPixel(format);
             std::vector<uint8_t> plain;
-            for (const VectorPath path : paths) {
-                if (path > WidestVectorPath()) break;
-                LimitVectorPath(path);
+            for (const InstructionSet path : paths) {
+                if (path > WidestInstructionSet()) break;
+                CapInstructionSetForTests(path);
                 std::vector<uint8_t> pixels(stride * PICTURE_HEIGHT, 0xEE);
                 ASSERT_TRUE(RenderPicture(layout.code, View(image), 5, table,
                                           pixels.data() + stride * (PICTURE_HEIGHT - 1), -stride));
-                if (path == VectorPath::Plain) {
+                if (path == InstructionSet::Plain) {
                     plain = pixels;
                 } else {
                     EXPECT_TRUE(pixels == plain)

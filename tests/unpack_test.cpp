@@ -10,6 +10,7 @@
 
 #include "authoring/layout_files.h"
 #include "authoring/pack.h"
+#include "core/cpu.h"
 #include "core/decode.h"
 #include "core/identify.h"
 #include "core/prepare.h"
@@ -245,7 +246,7 @@ TEST(Unpackers, RandomStreamsStayInsideTheirOutputRange) {
 // streams (on a processor without a vector path both runs are plain).
 TEST(Unpackers, PlainAndVectorPathsWriteTheSameBytes) {
     struct Restore {
-        ~Restore() { UsePlainUnpackers(false); }
+        ~Restore() { CapInstructionSetForTests(InstructionSet::Avx512); }
     } restore;
     for (FormatCode code :
          {FormatCode{1}, FormatCode{7}, FormatCode{11}, FormatCode{14}, FormatCode{19}}) {
@@ -266,9 +267,9 @@ TEST(Unpackers, PlainAndVectorPathsWriteTheSameBytes) {
             files.push_back(random);
         }
         for (const std::vector<uint8_t>& file : files) {
-            UsePlainUnpackers(true);
+            CapInstructionSetForTests(InstructionSet::Plain);
             const auto plain = UnpackAs(code, file);
-            UsePlainUnpackers(false);
+            CapInstructionSetForTests(InstructionSet::Avx512);
             const auto fast = UnpackAs(code, file);
             ASSERT_TRUE(plain == fast) << "code " << int(code) << ", " << file.size() << " bytes";
         }
