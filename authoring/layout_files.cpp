@@ -18,8 +18,8 @@ constexpr uint8_t GUNPAINT_LOAD[2] = {0x00, 0x40};
 }  // namespace
 
 uint32_t UnpackedFileSize(FormatCode code) {
-    if (code == 2) return FUNPAINT_FILE_BYTES;
-    if (code == 3) return GUNPAINT_FILE_BYTES;
+    if (code == CodeOf(Layout::Funpaint)) return FUNPAINT_FILE_BYTES;
+    if (code == CodeOf(Layout::Gunpaint)) return GUNPAINT_FILE_BYTES;
     LoadAndSize loadAndSize{};
     return FindLoadAndSize(code, &loadAndSize) ? loadAndSize.size : 0;
 }
@@ -36,10 +36,10 @@ std::vector<uint8_t> BuildLayoutFile(FormatCode code, ByteView memory) {
     if (size == 0 || memory.size < size) return {};
     std::vector<uint8_t> file(memory.data, memory.data + size);
     LoadAndSize loadAndSize{};
-    if (code == 2) {
+    if (code == CodeOf(Layout::Funpaint)) {
         std::memcpy(file.data(), FUNPAINT_SIGNATURE, sizeof FUNPAINT_SIGNATURE);
         file[FUNPAINT_PACKING_FLAG] = 0;
-    } else if (code == 3) {
+    } else if (code == CodeOf(Layout::Gunpaint)) {
         file[0] = GUNPAINT_LOAD[0];
         file[1] = GUNPAINT_LOAD[1];
         std::memcpy(file.data() + GUNPAINT_SIGNATURE_OFFSET, GUNPAINT_SIGNATURE,

@@ -73,7 +73,8 @@ std::vector<uint8_t> PackFile(FormatCode packedCode, ByteView image) {
     if (variant == nullptr) return {};
     std::vector<uint8_t> file;
     switch (packedCode) {
-        case 1: {  // FUNPAINT signature, packing flag, escape byte, stream
+        case CodeOf(
+            Layout::FunpaintPacked): {  // FUNPAINT signature, packing flag, escape byte, stream
             if (image.size < variant->firstOutput) return {};
             const ByteView data{image.data + variant->firstOutput,
                                 image.size - variant->firstOutput};
@@ -85,7 +86,7 @@ std::vector<uint8_t> PackFile(FormatCode packedCode, ByteView image) {
             file.insert(file.end(), stream.begin(), stream.end());
             return file;
         }
-        case 7: {  // DRAZLACE signature, escape byte, stream
+        case CodeOf(Layout::DrazlacePacked): {  // DRAZLACE signature, escape byte, stream
             if (image.size < variant->firstOutput) return {};
             const ByteView data{image.data + variant->firstOutput,
                                 image.size - variant->firstOutput};
@@ -96,7 +97,8 @@ std::vector<uint8_t> PackFile(FormatCode packedCode, ByteView image) {
             file.insert(file.end(), stream.begin(), stream.end());
             return file;
         }
-        case 11: {  // load 00 40, stream beginning with its escape byte
+        case CodeOf(
+            Layout::AmicaPaintPacked): {  // load 00 40, stream beginning with its escape byte
             if (image.size < variant->firstOutput) return {};
             const ByteView data{image.data + variant->firstOutput,
                                 image.size - variant->firstOutput};
@@ -107,7 +109,7 @@ std::vector<uint8_t> PackFile(FormatCode packedCode, ByteView image) {
             if (file.size() >= 12000 || file.size() == 10004) return {};
             return file;
         }
-        case 14: {  // eight header bytes (escape at 2), then the stream
+        case CodeOf(Layout::FliGraphPacked): {  // eight header bytes (escape at 2), then the stream
             const ByteView data{image.data + 2, image.size >= 2 ? image.size - 2 : 0};
             const uint8_t escape = LeastFrequentByte(data);
             file.assign(FLI_GRAPH_PACKED_HEADER, FLI_GRAPH_PACKED_HEADER + 8);
@@ -116,7 +118,8 @@ std::vector<uint8_t> PackFile(FormatCode packedCode, ByteView image) {
             file.insert(file.end(), stream.begin(), stream.end());
             return file;
         }
-        case 19: {  // the stream, then its escape byte as the file's last byte
+        case CodeOf(Layout::BitmapBackwardPacked): {  // the stream, then its escape byte as the
+                                                      // file's last byte
             const uint8_t escape = LeastFrequentByte(image);
             file = PackBackwardStream(image, escape);
             file.push_back(escape);

@@ -235,7 +235,8 @@ void PutColours(const ArtScene& scene, uint32_t colourBase, std::vector<uint8_t>
 // to; bytes no source reads stay 0.
 std::vector<uint8_t> ArtMemory(tarnel::FormatCode code) {
     std::vector<uint8_t> memory(tarnel::MEMORY_IMAGE_BYTES, 0);
-    for (const tarnel::LayoutRoute& route : tarnel::LAYOUT_ROUTES) {
+    for (const tarnel::LayoutInfo& layout : tarnel::LAYOUTS) {
+        const tarnel::LayoutRoute& route = layout.route;
         if (route.code != code) continue;
         switch (route.loop) {
             case tarnel::RowLoop::Multicolour:

@@ -53,10 +53,8 @@ const Sources* FindSources(const Sources (&table)[N], FormatCode fetcher) {
 }  // namespace
 
 const LayoutRoute* FindLayoutRoute(FormatCode code) {
-    for (const LayoutRoute& route : LAYOUT_ROUTES) {
-        if (route.code == code) return &route;
-    }
-    return nullptr;
+    const LayoutInfo* layout = FindLayout(code);
+    return layout != nullptr ? &layout->route : nullptr;
 }
 
 const MulticolourSources* FindMulticolourSources(FormatCode fetcher) {

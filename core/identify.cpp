@@ -40,33 +40,32 @@ struct IdentificationTest {
     Rule rule;
     uint8_t load0, load1;  // LoadAndSize and the two escape-stream rules only
     uint32_t size;         // LoadAndSize: the exact size; escape-stream rules: sizes stay below it
-    FormatCode code;
-    bool interlaced;
+    Layout layout;
 };
 
 // The tests in the order they run. Every test runs; the last match wins.
 // clang-format off
 constexpr IdentificationTest IDENTIFICATION_TESTS[] = {
-    {Rule::FunpaintSignature, 0,    0,    0,     2,  true},
-    {Rule::GunpaintSignature, 0,    0,    0,     3,  true},
-    {Rule::LoadAndSize,       0x00, 0x3C, 17409, 4,  false},
-    {Rule::LoadAndSize,       0x00, 0x20, 10018, 5,  false},
-    {Rule::LoadAndSize,       0x00, 0x58, 18242, 6,  true},
-    {Rule::DrazlaceSignature, 0,    0,    0,     7,  true},
-    {Rule::LoadAndSize,       0x00, 0x3C, 17410, 4,  false},
-    {Rule::LoadAndSize,       0x00, 0x3B, 17665, 8,  false},
-    {Rule::LoadAndSize,       0x00, 0x40, 10004, 9,  false},
-    {Rule::EscapeEndMarker,   0x00, 0x40, 12000, 11, false},
-    {Rule::LoadAndSize,       0x00, 0x20, 8002,  12, false},
-    {Rule::LoadAndSize,       0x00, 0x3B, 17474, 13, false},
-    {Rule::FliGraphHeader,    0,    0,    0,     14, false},
-    {Rule::LoadAndSize,       0x00, 0x20, 9009,  15, false},
-    {Rule::LoadAndSize,       0x00, 0x5C, 9217,  16, false},
-    {Rule::LoadAndSize,       0x00, 0x40, 16385, 17, false},
-    {Rule::LoadAndSize,       0x8E, 0x3F, 9332,  18, false},
-    {Rule::UnpacksTo10003,    0,    0,    0,     19, false},
-    {Rule::LoadAndSize,       0x00, 0x60, 10003, 20, false},
-    {Rule::LoadAndSize,       0x00, 0x5C, 9218,  21, false},
+    {Rule::FunpaintSignature, 0,    0,    0,     Layout::Funpaint},
+    {Rule::GunpaintSignature, 0,    0,    0,     Layout::Gunpaint},
+    {Rule::LoadAndSize,       0x00, 0x3C, 17409, Layout::FliDesigner},
+    {Rule::LoadAndSize,       0x00, 0x20, 10018, Layout::AdvancedArtStudio},
+    {Rule::LoadAndSize,       0x00, 0x58, 18242, Layout::Drazlace},
+    {Rule::DrazlaceSignature, 0,    0,    0,     Layout::DrazlacePacked},
+    {Rule::LoadAndSize,       0x00, 0x3C, 17410, Layout::FliDesigner},
+    {Rule::LoadAndSize,       0x00, 0x3B, 17665, Layout::Fli},
+    {Rule::LoadAndSize,       0x00, 0x40, 10004, Layout::FacePainter},
+    {Rule::EscapeEndMarker,   0x00, 0x40, 12000, Layout::AmicaPaintPacked},
+    {Rule::LoadAndSize,       0x00, 0x20, 8002,  Layout::HiresBitmap},
+    {Rule::LoadAndSize,       0x00, 0x3B, 17474, Layout::FliGraph},
+    {Rule::FliGraphHeader,    0,    0,    0,     Layout::FliGraphPacked},
+    {Rule::LoadAndSize,       0x00, 0x20, 9009,  Layout::ArtStudio},
+    {Rule::LoadAndSize,       0x00, 0x5C, 9217,  Layout::Doodle9217},
+    {Rule::LoadAndSize,       0x00, 0x40, 16385, Layout::Afli},
+    {Rule::LoadAndSize,       0x8E, 0x3F, 9332,  Layout::PaintMagic},
+    {Rule::UnpacksTo10003,    0,    0,    0,     Layout::BitmapBackwardPacked},
+    {Rule::LoadAndSize,       0x00, 0x60, 10003, Layout::Koala},
+    {Rule::LoadAndSize,       0x00, 0x5C, 9218,  Layout::Doodle},
 };
 // clang-format on
 static_assert(sizeof(IDENTIFICATION_TESTS) / sizeof(IDENTIFICATION_TESTS[0]) == 20,
@@ -75,8 +74,30 @@ static_assert(sizeof(IDENTIFICATION_TESTS) / sizeof(IDENTIFICATION_TESTS[0]) == 
 // Runs only when none of the twenty tests matched: the packed multicolour
 // bitmaps whose stream opens with a literal, so that byte 2 is not their
 // escape byte and the EscapeEndMarker test misses them.
-constexpr IdentificationTest WHEN_NONE_MATCHED = {
-    Rule::EscapeStreamToEnd, 0x00, 0x40, 12000, 11, false};
+constexpr IdentificationTest WHEN_NONE_MATCHED = {Rule::EscapeStreamToEnd, 0x00, 0x40, 12000,
+                                                  Layout::AmicaPaintPacked};
+
+// Every layout is what some test yields, and the sizes the rules name are
+// those of the layouts they stand beside.
+constexpr bool TestsCoverEveryLayout() {
+    for (const LayoutInfo& layout : LAYOUTS) {
+        bool yielded = layout.code == CodeOf(Layout::FunpaintPacked);  // by the Funpaint test
+        for (const IdentificationTest& test : IDENTIFICATION_TESTS)
+            yielded = yielded || CodeOf(test.layout) == layout.code;
+        if (!yielded) return false;
+    }
+    return true;
+}
+constexpr uint32_t LoadAndSizeOf(Layout layout) {
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (test.rule == Rule::LoadAndSize && test.layout == layout) return test.size;
+    }
+    return 0;
+}
+static_assert(TestsCoverEveryLayout(), "every layout can be identified");
+static_assert(LoadAndSizeOf(Layout::FacePainter) == FACE_PAINTER_SIZE, "Face Painter's size");
+static_assert(LoadAndSizeOf(Layout::Koala) == BACKWARD_BITMAP_UNPACKED_BYTES,
+              "the backward-packed bitmap unpacks to a Koala file");
 
 bool HasBytesAt(ByteView file, uint32_t offset, const uint8_t* bytes, uint32_t count) {
     return file.Holds(offset, count) && std::memcmp(file.data + offset, bytes, count) == 0;
@@ -128,18 +149,20 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
                 !HasBytesAt(file, 0, FUNPAINT_SIGNATURE, sizeof FUNPAINT_SIGNATURE)) {
                 return FORMAT_UNKNOWN;
             }
-            return file[FUNPAINT_PACKING_FLAG] != 0 ? 1 : 2;
+            return CodeOf(file[FUNPAINT_PACKING_FLAG] != 0 ? Layout::FunpaintPacked
+                                                           : Layout::Funpaint);
         case Rule::GunpaintSignature:
             return HasBytesAt(file, GUNPAINT_SIGNATURE_OFFSET, GUNPAINT_SIGNATURE,
                               sizeof GUNPAINT_SIGNATURE)
-                       ? test.code
+                       ? CodeOf(test.layout)
                        : FORMAT_UNKNOWN;
         case Rule::LoadAndSize:
-            return file.size == test.size && HasLoad(file, test.load0, test.load1) ? test.code
-                                                                                   : FORMAT_UNKNOWN;
+            return file.size == test.size && HasLoad(file, test.load0, test.load1)
+                       ? CodeOf(test.layout)
+                       : FORMAT_UNKNOWN;
         case Rule::DrazlaceSignature:
             return HasBytesAt(file, 0, DRAZLACE_SIGNATURE, sizeof DRAZLACE_SIGNATURE)
-                       ? test.code
+                       ? CodeOf(test.layout)
                        : FORMAT_UNKNOWN;
         case Rule::EscapeEndMarker:
             // Byte 2 is the stream's escape byte; the file ends with the end
@@ -151,11 +174,11 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
                 !HasLoad(file, test.load0, test.load1)) {
                 return FORMAT_UNKNOWN;
             }
-            return EndsWithEndMarker(file) ? test.code : FORMAT_UNKNOWN;
+            return EndsWithEndMarker(file) ? CodeOf(test.layout) : FORMAT_UNKNOWN;
         case Rule::EscapeStreamToEnd:
             return file.size < test.size && HasLoad(file, test.load0, test.load1) &&
                            ForwardStreamEndsAtLastTwoBytes(file)
-                       ? test.code
+                       ? CodeOf(test.layout)
                        : FORMAT_UNKNOWN;
         case Rule::FliGraphHeader:
             // Bytes 2 to 4 (byte 2 is the escape byte) are not compared.
@@ -164,13 +187,13 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
                            file[5] == FLI_GRAPH_PACKED_HEADER[5] &&
                            file[6] == FLI_GRAPH_PACKED_HEADER[6] &&
                            file[7] == FLI_GRAPH_PACKED_HEADER[7]
-                       ? test.code
+                       ? CodeOf(test.layout)
                        : FORMAT_UNKNOWN;
         case Rule::UnpacksTo10003:
             // The probe may stop as soon as the count has passed the length.
             return ProbeUnpackedLengthUpTo(file, BACKWARD_BITMAP_UNPACKED_BYTES) ==
                            BACKWARD_BITMAP_UNPACKED_BYTES
-                       ? test.code
+                       ? CodeOf(test.layout)
                        : FORMAT_UNKNOWN;
     }
     return FORMAT_UNKNOWN;
@@ -180,7 +203,7 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
 
 bool FindLoadAndSize(FormatCode code, LoadAndSize* found) {
     for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
-        if (test.rule == Rule::LoadAndSize && test.code == code) {
+        if (test.rule == Rule::LoadAndSize && CodeOf(test.layout) == code) {
             *found = LoadAndSize{test.load0, test.load1, test.size};
             return true;
         }
@@ -199,7 +222,7 @@ Identification Identify(ByteView file) {
         if (code == FORMAT_UNKNOWN) return false;
         result.code = code;
         result.matched = true;
-        result.interlaced = test.interlaced;
+        result.interlaced = FindLayout(code)->interlaced;
         return true;
     };
     constexpr size_t count = sizeof IDENTIFICATION_TESTS / sizeof IDENTIFICATION_TESTS[0];
@@ -216,7 +239,7 @@ NearMiss FindNearMiss(ByteView file) {
     miss.load = static_cast<uint32_t>(file[0] | file[1] << 8);
     const auto found = [&miss](NearMissKind kind, const IdentificationTest& test, uint32_t size) {
         miss.kind = kind;
-        miss.code = test.code;
+        miss.code = CodeOf(test.layout);
         miss.layoutLoad = static_cast<uint32_t>(test.load0 | test.load1 << 8);
         miss.layoutSize = size;
         return miss;

@@ -98,40 +98,6 @@ constexpr InterlacedSources INTERLACED_SOURCES[] = {
 };
 // clang-format on
 
-// Which row loop draws each code, and with which fetcher's sources. Packed
-// codes draw their unpacked image as the layout they unpack to.
-enum class RowLoop : uint8_t { Multicolour, Hires, Interlaced };
-struct LayoutRoute {
-    FormatCode code;
-    RowLoop loop;
-    FormatCode fetcher;  // the `fetcher` of an entry of the loop's sources table
-};
-
-// clang-format off
-constexpr LayoutRoute LAYOUT_ROUTES[] = {
-    { 1, RowLoop::Interlaced,  1},   // unpacked as code 2
-    { 2, RowLoop::Interlaced,  1},
-    { 3, RowLoop::Interlaced,  3},
-    { 4, RowLoop::Multicolour, 4},
-    { 5, RowLoop::Multicolour, 5},
-    { 6, RowLoop::Interlaced,  6},
-    { 7, RowLoop::Interlaced,  6},   // unpacked as code 6
-    { 8, RowLoop::Multicolour, 8},
-    { 9, RowLoop::Multicolour, 9},
-    {11, RowLoop::Multicolour, 9},   // unpacked as code 20
-    {12, RowLoop::Hires,       12},
-    {13, RowLoop::Multicolour, 13},
-    {14, RowLoop::Multicolour, 13},  // unpacked as code 13
-    {15, RowLoop::Hires,       15},
-    {16, RowLoop::Hires,       16},
-    {17, RowLoop::Hires,       17},
-    {18, RowLoop::Multicolour, 18},
-    {19, RowLoop::Multicolour, 9},   // unpacked as code 20
-    {20, RowLoop::Multicolour, 9},
-    {21, RowLoop::Hires,       16},
-};
-// clang-format on
-
 // The route of a code, or nullptr for codes with no renderer.
 const LayoutRoute* FindLayoutRoute(FormatCode code);
 
@@ -216,8 +182,8 @@ constexpr uint32_t RouteImageBytes(const LayoutRoute& route) {
 }
 constexpr uint32_t LargestRouteImageBytes() {
     uint32_t largest = 0;
-    for (const LayoutRoute& route : LAYOUT_ROUTES)
-        largest = Larger(largest, RouteImageBytes(route));
+    for (const LayoutInfo& layout : LAYOUTS)
+        largest = Larger(largest, RouteImageBytes(layout.route));
     return largest;
 }
 constexpr uint32_t LARGEST_ROUTE_IMAGE_BYTES = LargestRouteImageBytes();

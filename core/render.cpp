@@ -693,7 +693,8 @@ struct Avx512Loops {
 #endif  // TARNEL_RENDER_SSSE3
 
 constexpr bool EveryRouteHasARowLoop() {
-    for (const LayoutRoute& route : LAYOUT_ROUTES) {
+    for (const LayoutInfo& layout : LAYOUTS) {
+        const LayoutRoute& route = layout.route;
         if (RowLoopOf<PlainLoops, IndexSink>(route.loop, route.fetcher) == nullptr) return false;
     }
     return true;

@@ -18,18 +18,31 @@ namespace {
 // clang-format off
 constexpr PackedVariant PACKED_VARIANTS[] = {
     // code, form, E counted from the end?, E's offset, stream, output, most written
-    { 1, StreamForm::Forward,  false, 17, 18,  18,     61422},  // unpacks as code 2
-    { 7, StreamForm::Forward,  false, 15, 16,  2,      24578},  // unpacks as code 6
+    {CodeOf(Layout::FunpaintPacked), StreamForm::Forward,  false, 17, 18,  18,     61422},
+    {CodeOf(Layout::DrazlacePacked), StreamForm::Forward,  false, 15, 16,  2,      24578},
     // E is the first byte of the end marker, the file's last two bytes. When
     // the stream opens with a run, byte 2 is E too.
-    {11, StreamForm::Forward,  true,  2,  2,   2,      24578},  // unpacks as code 20
-    {14, StreamForm::Backward, false, 2,  1,   17473,  17472},  // unpacks as code 13
+    {CodeOf(Layout::AmicaPaintPacked), StreamForm::Forward,  true,  2,  2,   2,      24578},
+    {CodeOf(Layout::FliGraphPacked), StreamForm::Backward, false, 2,  1,   17473,  17472},
     // E is the file's last byte and belongs to no run.
-    {19, StreamForm::Backward, true,  1,  2,   10002,  10003},  // unpacks as code 20
+    {CodeOf(Layout::BitmapBackwardPacked), StreamForm::Backward, true,  1,  2,   10002,  10003},
 };
 // clang-format on
 
-// Every variant's output range lies inside the unpack buffer.
+// Exactly the packed layouts have a variant.
+constexpr bool VariantsAreThePackedLayouts() {
+    size_t packed = 0;
+    for (const LayoutInfo& layout : LAYOUTS) packed += layout.packed ? 1 : 0;
+    if (packed != sizeof PACKED_VARIANTS / sizeof PACKED_VARIANTS[0]) return false;
+    for (const PackedVariant& v : PACKED_VARIANTS) {
+        const LayoutInfo* layout = FindLayout(v.code);
+        if (layout == nullptr || !layout->packed) return false;
+    }
+    return true;
+}
+static_assert(VariantsAreThePackedLayouts(), "one stream variant for each packed layout");
+
+// Every variant's output range lies inside the memory image.
 constexpr bool OutputRangesFit() {
     for (const PackedVariant& v : PACKED_VARIANTS) {
         if (v.form == StreamForm::Forward && v.firstOutput + v.maxWritten > MEMORY_IMAGE_BYTES) {
