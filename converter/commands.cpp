@@ -1,8 +1,9 @@
-// tarnel: converts Commodore 64 pictures to PNG or BMP and tells what a file
-// is, through the C library (tarnel/tarnel.h).
+// The converter's commands: convert, info, samples and thumbnail, each run
+// with its options already read from the command line (main.cpp).
+#include "converter/commands.h"
+
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -24,22 +25,11 @@
 #include "imageio/image_io.h"
 #include "tarnel/tarnel.h"
 
-#ifndef TARNEL_VERSION
-#define TARNEL_VERSION "unknown"
-#endif
-
 namespace fs = std::filesystem;
 using namespace tarnel_tools;
-using namespace tarnel_converter;
 
+namespace tarnel_converter {
 namespace {
-
-constexpr int EXIT_ALL_DONE = 0;
-constexpr int EXIT_SOME_FAILED = 1;
-constexpr int EXIT_USAGE = 2;
-constexpr const char* EXIT_CODES_TEXT =
-    "Exit codes: 0 all done; 1 some files failed (each named on standard error with the "
-    "reason); 2 usage error (nothing done).";
 
 // Above this many files a progress bar is worth showing.
 constexpr size_t PROGRESS_MIN_FILES = 4;
@@ -130,16 +120,6 @@ void ReportFailure(Progress* progress, const std::string& path, const std::strin
 // convert
 
 enum class Format { Png, Bmp };
-
-struct ConvertOptions {
-    std::vector<std::string> inputs;
-    std::string output;
-    std::string outDir;
-    std::string format;
-    std::string palette;
-    unsigned scale = 1;
-    unsigned jobs = 0;  // 0: one for every core
-};
 
 // What every conversion of one run shares; read only while they run.
 struct ConvertSettings {
@@ -317,6 +297,8 @@ void PlanJobs(const ConvertOptions& options, const std::vector<Input>& inputs, F
 
 using Decoder = std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)>;
 
+}  // namespace
+
 int RunConvert(const ConvertOptions& options) {
     std::vector<Input> inputs = ExpandInputs(options.inputs);
     ConvertSettings settings;
@@ -389,6 +371,8 @@ int RunConvert(const ConvertOptions& options) {
         std::printf("%zu converted, %zu failed\n", converted, failed);
     return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // info
@@ -514,6 +498,8 @@ std::string JsonRecord(const InfoRecord& r) {
     return json + "}";
 }
 
+}  // namespace
+
 int RunInfo(const std::vector<std::string>& arguments, bool json) {
     const std::vector<Input> inputs = ExpandInputs(arguments);
     size_t failed = 0;
@@ -571,25 +557,6 @@ int RunSamples(const std::string& directory) {
 // ---------------------------------------------------------------------------
 // thumbnail
 
-struct ThumbnailOptions {
-    std::string input;
-    std::string output;
-    unsigned size = 256;
-};
-
-CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions* options) {
-    CLI::App* command = app.add_subcommand(
-        "thumbnail", "Write a thumbnail PNG of a picture, for a file manager's thumbnailer");
-    command
-        ->add_option("-s,--size", options->size,
-                     "The thumbnail's longer side, its width, in pixels; the height keeps "
-                     "the proportions (default 256: 256 x 160)")
-        ->check(CLI::Range(1, 4096));
-    command->add_option("IN", options->input, "Picture file")->required();
-    command->add_option("OUT", options->output, "PNG file to write")->required();
-    return command;
-}
-
 // The picture scaled by area averaging so that its width is `size` pixels
 // (320 x 200 becomes size x size*5/8), as a PNG; what a file manager's
 // thumbnailer entry runs (desktop/mime/tarnel.thumbnailer).
@@ -630,86 +597,4 @@ int RunThumbnail(const ThumbnailOptions& options) {
     return EXIT_ALL_DONE;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    CLI::App app{
-        "Converts Commodore 64 pictures to PNG or BMP, and tells what a file is, with the "
-        "decoder the Windows viewer module runs.",
-        "tarnel"};
-    app.set_version_flag("--version", "tarnel " TARNEL_VERSION);
-    app.require_subcommand(1);
-    app.footer(EXIT_CODES_TEXT);
-
-    ConvertOptions convert;
-    CLI::App* convertCommand =
-        app.add_subcommand("convert", "Convert C64 pictures to PNG (the default) or BMP");
-    convertCommand
-        ->add_option("FILE", convert.inputs,
-                     "Picture files, or directories to walk for regular files; - reads one "
-                     "picture from standard input (then give -o)")
-        ->required();
-    CLI::Option* outputOption = convertCommand->add_option(
-        "-o,--output", convert.output,
-        "Output file, for a single input; its extension (.png or .bmp) sets the format; - writes "
-        "to standard output (PNG unless --format bmp)");
-    CLI::Option* outDirOption = convertCommand->add_option(
-        "--out-dir", convert.outDir,
-        "Folder for the outputs, each named after its input with the new extension (default: "
-        "beside each input)");
-    outputOption->excludes(outDirOption);
-    convertCommand
-        ->add_option("--format", convert.format,
-                     "png (RGB, top row first) or bmp (the module's bitmap block unchanged)")
-        ->transform(CLI::IsMember({"png", "bmp"}, CLI::ignore_case));
-    convertCommand
-        ->add_option("--scale", convert.scale,
-                     "Enlarge PNG output N times by repeating pixels (1 to 8)")
-        ->check(CLI::Range(1, 8));
-    convertCommand->add_option("--palette", convert.palette,
-                               "The C64 colours: a palette name (" + PaletteNames() +
-                                   "; default tarnel) or a palette file (VICE .vpl lines of hex "
-                                   "red green blue, or 16 lines of #rrggbb)");
-    convertCommand
-        ->add_option("-j,--jobs", convert.jobs,
-                     "Convert N files at once (default: one for every core, here " +
-                         std::to_string(std::max(1u, std::thread::hardware_concurrency())) + ")")
-        ->check(CLI::Range(1, 1024));
-    convertCommand->footer(EXIT_CODES_TEXT);
-
-    std::vector<std::string> infoInputs;
-    bool json = false;
-    CLI::App* infoCommand = app.add_subcommand(
-        "info", "Tell each file's layout, packing, interlacing, size, load address and geometry");
-    infoCommand
-        ->add_option("FILE", infoInputs,
-                     "Files, or directories to walk for regular files; - reads standard input")
-        ->required();
-    infoCommand->add_flag("--json", json,
-                          "Write a JSON array, one object per file (a refused file's \"reason\" "
-                          "says why)");
-    infoCommand->footer(EXIT_CODES_TEXT);
-
-    std::string samplesDirectory;
-    CLI::App* samplesCommand =
-        app.add_subcommand("samples", "Write the built-in sample pictures, one in each layout");
-    samplesCommand->add_option("DIR", samplesDirectory, "Folder to write them to (made if missing)")
-        ->required();
-    samplesCommand->footer(EXIT_CODES_TEXT);
-
-    ThumbnailOptions thumbnail;
-    CLI::App* thumbnailCommand = AddThumbnailCommand(app, &thumbnail);
-
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? EXIT_ALL_DONE : EXIT_USAGE;
-    }
-
-    if (*convertCommand) return RunConvert(convert);
-    if (*infoCommand) return RunInfo(infoInputs, json);
-    if (*samplesCommand) return RunSamples(samplesDirectory);
-    if (*thumbnailCommand) return RunThumbnail(thumbnail);
-    return EXIT_USAGE;
-}
+}  // namespace tarnel_converter
