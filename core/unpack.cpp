@@ -105,8 +105,30 @@ constexpr bool HasByte(uint64_t word, uint64_t spread) {
 
 }  // namespace
 
-// Skips sixteen bytes at a time while none of them is the escape byte.
+#if TARNEL_UNPACK_AVX512
+namespace {
+// Sixty-four bytes at a time: the highest escape byte below `end`.
+TARNEL_AVX512 uint32_t LiteralsBackwardAvx512(ByteView file, uint32_t end, uint8_t escape) {
+    const __m512i spread = _mm512_set1_epi8(static_cast<char>(escape));
+    uint32_t at = end;  // bytes [at, end) are literals
+    while (at >= 64) {
+        const __mmask64 escapes =
+            _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(file.data + at - 64), spread);
+        if (escapes != 0) return end - at + static_cast<uint32_t>(__builtin_clzll(escapes));
+        at -= 64;
+    }
+    while (at > 0 && file[at - 1] != escape) --at;
+    return end - at;
+}
+}  // namespace
+#endif
+
+// Skips sixteen bytes at a time (sixty-four with AVX-512) while none of them
+// is the escape byte.
 uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape) {
+#if TARNEL_UNPACK_AVX512
+    if (MayUse(InstructionSet::Avx512)) return LiteralsBackwardAvx512(file, end, escape);
+#endif
     const uint64_t spread = escape * 0x0101010101010101ull;
     uint32_t at = end;  // bytes [at, end) are literals
     while (at >= 16) {
