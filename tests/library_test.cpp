@@ -22,7 +22,6 @@ namespace {
 using tarnel_test::RandomMemory;
 using tarnel_test::View;
 
-constexpr size_t PIXELS = size_t{TARNEL_WIDTH} * TARNEL_HEIGHT;
 constexpr uint8_t UNTOUCHED = 0xEE;
 
 std::vector<uint8_t> LayoutFile(int code, uint32_t seed) {
