@@ -703,20 +703,37 @@ static_assert(EveryRouteHasARowLoop(), "every layout route names a compiled row 
 
 }  // namespace
 
+namespace {
+
+// Per code, worked out at compile time: what its row loop reads, and that
+// with its background byte.
+struct CodeBytes {
+    uint32_t route[256];
+    uint32_t image[256];
+};
+constexpr CodeBytes MakeCodeBytes() {
+    CodeBytes bytes{};
+    for (const LayoutInfo& layout : LAYOUTS) {
+        const uint32_t route = RouteImageBytes(layout.route);
+        const uint32_t background =
+            layout.preparation.backgroundFromImage ? layout.preparation.backgroundOffset + 1 : 0;
+        bytes.route[layout.code] = route;
+        bytes.image[layout.code] = route > background ? route : background;
+    }
+    return bytes;
+}
+constexpr CodeBytes CODE_BYTES = MakeCodeBytes();
+
+}  // namespace
+
 uint32_t ImageBytes(FormatCode code) {
-    const LayoutRoute* route = FindLayoutRoute(code);
-    if (route == nullptr) return 0;
-    const PagePreparation* preparation = FindPagePreparation(code);
-    const uint32_t background = preparation != nullptr && preparation->backgroundFromImage
-                                    ? preparation->backgroundOffset + 1
-                                    : 0;
-    return RouteImageBytes(*route) > background ? RouteImageBytes(*route) : background;
+    return CODE_BYTES.image[code];
 }
 
 void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* pixelIndices) {
     if (pixelIndices == nullptr) return;
     const LayoutRoute* route = FindLayoutRoute(code);
-    if (route == nullptr || image.size < RouteImageBytes(*route)) return;
+    if (route == nullptr || image.size < CODE_BYTES.route[code]) return;
     IndexSink sink{pixelIndices};
     RowLoopOf<PlainLoops, IndexSink>(route->loop, route->fetcher)(image.data, background, sink);
 }
@@ -725,7 +742,7 @@ bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const Pi
                    uint8_t* topRow, ptrdiff_t stride) {
     if (topRow == nullptr) return false;
     const LayoutRoute* route = FindLayoutRoute(code);
-    if (route == nullptr || image.size < RouteImageBytes(*route)) return false;
+    if (route == nullptr || image.size < CODE_BYTES.route[code]) return false;
     PixelSink sink{{}, table, topRow, stride};
     const KernelVariant<RowLoopFunction<PixelSink>> variants[] = {
 #if TARNEL_RENDER_SSSE3
