@@ -4,9 +4,9 @@
 #include <cstring>
 #include <random>
 
-#include "formats/layout_files.h"
-#include "formats/pack.h"
-#include "render/layout_sources.h"
+#include "authoring/layout_files.h"
+#include "authoring/pack.h"
+#include "core/layout_sources.h"
 
 namespace tarnel_bench {
 namespace {
@@ -234,8 +234,9 @@ void PutColours(const ArtScene& scene, uint32_t colourBase, std::vector<uint8_t>
 // The memory image of the art for `code`, laid out as the layout it unpacks
 // to; bytes no source reads stay 0.
 std::vector<uint8_t> ArtMemory(tarnel::FormatCode code) {
-    std::vector<uint8_t> memory(tarnel::FILE_BUFFER_BYTES, 0);
-    for (const tarnel::LayoutRoute& route : tarnel::LAYOUT_ROUTES) {
+    std::vector<uint8_t> memory(tarnel::MEMORY_IMAGE_BYTES, 0);
+    for (const tarnel::LayoutInfo& layout : tarnel::LAYOUTS) {
+        const tarnel::LayoutRoute& route = layout.route;
         if (route.code != code) continue;
         switch (route.loop) {
             case tarnel::RowLoop::Multicolour:
@@ -300,7 +301,7 @@ HostImageSource MemorySource(const std::vector<uint8_t>& file) {
 
 std::vector<uint8_t> PictureFile(tarnel::FormatCode code) {
     std::mt19937 generator(PICTURE_SEED);
-    std::vector<uint8_t> memory(tarnel::FILE_BUFFER_BYTES);
+    std::vector<uint8_t> memory(tarnel::MEMORY_IMAGE_BYTES);
     for (uint8_t& b : memory) b = static_cast<uint8_t>(generator() & 0xFF);
     return tarnel::BuildLayoutFile(code, View(memory));
 }
@@ -335,7 +336,7 @@ std::string CheckFillsOutput(const std::vector<uint8_t>& file, const tarnel::Pac
     // Two unpacks over different fillings: a byte left unwritten would keep
     // its filling in one of them and differ from the data there.
     for (const uint8_t filling : {uint8_t{0x00}, uint8_t{0xFF}}) {
-        std::vector<uint8_t> out(tarnel::FILE_BUFFER_BYTES, filling);
+        std::vector<uint8_t> out(tarnel::MEMORY_IMAGE_BYTES, filling);
         tarnel::Unpack(View(file), variant, out.data());
         if (std::memcmp(out.data() + lowest, data.data(), data.size()) != 0) {
             return "the output range does not hold the packed data";

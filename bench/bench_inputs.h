@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/byte_view.h"
-#include "formats/layouts.h"
-#include "formats/unpack.h"
+#include "core/byte_view.h"
+#include "core/layouts.h"
+#include "core/unpack.h"
 #include "plugin/tarnel_api.h"
 
 namespace tarnel_bench {

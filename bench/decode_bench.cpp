@@ -38,10 +38,11 @@
 
 #include "bench/bench_inputs.h"
 #include "bench/ratio_reporter.h"
-#include "decoder/dib.h"
-#include "formats/identify.h"
-#include "formats/unpack.h"
+#include "core/decode.h"
+#include "core/identify.h"
+#include "core/unpack.h"
 #include "plugin/c64_decoder.h"
+#include "plugin/dib.h"
 #include "plugin/tarnel_api.h"
 #include "tarnel/tarnel.h"
 
@@ -172,29 +173,23 @@ void LibraryDecode(benchmark::State& state, const PictureKind& kind, FormatCode 
     tarnel_decoder_free(decoder);
 }
 
-// A decoder opened on the picture file of `code` with its page prepared as
-// a page decode prepares it: background chosen and the image unpacked,
-// ready for the renderer.
+// The picture file of `code` with the image it is drawn from chosen (and,
+// for packed layouts, unpacked) as a page decode chooses it.
 struct PreparedPage {
     explicit PreparedPage(FormatCode code)
-        : file(RANDOM.file(code)),
-          error(CheckIdentifiedAs(file, code)),
-          decoder(tarnel_bench::MemorySource(file)) {
+        : file(RANDOM.file(code)), error(CheckIdentifiedAs(file, code)) {
         if (!error.empty()) return;
-        ImageInfo info{};
-        if (decoder.GetImageInfo(&info) != RESULT_OK) {
-            error = "the file does not open";
-            return;
-        }
-        decoder.PreparePage();
-        if (code == 1) decoder.UnpackForward1();  // the renderer's own unpacking
+        image = tarnel::ChooseImage(code, View(file), scratch.data());
+        interlaced = tarnel::FindLayout(code)->interlaced;
     }
     std::vector<uint8_t> file;
     std::string error;
-    tarnel::C64Decoder decoder;
+    std::vector<uint8_t> scratch = std::vector<uint8_t>(tarnel::LARGEST_IMAGE_BYTES);
+    tarnel::ByteView image;
+    bool interlaced = false;
 };
 
-// Drawing the page alone, as a page decode draws it: from the prepared image
+// Drawing the page alone, as a page decode draws it: from the chosen image
 // straight into a bitmap block allocated once (header and rows).
 void Draw(benchmark::State& state, FormatCode code) {
     PreparedPage page(code);
@@ -203,9 +198,12 @@ void Draw(benchmark::State& state, FormatCode code) {
         return;
     }
     std::vector<uint8_t> block(TARNEL_BITMAP_BLOCK_BYTES);
+    const tarnel::PixelTable& pixels = tarnel::BitmapPixels(page.interlaced);
+    uint8_t* topRow =
+        block.data() + TARNEL_BITMAP_HEADER_BYTES + (199 * ptrdiff_t{TARNEL_BITMAP_ROW_BYTES});
     for (auto _ : state) {
-        tarnel::DrawDib(code, page.decoder.Image(), page.decoder.Background(),
-                        page.decoder.Interlaced(), block.data());
+        tarnel::DrawImage(code, page.image, pixels, topRow,
+                          -static_cast<ptrdiff_t>(TARNEL_BITMAP_ROW_BYTES));
         benchmark::ClobberMemory();
     }
 }
@@ -237,7 +235,7 @@ void Unpack(benchmark::State& state, FormatCode code) {
         return;
     }
     const tarnel::ByteView view = View(file);
-    std::vector<uint8_t> out(tarnel::FILE_BUFFER_BYTES);
+    std::vector<uint8_t> out(tarnel::MEMORY_IMAGE_BYTES);
     for (auto _ : state) {
         tarnel::Unpack(view, *variant, out.data());
         benchmark::ClobberMemory();

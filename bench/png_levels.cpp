@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "authoring/sample_pictures.h"
 #include "bench/bench_inputs.h"
-#include "image_io.h"
-#include "sample_pictures.h"
+#include "imageio/image_io.h"
 
 namespace {
 

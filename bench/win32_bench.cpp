@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "bench/bench_inputs.h"
-#include "formats/identify.h"
-#include "formats/layouts.h"
+#include "core/identify.h"
+#include "core/layouts.h"
 #include "plugin/tarnel_api.h"
 
 #ifndef TARNEL_MODULE_PATH

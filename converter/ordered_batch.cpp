@@ -1,4 +1,4 @@
-#include "ordered_batch.h"
+#include "converter/ordered_batch.h"
 
 #include <atomic>
 #include <condition_variable>

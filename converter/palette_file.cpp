@@ -1,4 +1,4 @@
-#include "palette_file.h"
+#include "converter/palette_file.h"
 
 #include <cerrno>
 #include <cstdio>

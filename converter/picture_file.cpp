@@ -1,4 +1,4 @@
-#include "picture_file.h"
+#include "converter/picture_file.h"
 
 #include <sys/stat.h>
 

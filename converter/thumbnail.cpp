@@ -1,4 +1,4 @@
-#include "thumbnail.h"
+#include "converter/thumbnail.h"
 
 #include <algorithm>
 #include <vector>

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "image_io.h"
+#include "imageio/image_io.h"
 
 namespace tarnel_converter {
 

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layouts.h"
+#include "core/layouts.h"
 #include "fuzz/fuzz_common.h"
-#include "fuzz/reference.h"
 #include "plugin/tarnel_api.h"
-#include "support/c64_model.h"
+#include "testing/c64_model.h"
+#include "testing/reference.h"
 
 using tarnel_fuzz::Check;
 
@@ -66,12 +66,12 @@ void CheckHeader(const std::vector<uint8_t>& block) {
 }
 
 // The whole picture against the plain model of every layout
-// (tests/support/c64_model), drawn from the memory image the layout must
+// (testing/c64_model), drawn from the memory image the layout must
 // show: the file padded with zeros (bytes past its end read as 0), or for
 // packed layouts the stream unpacked step by step into a zeroed buffer.
 void CheckPicture(uint8_t code, const std::vector<uint8_t>& file,
                   const std::vector<uint8_t>& block) {
-    std::vector<uint8_t> image(tarnel::FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(tarnel::MEMORY_IMAGE_BYTES, 0);
     if (!tarnel_reference::Unpack(code, file, image.data())) {
         std::memcpy(image.data(), file.data(), file.size());
     }

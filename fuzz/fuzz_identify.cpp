@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/identify.h"
+#include "core/identify.h"
 #include "fuzz/fuzz_common.h"
-#include "fuzz/reference.h"
+#include "testing/reference.h"
 
 using tarnel_fuzz::Check;
 

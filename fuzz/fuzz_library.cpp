@@ -12,11 +12,11 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layouts.h"
+#include "core/layouts.h"
 #include "fuzz/fuzz_common.h"
-#include "fuzz/reference.h"
-#include "support/c64_model.h"
 #include "tarnel/tarnel.h"
+#include "testing/c64_model.h"
+#include "testing/reference.h"
 
 using tarnel_fuzz::Check;
 
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The memory image the layout shows: the file padded with zeros, or the
     // packed stream unpacked step by step into a zeroed buffer.
-    std::vector<uint8_t> image(tarnel::FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(tarnel::MEMORY_IMAGE_BYTES, 0);
     if (!tarnel_reference::Unpack(expected.code, bytes, image.data())) {
         std::memcpy(image.data(), bytes.data(), bytes.size());
     }

@@ -1,6 +1,6 @@
 // One unpacker (TARNEL_FUZZ_CODE: 1, 7, 11, 14 or 19) over arbitrary bytes.
 // The input lies in libFuzzer's buffer of exactly its size and the output in
-// a heap buffer of exactly FILE_BUFFER_BYTES, so a read past the file or a
+// a heap buffer of exactly MEMORY_IMAGE_BYTES, so a read past the file or a
 // write past the buffer is caught; the bytes written, and those left alone,
 // must be those of the plain step-by-step unpacker.
 #include <cstddef>
@@ -9,10 +9,10 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layouts.h"
-#include "formats/unpack.h"
+#include "core/layouts.h"
+#include "core/unpack.h"
 #include "fuzz/fuzz_common.h"
-#include "fuzz/reference.h"
+#include "testing/reference.h"
 
 #ifndef TARNEL_FUZZ_CODE
 #error "TARNEL_FUZZ_CODE names the packed layout whose unpacker is fuzzed"
@@ -29,14 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);
     // Both outputs start with the same non-zero pattern, so bytes the stream
     // does not reach must keep it. The buffers are made once (each exactly
-    // FILE_BUFFER_BYTES long) and reset for every input.
+    // MEMORY_IMAGE_BYTES long) and reset for every input.
     static const std::vector<uint8_t> pattern = [] {
-        std::vector<uint8_t> p(tarnel::FILE_BUFFER_BYTES);
+        std::vector<uint8_t> p(tarnel::MEMORY_IMAGE_BYTES);
         for (size_t i = 0; i < p.size(); ++i) p[i] = static_cast<uint8_t>(i * 7 + 3);
         return p;
     }();
-    static std::vector<uint8_t> unpacked(tarnel::FILE_BUFFER_BYTES);
-    static std::vector<uint8_t> expected(tarnel::FILE_BUFFER_BYTES);
+    static std::vector<uint8_t> unpacked(tarnel::MEMORY_IMAGE_BYTES);
+    static std::vector<uint8_t> expected(tarnel::MEMORY_IMAGE_BYTES);
     std::memcpy(unpacked.data(), pattern.data(), pattern.size());
     std::memcpy(expected.data(), pattern.data(), pattern.size());
 

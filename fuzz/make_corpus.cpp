@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/layouts.h"
-#include "fuzz/hostile_corpus.h"
+#include "core/layouts.h"
+#include "testing/hostile_corpus.h"
 
 namespace {
 

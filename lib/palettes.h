@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "render/palette.h"
+#include "core/palette.h"
 
 namespace tarnel_lib {
 

@@ -7,15 +7,14 @@
 #include <cstring>
 #include <new>
 
-#include "formats/byte_view.h"
-#include "formats/identify.h"
-#include "formats/layouts.h"
-#include "formats/prepare.h"
-#include "formats/unpack.h"
+#include "core/byte_view.h"
+#include "core/decode.h"
+#include "core/identify.h"
+#include "core/layouts.h"
+#include "core/palette.h"
+#include "core/pixels.h"
+#include "core/render.h"
 #include "lib/palettes.h"
-#include "render/palette.h"
-#include "render/pixels.h"
-#include "render/render.h"
 
 using tarnel::MAX_FILE_BYTES;
 
@@ -26,7 +25,8 @@ static_assert(TARNEL_LAYOUT_COUNT == tarnel::LAYOUT_COUNT, "layout count");
 
 // All working memory of a decode, kept from one file to the next.
 struct tarnel_decoder {
-    // The memory image the renderer reads: the file, or its unpacked image.
+    // The memory image the renderer reads where the file itself cannot be
+    // (DecodeLayout's scratch): the unpacked image, or a short file padded.
     alignas(8) uint8_t image[tarnel::LARGEST_IMAGE_BYTES];
     tarnel::PixelTable pixels;
     // What `pixels` was built for; rebuilt only when a decode asks otherwise.
@@ -109,27 +109,6 @@ void PreparePixelTable(tarnel_decoder* decoder, bool interlaced, tarnel::PixelFo
     decoder->tableInterlaced = interlaced;
     decoder->tableFormat = format;
     decoder->tablePalette = palette;
-}
-
-// The memory image the identified file draws from: the file itself when it
-// holds every byte the layout reads; otherwise the decoder's image, where
-// the file (or, for packed layouts, the image its stream unpacks to) is
-// followed by zeros, so a decoder that decoded another file before gives the
-// same picture as a new one. Only the bytes the layout reads are written.
-tarnel::ByteView LoadImage(tarnel_decoder* decoder, tarnel::FormatCode code,
-                           tarnel::ByteView file) {
-    const uint32_t needed = tarnel::ImageBytes(code);
-    const tarnel::PackedVariant* variant = tarnel::FindPackedVariant(code);
-    if (variant != nullptr) {
-        std::memset(decoder->image, 0, needed);
-        tarnel::UnpackWithin(file, *variant, decoder->image, needed);
-    } else if (file.size >= needed) {
-        return file;
-    } else {
-        if (file.size > 0) std::memcpy(decoder->image, file.data, file.size);
-        std::memset(decoder->image + file.size, 0, needed - file.size);
-    }
-    return tarnel::ByteView{decoder->image, needed};
 }
 
 // A count with thousands separators, 61700 as "61,700"; no allocation, so
@@ -246,14 +225,12 @@ int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t size,
     const tarnel::LayoutInfo& layout = *tarnel::FindLayout(found.code);
 
     const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
-    const tarnel::ByteView image = LoadImage(decoder, found.code, file);
-    const uint8_t background = tarnel::BackgroundColour(found.code, image);
     const tarnel::Palette palette = options != nullptr && options->use_palette != 0
                                         ? ToPalette(options->palette)
                                         : tarnel::C64_PALETTE;
     PreparePixelTable(decoder, layout.interlaced, format, palette);
-    if (!tarnel::RenderPicture(found.code, image, background, decoder->pixels,
-                               static_cast<uint8_t*>(pixels), static_cast<ptrdiff_t>(stride))) {
+    if (!tarnel::DecodeLayout(found.code, file, decoder->image, decoder->pixels,
+                              static_cast<uint8_t*>(pixels), static_cast<ptrdiff_t>(stride))) {
         return TARNEL_E_NOT_RECOGNISED;
     }
     if (info != nullptr) FillInfo(layout, file.data, size, info);

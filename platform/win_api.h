@@ -1,6 +1,6 @@
 // The slice of the Windows API the module uses. The Windows build takes it
 // from <windows.h>; the native build gets small stand-ins of ours
-// (platform/native/), written to behave as the module expects of Windows.
+// (plugin/native/), written to behave as the module expects of Windows.
 #ifndef TARNEL_PLATFORM_WIN_API_H
 #define TARNEL_PLATFORM_WIN_API_H
 
@@ -69,10 +69,11 @@ TARNEL_EXPORT BOOL GlobalUnlock(HGLOBAL block);
 TARNEL_EXPORT HGLOBAL GlobalFree(HGLOBAL block);
 TARNEL_EXPORT size_t GlobalSize(HGLOBAL block);
 
-// Serves the module's string table (resources/string_table.h).
+// Serves the module's string table (resources/strings.rc; natively the copy
+// in plugin/native/strings.cpp).
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
 
-// A headless dialog: see platform/native/dialog_model.h.
+// A headless dialog: see plugin/native/dialog_model.h.
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
                         LPARAM initValue);
 BOOL EndDialog(HWND dialog, INT_PTR result);

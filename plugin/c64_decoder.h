@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-#include "formats/byte_view.h"
-#include "formats/layouts.h"
+#include "core/byte_view.h"
+#include "core/layouts.h"
+#include "core/render.h"
 #include "plugin/image_decoder.h"
-#include "render/render.h"
 
 namespace tarnel {
 
@@ -23,37 +23,20 @@ public:
     // Decodes the one page into a new GMEM_FIXED 24-bit bitmap block.
     int32_t PageDecode(int32_t page, PageBitmap* bitmap) override;
 
-    // Identification over the file as read; sets isInterlaced on a match.
-    FormatCode IdentifyFormat();
-    uint32_t ProbeUnpackedLength() const;
-
-    // The five unpackers: each unpacks the file's stream into unpackBuffer.
-    void UnpackForward1();
-    void UnpackForward7();
-    void UnpackForward11();
-    void UnpackBackward14();
-    void UnpackBackward19();
-
-    // Chooses backgroundColour and unpacks the layouts unpacked before drawing.
-    void PreparePage();
-
     // Read access for tests and tools.
     FormatCode Code() const { return formatCode; }
     bool Interlaced() const { return isInterlaced != 0; }
-    uint8_t Background() const { return backgroundColour; }
     ByteView File() const { return ByteView{fileData, fileLoaded ? fileSize : 0}; }
-    // The memory image the renderer reads, at least ImageBytes(code) long:
-    // the unpacked image for packed layouts, the file as read otherwise
-    // (followed by zeros when the file is shorter than what is read).
-    ByteView Image() const;
 
     // The unpack buffer holds every image a layout draws from.
     static constexpr uint32_t UNPACK_BUFFER_BYTES = LARGEST_IMAGE_BYTES;
 
 private:
-    void UnpackPacked(FormatCode code);
-    // Once the layout is known: puts its image where it is drawn from.
-    void PlaceImage();
+    // Identification over the file as read; sets isInterlaced on a match.
+    FormatCode IdentifyFormat();
+    // Once the layout is known: keeps the unpack buffer only where the page
+    // cannot be drawn from the file as it is (ChooseImage fills it).
+    void KeepUnpackBufferIfNeeded();
 
     uint8_t* unpackBuffer = nullptr;
     uint8_t* fileData = nullptr;
@@ -61,8 +44,6 @@ private:
     uint8_t fileLoaded = 0;
     uint32_t fileSize = 0;
     uint8_t isInterlaced = 0;
-    uint8_t backgroundColour = 0;
-    uint8_t imageInUnpackBuffer = 0;
 };
 
 }  // namespace tarnel

@@ -9,7 +9,7 @@
 #ifndef TARNEL_RESOURCES_ABOUT_DIALOG_TEMPLATE_H
 #define TARNEL_RESOURCES_ABOUT_DIALOG_TEMPLATE_H
 
-#include "resource_ids.h"
+#include "resources/resource_ids.h"
 
 // The dialog itself: position and size in dialog units, style, title, font.
 #define TARNEL_ABOUT_X 0

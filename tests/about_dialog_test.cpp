@@ -13,19 +13,19 @@
 #include <string>
 #include <vector>
 
-#include "about_dialog_expected.h"
-#include "formats/layout_files.h"
+#include "authoring/icon_art.h"
+#include "authoring/layout_files.h"
 #include "plugin/tarnel_api.h"
-#include "support/host.h"
-#include "support/random_memory.h"
-#include "tools/icon_art.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
+#include "tests/about_dialog_expected.h"
 
 #if defined(_WIN32)
-#include "win32/dialog_driver.h"
+#include "tests/win32/dialog_driver.h"
 #else
-#include "platform/native/dialog_model.h"
 #include "plugin/about_dialog.h"
 #include "plugin/module.h"
+#include "plugin/native/dialog_model.h"
 #endif
 
 #ifndef TARNEL_SOURCE_DIR

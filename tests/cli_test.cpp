@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/layouts.h"
-#include "render/palette.h"
-#include "support/host.h"
+#include "core/layouts.h"
+#include "core/palette.h"
+#include "testing/host.h"
 
 #ifndef TARNEL_CLI
 #error "TARNEL_CLI names the converter program"

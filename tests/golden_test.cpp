@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/layouts.h"
-#include "support/host.h"
+#include "core/layouts.h"
 #include "tarnel/tarnel.h"
+#include "testing/host.h"
 
 #ifndef TARNEL_GOLDEN_DIR
 #error "TARNEL_GOLDEN_DIR names the folder of golden pictures"

@@ -1,10 +1,10 @@
-// The hostile-file corpus (fuzz/hostile_corpus.cpp) through the exports, one
+// The hostile-file corpus (testing/hostile_corpus.cpp) through the exports, one
 // table row per file: the result code it must give and, where it opens, the
 // whole picture. The expected picture comes from outside the module: the
-// plain model of every layout (support/c64_model) drawn from the file's
+// plain model of every layout (testing/c64_model) drawn from the file's
 // bytes padded with zeros (bytes past a file's end read as 0), or for packed
 // layouts from the stream unpacked by the step-by-step unpacker of
-// fuzz/reference.h into a zeroed buffer. The files run one after another in
+// testing/reference.h into a zeroed buffer. The files run one after another in
 // one process, so a picture that showed bytes left on the heap by an earlier
 // file would differ from the model.
 //
@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "formats/identify.h"
-#include "formats/layouts.h"
-#include "fuzz/hostile_corpus.h"
-#include "fuzz/reference.h"
+#include "core/identify.h"
+#include "core/layouts.h"
 #include "plugin/c64_decoder.h"
 #include "plugin/tarnel_api.h"
-#include "support/c64_model.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "testing/c64_model.h"
+#include "testing/host.h"
+#include "testing/hostile_corpus.h"
+#include "testing/random_memory.h"
+#include "testing/reference.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ void* const kUntouched = reinterpret_cast<void*>(static_cast<uintptr_t>(0x5A5A5A
 // for packed layouts, otherwise the file itself; zeros wherever nothing was
 // written.
 std::vector<uint8_t> ExpectedImage(uint8_t code, const std::vector<uint8_t>& file) {
-    std::vector<uint8_t> image(tarnel::FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(tarnel::MEMORY_IMAGE_BYTES, 0);
     if (!tarnel_reference::Unpack(code, file, image.data())) {
         std::memcpy(image.data(), file.data(), file.size());
     }

@@ -1,5 +1,5 @@
 // Recognising the twenty layouts, the order of the tests, and the length probe.
-#include "formats/identify.h"
+#include "core/identify.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "formats/layout_files.h"
-#include "support/random_memory.h"
+#include "authoring/layout_files.h"
+#include "testing/random_memory.h"
 
 namespace tarnel {
 namespace {

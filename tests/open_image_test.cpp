@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layout_files.h"
+#include "authoring/layout_files.h"
 #include "platform/allocation.h"
 #include "plugin/c64_decoder.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace {
 

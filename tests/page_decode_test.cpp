@@ -5,13 +5,13 @@
 #include <cstring>
 #include <vector>
 
-#include "decoder/dib.h"
-#include "formats/layout_files.h"
+#include "authoring/layout_files.h"
+#include "core/palette.h"
 #include "platform/allocation.h"
-#include "render/palette.h"
-#include "support/c64_model.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "plugin/dib.h"
+#include "testing/c64_model.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace tarnel {
 namespace {
@@ -27,7 +27,7 @@ uint16_t U16(const uint8_t* p) {
 }
 
 std::vector<uint8_t> KoalaFile(uint32_t seed) {
-    const std::vector<uint8_t> memory = RandomBytes(FILE_BUFFER_BYTES, seed);
+    const std::vector<uint8_t> memory = RandomBytes(MEMORY_IMAGE_BYTES, seed);
     return BuildLayoutFile(20, View(memory));
 }
 

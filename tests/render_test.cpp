@@ -1,7 +1,7 @@
 // What every layout shows: the whole decode path against an independent
 // model of the layouts, the per-pixel fetchers against the row loops, and the
 // particular rules of the fetchers and of the interlace merge.
-#include "render/render.h"
+#include "core/render.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,14 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/layout_files.h"
-#include "render/fetchers.h"
-#include "render/palette.h"
-#include "render/pixels.h"
-#include "support/c64_model.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "authoring/layout_files.h"
+#include "core/cpu.h"
+#include "core/fetchers.h"
+#include "core/palette.h"
+#include "core/pixels.h"
+#include "testing/c64_model.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace tarnel {
 namespace {
@@ -31,7 +32,7 @@ using tarnel_test::View;
 // followed by the zeroed rest of the buffer.
 std::vector<uint8_t> DrawnImage(FormatCode code, const std::vector<uint8_t>& memory) {
     std::vector<uint8_t> image = BuildLayoutFile(FindLayout(code)->unpackedAs, View(memory));
-    image.resize(FILE_BUFFER_BYTES, 0);
+    image.resize(MEMORY_IMAGE_BYTES, 0);
     return image;
 }
 
@@ -63,7 +64,7 @@ class EveryLayoutRendering : public ::testing::TestWithParam<FormatCode> {};
 TEST_P(EveryLayoutRendering, RandomPictureMatchesTheModel) {
     const FormatCode code = GetParam();
     for (uint32_t seed = 1; seed <= 3; ++seed) {
-        const std::vector<uint8_t> memory = RandomBytes(FILE_BUFFER_BYTES, seed * 1000 + code);
+        const std::vector<uint8_t> memory = RandomBytes(MEMORY_IMAGE_BYTES, seed * 1000 + code);
         const std::vector<uint8_t> file = BuildLayoutFile(code, View(memory));
         ASSERT_FALSE(file.empty());
         EXPECT_TRUE(
@@ -76,7 +77,7 @@ TEST_P(EveryLayoutRendering, RandomPictureMatchesTheModel) {
 // different colours, chosen per cell and per row from its position.
 TEST_P(EveryLayoutRendering, DistinctColoursPerBitPairMatchTheModel) {
     const FormatCode code = GetParam();
-    std::vector<uint8_t> memory(FILE_BUFFER_BYTES);
+    std::vector<uint8_t> memory(MEMORY_IMAGE_BYTES);
     for (size_t i = 0; i < memory.size(); ++i) {
         // Bitmap-sized stretches get the bit pattern 0xE4 / 0x1B alternating
         // by row; nibbles elsewhere vary with the offset.
@@ -140,7 +141,7 @@ std::vector<uint8_t> FetchAll(const FetcherOf& f, ByteView image, uint8_t backgr
 TEST(RowLoops, AgreeWithThePerPixelFetchers) {
     for (const FetcherOf& f : kFetchers) {
         for (uint8_t background : {uint8_t(0), uint8_t(9)}) {
-            const std::vector<uint8_t> image = RandomBytes(FILE_BUFFER_BYTES, 40 + f.code);
+            const std::vector<uint8_t> image = RandomBytes(MEMORY_IMAGE_BYTES, 40 + f.code);
             std::vector<uint8_t> rendered(65535, 0xEE);
             RenderFrame(f.code, View(image), background, rendered.data());
             const std::vector<uint8_t> fetched = FetchAll(f, View(image), background);
@@ -158,25 +159,25 @@ TEST(RowLoops, AgreeWithThePerPixelFetchers) {
 // module's rows, bottom-up) and in a four-byte one.
 TEST(RowLoops, EveryVectorPathDrawsTheSameBytes) {
     struct Widest {
-        ~Widest() { LimitVectorPath(VectorPath::Avx512); }
+        ~Widest() { CapInstructionSetForTests(InstructionSet::Avx512); }
     } restore;
-    const VectorPath paths[] = {VectorPath::Plain, VectorPath::Ssse3, VectorPath::Avx2,
-                                VectorPath::Avx512};
+    const InstructionSet paths[] = {InstructionSet::Plain, InstructionSet::Ssse3,
+                                    InstructionSet::Avx2, InstructionSet::Avx512};
     for (const LayoutInfo& layout : LAYOUTS) {
         const std::vector<uint8_t> image =
-            DrawnImage(layout.code, RandomBytes(FILE_BUFFER_BYTES, 1300 + layout.code));
+            DrawnImage(layout.code, RandomBytes(MEMORY_IMAGE_BYTES, 1300 + layout.code));
         for (const PixelFormat format : {PixelFormat::Bgr24, PixelFormat::Rgba32}) {
             PixelTable table;
             BuildPixelTable(C64_PALETTE, layout.interlaced, format, &table);
             const ptrdiff_t stride = PICTURE_WIDTH * BytesPerPixel(format);
             std::vector<uint8_t> plain;
-            for (const VectorPath path : paths) {
-                if (path > WidestVectorPath()) break;
-                LimitVectorPath(path);
+            for (const InstructionSet path : paths) {
+                if (path > WidestInstructionSet()) break;
+                CapInstructionSetForTests(path);
                 std::vector<uint8_t> pixels(stride * PICTURE_HEIGHT, 0xEE);
                 ASSERT_TRUE(RenderPicture(layout.code, View(image), 5, table,
                                           pixels.data() + stride * (PICTURE_HEIGHT - 1), -stride));
-                if (path == VectorPath::Plain) {
+                if (path == InstructionSet::Plain) {
                     plain = pixels;
                 } else {
                     EXPECT_TRUE(pixels == plain)
@@ -188,7 +189,7 @@ TEST(RowLoops, EveryVectorPathDrawsTheSameBytes) {
 }
 
 TEST(RowLoops, UnknownCodesWriteNothing) {
-    const std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0x55);
+    const std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0x55);
     for (FormatCode code : {FormatCode(0), FormatCode(10), FormatCode(22), FormatCode(255)}) {
         std::vector<uint8_t> rendered(65535, 0xEE);
         RenderFrame(code, View(image), 3, rendered.data());
@@ -199,7 +200,7 @@ TEST(RowLoops, UnknownCodesWriteNothing) {
 TEST(RowLoops, MulticolourColumnsAreDoubled) {
     for (const FetcherOf& f : kFetchers) {
         if (f.kind != 'm') continue;
-        const std::vector<uint8_t> image = RandomBytes(FILE_BUFFER_BYTES, 90 + f.code);
+        const std::vector<uint8_t> image = RandomBytes(MEMORY_IMAGE_BYTES, 90 + f.code);
         std::vector<uint8_t> rendered(65535);
         RenderFrame(f.code, View(image), 5, rendered.data());
         for (size_t i = 0; i < PICTURE_PIXELS; i += 2) ASSERT_EQ(rendered[i], rendered[i + 1]);
@@ -208,7 +209,7 @@ TEST(RowLoops, MulticolourColumnsAreDoubled) {
 
 // Fetcher rules, with hand-placed bytes.
 TEST(Fetchers, MulticolourBitPairsLeftToRight) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     const MulticolourSources& koala = *FindMulticolourSources(9);
     image[2] = 0xE4;                           // bit pairs 3, 2, 1, 0
     image[8002] = 0x12;                        // screen: high 1, low 2
@@ -220,7 +221,7 @@ TEST(Fetchers, MulticolourBitPairsLeftToRight) {
 }
 
 TEST(Fetchers, HiresBitSevenIsLeftmost) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     const HiresSources& artStudio = *FindHiresSources(15);
     image[2] = 0x80;
     image[8002] = 0xAB;  // set: 10, clear: 11
@@ -230,7 +231,7 @@ TEST(Fetchers, HiresBitSevenIsLeftmost) {
 }
 
 TEST(Fetchers, NextCellAndNextCellRow) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     const MulticolourSources& koala = *FindMulticolourSources(9);
     image[2 + 8] = 0x40;     // column 4 (next cell), pair 1
     image[8002 + 1] = 0x50;  // that cell's screen high nibble: 5
@@ -241,7 +242,7 @@ TEST(Fetchers, NextCellAndNextCellRow) {
 }
 
 TEST(Fetchers, ScreenBanksFollowTheRowWithinTheCell) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     const MulticolourSources& fliDesigner = *FindMulticolourSources(4);
     image[9218 + 7] = 0x40;              // row 7, column 0: pair 1
     image[9218 + 320] = 0x40;            // row 8, column 0: pair 1
@@ -256,7 +257,7 @@ TEST(Fetchers, ScreenBanksFollowTheRowWithinTheCell) {
 }
 
 TEST(Fetchers, LastBitmapByte) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     const MulticolourSources& koala = *FindMulticolourSources(9);
     image[2 + 7999] = 0x03;  // column 159, row 199: pair 3
     image[9002 + 999] = 0x06;
@@ -268,7 +269,7 @@ TEST(Fetchers, LastBitmapByte) {
 }
 
 TEST(Fetchers, FliGraphLeftStripSwitchesAtColumn12) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     const MulticolourSources& fliGraph = *FindMulticolourSources(13);
     const uint32_t y = 3;
     image[2 + y] = 0x7B;  // row byte: background 11, strip pair-3 colour 7
@@ -294,7 +295,7 @@ TEST(Fetchers, FliGraphLeftStripSwitchesAtColumn12) {
 }
 
 TEST(Fetchers, PaintMagicSharedColourByte) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0xFF);  // every pixel pair 3
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0xFF);  // every pixel pair 3
     const MulticolourSources& paintMagic = *FindMulticolourSources(18);
     image[8119] = 0x35;
     EXPECT_EQ(FetchMulticolour(paintMagic, View(image), 0, 0, 0), 5);
@@ -311,7 +312,7 @@ std::vector<uint8_t> Decode(FormatCode code, const std::vector<uint8_t>& memory)
 }
 
 TEST(Pictures, CodesSharingALayoutShowTheSamePicture) {
-    const std::vector<uint8_t> memory = RandomBytes(FILE_BUFFER_BYTES, 4242);
+    const std::vector<uint8_t> memory = RandomBytes(MEMORY_IMAGE_BYTES, 4242);
     const std::vector<uint8_t> koala = Decode(20, memory);
     ASSERT_FALSE(koala.empty());
     EXPECT_TRUE(Decode(9, memory) == koala);
@@ -324,7 +325,7 @@ TEST(Pictures, CodesSharingALayoutShowTheSamePicture) {
 
 TEST(Pictures, PackedFunpaintShowsItsUnpackedImage) {
     for (uint32_t seed : {1u, 2u}) {
-        const std::vector<uint8_t> memory = RandomBytes(FILE_BUFFER_BYTES, 777 * seed);
+        const std::vector<uint8_t> memory = RandomBytes(MEMORY_IMAGE_BYTES, 777 * seed);
         const std::vector<uint8_t> packed = Decode(1, memory);
         ASSERT_FALSE(packed.empty());
         EXPECT_TRUE(packed == Decode(2, memory));
@@ -332,7 +333,7 @@ TEST(Pictures, PackedFunpaintShowsItsUnpackedImage) {
 }
 
 TEST(Pictures, HiresBitmapShowsOnlyWhiteishAndBackground) {
-    const std::vector<uint8_t> block = Decode(12, RandomBytes(FILE_BUFFER_BYTES, 12));
+    const std::vector<uint8_t> block = Decode(12, RandomBytes(MEMORY_IMAGE_BYTES, 12));
     ASSERT_FALSE(block.empty());
     const Rgb set = tarnel_test::ModelPalette(15);
     const Rgb clear = tarnel_test::ModelPalette(0);  // its background is always colour 0
@@ -351,7 +352,7 @@ TEST(Pictures, HiresBitmapShowsOnlyWhiteishAndBackground) {
 // Frames of one colour each: column 0 is frame 0 over colour 0, column 319
 // frame 1 over colour 0, everything between the average of the two.
 TEST(Pictures, InterlaceMergeRowEnds) {
-    std::vector<uint8_t> memory(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> memory(MEMORY_IMAGE_BYTES, 0);
     for (uint32_t i = 0; i < 8000; ++i) {
         memory[2050 + i] = 0xFF;   // frame 0: pair 3, colour memory
         memory[10242 + i] = 0x55;  // frame 1: pair 1, screen high nibble
@@ -376,7 +377,7 @@ TEST(Pictures, InterlaceMergeRowEnds) {
 TEST(Pictures, InterlaceColumn318PairsTheLastColumnsOfBothFrames) {
     // Frame 1 differs only in its last column: column 318 must show it, as
     // must column 319; column 317 must not.
-    std::vector<uint8_t> memory(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> memory(MEMORY_IMAGE_BYTES, 0);
     for (uint32_t i = 0; i < 1000; ++i) memory[1026 + i] = 0x1C;  // screen: 1 high, 12 low
     const uint32_t lastCellByte = 39 * 8;                         // row 0, cell 39
     memory[10242 + lastCellByte] = 0x01;  // frame 1, column 159: pair 1 (white); others pair 0
@@ -389,7 +390,7 @@ TEST(Pictures, InterlaceColumn318PairsTheLastColumnsOfBothFrames) {
 }
 
 TEST(Pictures, TwoIdenticalFramesShowThePaletteColourInside) {
-    std::vector<uint8_t> memory = RandomBytes(FILE_BUFFER_BYTES, 66);
+    std::vector<uint8_t> memory = RandomBytes(MEMORY_IMAGE_BYTES, 66);
     std::memcpy(memory.data() + 10242, memory.data() + 2050, 8000);  // frame 1 = frame 0
     const std::vector<uint8_t> image = DrawnImage(6, memory);
     const std::vector<uint8_t> block = Decode(6, memory);

@@ -7,10 +7,10 @@
 #include <set>
 #include <string>
 
-#include "formats/identify.h"
-#include "support/host.h"
-#include "support/random_memory.h"
-#include "tools/sample_pictures.h"
+#include "authoring/sample_pictures.h"
+#include "core/identify.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "formats/layout_files.h"
-#include "formats/layouts.h"
+#include "authoring/layout_files.h"
+#include "core/layouts.h"
 #include "plugin/tarnel_api.h"
-#include "support/host.h"
-#include "support/random_memory.h"
 #include "tarnel/tarnel.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace {
 

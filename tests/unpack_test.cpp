@@ -1,19 +1,23 @@
 // The run-length unpackers of the five packed layouts, their packers, and the
 // background colour of every layout.
-#include "formats/unpack.h"
+#include "core/unpack.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "formats/identify.h"
-#include "formats/layout_files.h"
-#include "formats/pack.h"
-#include "formats/prepare.h"
+#include "authoring/layout_files.h"
+#include "authoring/pack.h"
+#include "core/cpu.h"
+#include "core/decode.h"
+#include "core/identify.h"
+#include "core/prepare.h"
+#include "core/render.h"
 #include "plugin/c64_decoder.h"
-#include "support/host.h"
-#include "support/random_memory.h"
+#include "testing/host.h"
+#include "testing/random_memory.h"
 
 namespace tarnel {
 namespace {
@@ -27,7 +31,7 @@ constexpr uint8_t kGuard = 0xA5;
 std::vector<uint8_t> UnpackAs(FormatCode code, const std::vector<uint8_t>& file) {
     const PackedVariant* variant = FindPackedVariant(code);
     EXPECT_NE(variant, nullptr);
-    std::vector<uint8_t> out(FILE_BUFFER_BYTES, kGuard);
+    std::vector<uint8_t> out(MEMORY_IMAGE_BYTES, kGuard);
     if (variant != nullptr) Unpack(View(file), *variant, out.data());
     return out;
 }
@@ -77,11 +81,11 @@ TEST(ForwardUnpacker, EscapeStoredAsRunOfOne) {
 }
 
 TEST(ForwardUnpacker, EndMarkerFirstWritesNothing) {
-    EXPECT_EQ(Written(UnpackAs(11, {0x00, 0x40, 0x7A, 0x00}), 0, FILE_BUFFER_BYTES), 0u);
+    EXPECT_EQ(Written(UnpackAs(11, {0x00, 0x40, 0x7A, 0x00}), 0, MEMORY_IMAGE_BYTES), 0u);
     // Code 1 and 7 too: their stream begins right after the escape byte.
     std::vector<uint8_t> code7(DRAZLACE_SIGNATURE, DRAZLACE_SIGNATURE + 15);
     code7.insert(code7.end(), {0x99, 0x99, 0x00, 0x12});
-    EXPECT_EQ(Written(UnpackAs(7, code7), 0, FILE_BUFFER_BYTES), 0u);
+    EXPECT_EQ(Written(UnpackAs(7, code7), 0, MEMORY_IMAGE_BYTES), 0u);
 }
 
 TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
@@ -95,10 +99,10 @@ TEST(ForwardUnpacker, StreamWithoutEndMarkerStopsAtTheEndOfTheFile) {
 
 TEST(ForwardUnpacker, RunCutByTheEndOfTheFileWritesNothing) {
     // E and its length are present but the value byte is not.
-    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A, 5})), 0, FILE_BUFFER_BYTES),
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A, 5})), 0, MEMORY_IMAGE_BYTES),
               1u);
     // E as the last byte.
-    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A})), 0, FILE_BUFFER_BYTES), 1u);
+    EXPECT_EQ(Written(UnpackAs(7, Code7(0x7A, {0x7A, 1, 0x10, 0x7A})), 0, MEMORY_IMAGE_BYTES), 1u);
 }
 
 TEST(ForwardUnpacker, CutAtTheOutputMaximum) {
@@ -128,7 +132,7 @@ TEST(ForwardUnpacker, Code1WritesFromOffset18ToTheEndOfTheBuffer) {
     for (int i = 0; i < 250; ++i) file.insert(file.end(), {0x7A, 255, 0x3C});
     const auto out = UnpackAs(1, file);
     EXPECT_EQ(Written(out, 0, 18), 0u);
-    EXPECT_EQ(Written(out, 18, FILE_BUFFER_BYTES), FILE_BUFFER_BYTES - 18u);
+    EXPECT_EQ(Written(out, 18, MEMORY_IMAGE_BYTES), MEMORY_IMAGE_BYTES - 18u);
 }
 
 // A code-19 file: a backward stream followed by its escape byte.
@@ -242,7 +246,7 @@ TEST(Unpackers, RandomStreamsStayInsideTheirOutputRange) {
 // streams (on a processor without a vector path both runs are plain).
 TEST(Unpackers, PlainAndVectorPathsWriteTheSameBytes) {
     struct Restore {
-        ~Restore() { UsePlainUnpackers(false); }
+        ~Restore() { CapInstructionSetForTests(InstructionSet::Avx512); }
     } restore;
     for (FormatCode code :
          {FormatCode{1}, FormatCode{7}, FormatCode{11}, FormatCode{14}, FormatCode{19}}) {
@@ -263,9 +267,9 @@ TEST(Unpackers, PlainAndVectorPathsWriteTheSameBytes) {
             files.push_back(random);
         }
         for (const std::vector<uint8_t>& file : files) {
-            UsePlainUnpackers(true);
+            CapInstructionSetForTests(InstructionSet::Plain);
             const auto plain = UnpackAs(code, file);
-            UsePlainUnpackers(false);
+            CapInstructionSetForTests(InstructionSet::Avx512);
             const auto fast = UnpackAs(code, file);
             ASSERT_TRUE(plain == fast) << "code " << int(code) << ", " << file.size() << " bytes";
         }
@@ -336,7 +340,7 @@ TEST(Packers, BackwardStreamStoresLongRunsAs256) {
 
 // Background colour: which byte, and read after unpacking.
 TEST(Background, TableOfOffsets) {
-    std::vector<uint8_t> image(FILE_BUFFER_BYTES, 0);
+    std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
     image[9003] = 0xF3;
     image[10050] = 0xE4;
     image[10049] = 0x0B;  // last byte of the frame-0 bitmap, not the background
@@ -353,85 +357,80 @@ TEST(Background, TableOfOffsets) {
         EXPECT_EQ(BackgroundColour(c.code, View(image)), c.expected) << int(c.code);
 }
 
-// Decoder-level: PreparePage on a real file.
-struct OpenDecoder {
-    explicit OpenDecoder(std::vector<uint8_t> file)
-        : host(std::move(file)), decoder(host.Source()) {
-        ImageInfo info{};
-        result = decoder.GetImageInfo(&info);
+// On a real file: the background is read from the image ChooseImage gives
+// (the unpacked image for packed layouts), as every decode reads it.
+struct DecodedPage {
+    explicit DecodedPage(std::vector<uint8_t> bytes) : file(std::move(bytes)) {
+        code = Identify(View(file)).code;
+        image = ChooseImage(code, View(file), scratch.data());
+        background = BackgroundColour(code, image);
     }
-    tarnel_test::FakeHost host;
-    C64Decoder decoder;
-    int32_t result = RESULT_BAD_FORMAT;
+    std::vector<uint8_t> file;
+    std::vector<uint8_t> scratch = std::vector<uint8_t>(LARGEST_IMAGE_BYTES, 0xA5);
+    FormatCode code = FORMAT_UNKNOWN;
+    ByteView image;
+    uint8_t background = 0;
 };
 
 TEST(Background, FacePainterUsesItsSecondToLastByte) {
     std::vector<uint8_t> memory = RandomMemory(76);
     memory[10002] = 0x27;
     memory[10003] = 0x0E;
-    OpenDecoder open(BuildLayoutFile(9, View(memory)));
-    ASSERT_EQ(open.result, RESULT_OK);
-    ASSERT_EQ(open.decoder.Code(), 9);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 7);
+    DecodedPage page(BuildLayoutFile(9, View(memory)));
+    ASSERT_EQ(page.code, 9);
+    EXPECT_EQ(page.background, 7);
 }
 
 TEST(Background, KoalaLastByte) {
-    std::vector<uint8_t> memory(FILE_BUFFER_BYTES, 0x11);
+    std::vector<uint8_t> memory(MEMORY_IMAGE_BYTES, 0x11);
     memory[10002] = 0xF7;
-    OpenDecoder open(BuildLayoutFile(20, View(memory)));
-    ASSERT_EQ(open.result, RESULT_OK);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 7);
+    DecodedPage page(BuildLayoutFile(20, View(memory)));
+    ASSERT_EQ(page.code, 20);
+    EXPECT_EQ(page.background, 7);
 }
 
 TEST(Background, PackedDrazlaceReadsTheUnpackedImage) {
     // Random bytes hardly pack, so the packed file is longer than 10,050 bytes.
-    std::vector<uint8_t> memory = tarnel_test::RandomBytes(FILE_BUFFER_BYTES, 77);
+    std::vector<uint8_t> memory = tarnel_test::RandomBytes(MEMORY_IMAGE_BYTES, 77);
     memory[10050] = 0x3D;  // background 13 in the unpacked image
     std::vector<uint8_t> file = BuildLayoutFile(7, View(memory));
     ASSERT_GT(file.size(), 10051u);
     file[10050] = 0x02;  // the packed file's own byte at that offset plays no part
     file[10049] = 0x02;
-    OpenDecoder open(file);
-    ASSERT_EQ(open.decoder.Code(), 7);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 13);
+    DecodedPage page(file);
+    ASSERT_EQ(page.code, 7);
+    EXPECT_EQ(page.background, 13);
 }
 
 TEST(Background, UnpackedDrazlaceUsesByte10050) {
     std::vector<uint8_t> memory = RandomMemory(78);
     memory[10049] = 0x01;
     memory[10050] = 0x0C;
-    OpenDecoder open(BuildLayoutFile(6, View(memory)));
-    ASSERT_EQ(open.decoder.Code(), 6);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 12);
+    DecodedPage page(BuildLayoutFile(6, View(memory)));
+    ASSERT_EQ(page.code, 6);
+    EXPECT_EQ(page.background, 12);
 }
 
-TEST(Background, PackedLayoutsUnpackedBeforeTheBackground) {
-    // For each packed code the decoder's image after PreparePage (code 1:
-    // after RenderFrame) is the unpacked layout's image.
-    for (FormatCode code : {FormatCode(7), FormatCode(11), FormatCode(14), FormatCode(19)}) {
+TEST(Background, PackedLayoutsAreDrawnFromTheUnpackedImage) {
+    // For each packed code the image drawn from is the unpacked layout's
+    // image, whatever the scratch buffer held before.
+    for (FormatCode code :
+         {FormatCode(1), FormatCode(7), FormatCode(11), FormatCode(14), FormatCode(19)}) {
         const std::vector<uint8_t> memory = RandomMemory(300 + code);
         const LayoutInfo* layout = FindLayout(code);
         const std::vector<uint8_t> image = BuildLayoutFile(layout->unpackedAs, View(memory));
-        OpenDecoder open(PackFile(code, View(image)));
-        ASSERT_EQ(open.decoder.Code(), code);
-        open.decoder.PreparePage();
-        const ByteView drawn = open.decoder.Image();
-        for (uint32_t i = 2; i < image.size(); ++i)
-            ASSERT_EQ(drawn[i], image[i]) << int(code) << " at " << i;
+        DecodedPage page(PackFile(code, View(image)));
+        ASSERT_EQ(page.code, code);
+        ASSERT_EQ(page.image.data, page.scratch.data());
+        const uint32_t drawn = std::min<uint32_t>(ImageBytes(code), image.size());
+        // Code 1's stream starts after the header it does not hold.
+        const PackedVariant& variant = *FindPackedVariant(code);
+        const uint32_t first = variant.form == StreamForm::Forward ? variant.firstOutput : 2;
+        for (uint32_t i = first; i < drawn; ++i)
+            ASSERT_EQ(page.image[i], image[i]) << int(code) << " at " << i;
+        for (uint32_t i = drawn; i < page.image.size; ++i)
+            ASSERT_EQ(page.image[i], 0) << int(code) << " at " << i;
     }
-}
-
-TEST(Background, Code1IsNotUnpackedBeforeDrawing) {
-    const std::vector<uint8_t> memory = RandomMemory(301);
-    OpenDecoder open(BuildLayoutFile(1, View(memory)));
-    ASSERT_EQ(open.decoder.Code(), 1);
-    open.decoder.PreparePage();
-    EXPECT_EQ(open.decoder.Background(), 0);
-    EXPECT_EQ(open.decoder.Image()[100], 0) << "still the zeroed buffer before drawing";
 }
 
 // Repeated work on one open image gives the same answers.

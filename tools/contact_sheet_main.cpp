@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "font.h"
-#include "image_io.h"
+#include "authoring/font.h"
+#include "imageio/image_io.h"
 
 using namespace tarnel_tools;
 

@@ -1,12 +1,12 @@
 // Writes the module's icon file (resources/tarnel.ico) from the artwork in
-// tools/icon_art.cpp:
+// authoring/icon_art.cpp:
 //     make_icons resources/tarnel.ico
 // The about_dialog_test checks that the committed file is exactly what this
 // program writes.
 #include <cstdio>
 #include <vector>
 
-#include "tools/icon_art.h"
+#include "authoring/icon_art.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

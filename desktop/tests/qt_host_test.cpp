@@ -21,7 +21,7 @@
 
 #include "desktop/tests/host_test_data.h"
 #include "desktop/tests/library_reference.h"
-#include "fuzz/hostile_corpus.h"
+#include "testing/hostile_corpus.h"
 
 using namespace tarnel_desktop_test;
 namespace fs = std::filesystem;

@@ -16,7 +16,10 @@
  * `size` bytes it is given and never writes outside the rows it is given.
  * A decoder holds all the working memory of a decode and allocates nothing
  * per file; different decoders may be used on different threads at once.
- * The library keeps no global state.
+ * The library keeps no global state that a call changes: the one
+ * process-wide fact it holds is which of the processor's instruction sets
+ * (AVX-512, AVX2, SSSE3 or none) its inner loops use, asked once at the
+ * first decode and fixed from then on; every set gives the same pixels.
  *
  * Valid C99 and C++.
  */

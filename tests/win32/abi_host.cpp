@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "abi_host_stack.h"
+#include "tests/win32/abi_host_stack.h"
 
 #ifndef TARNEL_MODULE_PATH
 #error "TARNEL_MODULE_PATH must name the built tarnel.apl"

@@ -1,6 +1,6 @@
 // A stack-depth probe for the DLL host test, kept in its own translation unit
 // so that the compiler cannot inline it into the calls it brackets.
-#include "abi_host_stack.h"
+#include "tests/win32/abi_host_stack.h"
 
 namespace abi_host {
 

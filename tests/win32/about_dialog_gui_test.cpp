@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "about_dialog_expected.h"
-#include "win32/dialog_driver.h"
+#include "tests/about_dialog_expected.h"
+#include "tests/win32/dialog_driver.h"
 
 #ifndef TARNEL_MODULE_PATH
 #error "TARNEL_MODULE_PATH must name the built tarnel.apl"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "about_dialog_expected.h"
+#include "authoring/icon_art.h"
 #include "resources/about_dialog_template.h"
-#include "tools/icon_art.h"
+#include "tests/about_dialog_expected.h"
 
 #ifndef TARNEL_MODULE_PATH
 #error "TARNEL_MODULE_PATH must name the built tarnel.apl"

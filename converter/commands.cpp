@@ -1,0 +1,600 @@
+// The converter's commands: convert, info, samples and thumbnail, each run
+// with its options already read from the command line (main.cpp).
+#include "converter/commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "authoring/sample_pictures.h"
+#include "converter/ordered_batch.h"
+#include "converter/palette_file.h"
+#include "converter/picture_file.h"
+#include "converter/thumbnail.h"
+#include "imageio/image_io.h"
+#include "tarnel/tarnel.h"
+
+namespace fs = std::filesystem;
+using namespace tarnel_tools;
+
+namespace tarnel_converter {
+namespace {
+
+// Above this many files a progress bar is worth showing.
+constexpr size_t PROGRESS_MIN_FILES = 4;
+constexpr int PROGRESS_WIDTH = 30;
+
+// One input to work on, or the reason it cannot be one.
+struct Input {
+    std::string path;
+    std::string error;  // set when the path could not even be listed
+};
+
+// Expands directories (recursively, regular files only, in name order) and
+// keeps everything else as given, so that a missing file is reported as one;
+// "-" is standard input.
+std::vector<Input> ExpandInputs(const std::vector<std::string>& arguments) {
+    std::vector<Input> inputs;
+    for (const std::string& argument : arguments) {
+        std::error_code ec;
+        if (argument == STDIN_PATH || !fs::is_directory(argument, ec)) {
+            inputs.push_back({argument, ""});
+            continue;
+        }
+        std::vector<std::string> found;
+        fs::recursive_directory_iterator it(argument, fs::directory_options::none, ec);
+        if (ec) {
+            inputs.push_back({argument, "cannot be read: " + ec.message()});
+            continue;
+        }
+        for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+            if (ec) {
+                inputs.push_back({argument, "cannot be read: " + ec.message()});
+                break;
+            }
+            std::error_code typeError;
+            if (it->is_regular_file(typeError)) found.push_back(it->path().string());
+        }
+        std::sort(found.begin(), found.end());
+        for (std::string& path : found) inputs.push_back({std::move(path), ""});
+    }
+    return inputs;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string WithThousands(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
+        digits.insert(static_cast<size_t>(i), ",");
+    }
+    return digits;
+}
+
+// A progress bar on standard error, drawn only when that is a terminal.
+class Progress {
+public:
+    explicit Progress(size_t total)
+        : total_(total), shown_(total > PROGRESS_MIN_FILES && isatty(STDERR_FILENO) == 1) {}
+    void Update(size_t done) {
+        if (!shown_) return;
+        const int filled = static_cast<int>(done * PROGRESS_WIDTH / total_);
+        std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu", filled, "##############################",
+                     PROGRESS_WIDTH - filled, "", done, total_);
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+    // Clears the bar so that a message can take the line.
+    void Clear() {
+        if (!drawn_) return;
+        std::fprintf(stderr, "\r\033[K");
+        drawn_ = false;
+    }
+
+private:
+    size_t total_;
+    bool shown_;
+    bool drawn_ = false;
+};
+
+void ReportFailure(Progress* progress, const std::string& path, const std::string& reason) {
+    if (progress != nullptr) progress->Clear();
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// convert
+
+enum class Format { Png, Bmp };
+
+// What every conversion of one run shares; read only while they run.
+struct ConvertSettings {
+    Format format = Format::Png;
+    unsigned scale = 1;
+    tarnel_options options{};
+};
+
+// One input and where it goes, or why it cannot be converted at all.
+struct ConvertJob {
+    std::string input;
+    std::string output;  // STDOUT_PATH for standard output
+    std::string error;   // set when known before reading the input
+};
+
+// The output name that stands for standard output.
+const char* const STDOUT_PATH = "-";
+
+// Writes the decoded pixels (in the settings' pixel format) to `output`, a
+// file that appears whole or not at all, or standard output.
+bool WritePicture(const std::string& output, const ConvertSettings& settings,
+                  std::vector<uint8_t> pixels, std::string* why) {
+    std::vector<uint8_t> bytes;
+    RgbImage image;
+    FileWriter write;
+    if (settings.format == Format::Bmp) {
+        bytes = BmpFile(DibFromBgr(TARNEL_WIDTH, TARNEL_HEIGHT, pixels));
+        write = BytesWriter(bytes);
+    } else {
+        image.width = TARNEL_WIDTH;
+        image.height = TARNEL_HEIGHT;
+        image.pixels = std::move(pixels);
+        image = Enlarge(image, settings.scale);
+        write = [&image](std::FILE* file, std::string* error) {
+            return WritePng(file, image, error);
+        };
+    }
+    std::string problem;
+    bool written = false;
+    if (output == STDOUT_PATH) {
+        written = write(stdout, &problem);
+        if (written && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) {
+            problem = std::strerror(errno);
+            written = false;
+        }
+    } else {
+        written = WriteAtomically(output, write, &problem);
+    }
+    if (!written) {
+        *why = "cannot write " + (output == STDOUT_PATH ? "to stdout" : output) + ": " + problem;
+    }
+    return written;
+}
+
+// Decodes `input` and writes `output`. `outputOwner` names an earlier input
+// already written to the same output (empty when none): such an input fails,
+// but only once it has decoded, so that a file that is no picture at all is
+// reported as such.
+bool ConvertOne(tarnel_decoder* decoder, const ConvertSettings& settings, const std::string& input,
+                const std::string& output, const std::string& outputOwner, std::string* why) {
+    const PictureFile picture = ReadPicture(input);
+    if (!picture.recognised) {
+        *why = picture.reason;
+        return false;
+    }
+    std::vector<uint8_t> pixels;
+    if (!DecodePicture(decoder, picture, settings.options, &pixels, why)) return false;
+    if (!outputOwner.empty()) {
+        *why = "its output " + output + " is already the output of " + outputOwner;
+        return false;
+    }
+    return WritePicture(output, settings, std::move(pixels), why);
+}
+
+void UsageError(const std::string& message) {
+    std::fprintf(stderr, "tarnel convert: %s\n", message.c_str());
+}
+
+// The format, from --format or the output's name; false after a usage
+// message when neither tells.
+bool ChooseFormat(const ConvertOptions& options, Format* format) {
+    *format = Format::Png;
+    if (!options.format.empty()) {
+        *format = options.format == "bmp" ? Format::Bmp : Format::Png;
+    } else if (!options.output.empty() && options.output != STDOUT_PATH) {
+        const std::string extension = Lower(fs::path(options.output).extension().string());
+        if (extension == ".bmp") {
+            *format = Format::Bmp;
+        } else if (extension != ".png") {
+            UsageError("cannot tell the format from \"" + options.output +
+                       "\"; name it .png or .bmp, or give --format png or --format bmp");
+            return false;
+        }
+    }
+    return true;
+}
+
+// Checks the arguments and fills `settings`; false after a usage message.
+bool PrepareConvert(const ConvertOptions& options, const std::vector<Input>& inputs,
+                    ConvertSettings* settings) {
+    const auto fromStdin = std::count(options.inputs.begin(), options.inputs.end(), STDIN_PATH);
+    if (!options.output.empty() && inputs.size() != 1) {
+        UsageError("-o names the output of one input file; use --out-dir for several");
+        return false;
+    }
+    if (fromStdin > 0 && options.output.empty()) {
+        UsageError(
+            "a picture from standard input needs -o FILE, or -o - to write it to standard output");
+        return false;
+    }
+    if (options.output == STDOUT_PATH && isatty(STDOUT_FILENO) == 1) {
+        UsageError("-o -: standard output is a terminal; send it to a file or a pipe");
+        return false;
+    }
+    if (!ChooseFormat(options, &settings->format)) return false;
+    if (settings->format == Format::Bmp && options.scale != 1) {
+        UsageError("--scale is for PNG output; a BMP holds the module's bitmap unchanged");
+        return false;
+    }
+    settings->scale = options.scale;
+    tarnel_options_init(&settings->options);
+    settings->options.pixel_format = settings->format == Format::Bmp ? TARNEL_BGR24 : TARNEL_RGB24;
+    if (!options.palette.empty()) {
+        std::string error;
+        if (!ResolvePalette(options.palette, settings->options.palette, &error)) {
+            UsageError("--palette " + error);
+            return false;
+        }
+        settings->options.use_palette = 1;
+    }
+    return true;
+}
+
+// Where each input goes, and the groups of inputs that must run one after
+// another because they would write the same output (the first to succeed
+// takes it).
+void PlanJobs(const ConvertOptions& options, const std::vector<Input>& inputs, Format format,
+              std::vector<ConvertJob>* jobs, std::vector<std::vector<size_t>>* groups) {
+    const char* extension = format == Format::Bmp ? ".bmp" : ".png";
+    std::map<std::string, size_t> groupOfOutput;
+    for (const Input& input : inputs) {
+        ConvertJob job{input.path, "", input.error};
+        std::string key;
+        if (job.error.empty()) {
+            fs::path output;
+            if (!options.output.empty()) {
+                output = options.output;
+            } else {
+                fs::path name = fs::path(input.path).filename();
+                name.replace_extension(extension);
+                output = options.outDir.empty() ? fs::path(input.path).replace_filename(name)
+                                                : fs::path(options.outDir) / name;
+            }
+            job.output = output.string();
+            if (job.output != STDOUT_PATH) {
+                std::error_code ec;
+                key = fs::weakly_canonical(output, ec).string();
+                if (input.path != STDIN_PATH && key == fs::weakly_canonical(input.path, ec)) {
+                    job.error = "its output " + job.output + " would replace it";
+                    key.clear();
+                }
+            }
+        }
+        const size_t item = jobs->size();
+        jobs->push_back(std::move(job));
+        if (key.empty()) {
+            groups->push_back({item});
+            continue;
+        }
+        const auto found = groupOfOutput.emplace(key, groups->size());
+        if (found.second) groups->emplace_back();
+        (*groups)[found.first->second].push_back(item);
+    }
+}
+
+using Decoder = std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)>;
+
+}  // namespace
+
+int RunConvert(const ConvertOptions& options) {
+    std::vector<Input> inputs = ExpandInputs(options.inputs);
+    ConvertSettings settings;
+    if (!PrepareConvert(options, inputs, &settings)) return EXIT_USAGE;
+
+    if (!options.outDir.empty()) {
+        std::error_code ec;
+        fs::create_directories(options.outDir, ec);
+        if (ec) {
+            std::fprintf(stderr, "tarnel convert: cannot create %s: %s\n", options.outDir.c_str(),
+                         ec.message().c_str());
+            return EXIT_SOME_FAILED;
+        }
+    }
+
+    std::vector<ConvertJob> jobs;
+    std::vector<std::vector<size_t>> groups;
+    PlanJobs(options, inputs, settings.format, &jobs, &groups);
+    std::vector<size_t> groupOf(jobs.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+        for (size_t item : groups[g]) groupOf[item] = g;
+    }
+
+    // One decoder for each worker.
+    size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
+    workers = std::max<size_t>(1, std::min(workers, groups.size()));
+    std::vector<Decoder> decoders;
+    for (size_t w = 0; w < workers; ++w) {
+        decoders.emplace_back(tarnel_decoder_new(), tarnel_decoder_free);
+        if (!decoders.back()) {
+            std::fprintf(stderr, "tarnel convert: out of memory\n");
+            return EXIT_SOME_FAILED;
+        }
+    }
+
+    // Each group's output, once one of its inputs has written it: only a
+    // written output is taken, so an input that fails leaves the name free
+    // for the next. Each group is run by one worker at a time.
+    std::vector<std::string> ownerOfGroup(groups.size());
+    std::vector<std::string> failures(jobs.size());
+    Progress progress(jobs.size());
+    size_t converted = 0;
+    size_t failed = 0;
+    progress.Update(0);
+    RunOrderedBatch(
+        workers, groups, jobs.size(),
+        [&](size_t worker, size_t item) {
+            const ConvertJob& job = jobs[item];
+            std::string& why = failures[item];
+            why = job.error;
+            if (!why.empty()) return;
+            std::string& owner = ownerOfGroup[groupOf[item]];
+            if (ConvertOne(decoders[worker].get(), settings, job.input, job.output, owner, &why)) {
+                owner = job.input;
+            }
+        },
+        [&](size_t item) {
+            if (failures[item].empty()) {
+                ++converted;
+            } else {
+                ++failed;
+                ReportFailure(&progress, DisplayName(jobs[item].input), failures[item]);
+            }
+        },
+        [&](size_t done) { progress.Update(done); });
+    progress.Update(jobs.size());
+    progress.Clear();
+    // A picture written to standard output keeps it to itself.
+    if (options.output != STDOUT_PATH)
+        std::printf("%zu converted, %zu failed\n", converted, failed);
+    return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// info
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else {
+            // Pass well-formed UTF-8 through; a stray byte (file names are
+            // any bytes) becomes U+FFFD so the output stays valid JSON.
+            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            bool valid = length != 0 && c <= 0xF4 && i + length <= text.size();
+            for (size_t k = 1; valid && k < length; ++k) {
+                valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+            }
+            if (valid) {
+                out.append(text, i, length);
+                i += length;
+            } else {
+                out += "\\ufffd";
+                ++i;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+struct InfoRecord {
+    std::string path;
+    std::string reason;
+    PictureFile picture;
+};
+
+InfoRecord Inspect(const Input& input) {
+    InfoRecord record;
+    record.path = input.path;
+    if (!input.error.empty()) {
+        record.reason = input.error;
+        return record;
+    }
+    record.picture = ReadPicture(input.path);
+    record.reason = record.picture.reason;
+    return record;
+}
+
+uint32_t LoadAddress(const std::vector<uint8_t>& bytes) {
+    return bytes.size() >= 2 ? static_cast<uint32_t>(bytes[0] | bytes[1] << 8) : 0;
+}
+
+// The name of the layout with code `code`.
+const char* LayoutName(int code) {
+    for (int i = 0; i < TARNEL_LAYOUT_COUNT; ++i) {
+        tarnel_info layout;
+        if (tarnel_layout(i, &layout) == TARNEL_OK && layout.layout == code) return layout.name;
+    }
+    return "?";
+}
+
+// Every picture is one page of 320 x 200 pixels, three 8-bit components.
+constexpr unsigned COMPONENT_COUNT = 3;
+constexpr unsigned BITS_PER_COMPONENT = 8;
+constexpr unsigned PAGE_COUNT = 1;
+
+void PrintText(const InfoRecord& r) {
+    const tarnel_info& l = r.picture.info;
+    const PictureFile& p = r.picture;
+    std::printf("%s\n", DisplayName(r.path).c_str());
+    std::printf("  layout        %d %s\n", l.layout, l.name);
+    if (l.packed != 0) {
+        std::printf("  packed        yes, unpacks to layout %d (%s)\n", l.unpacked_as,
+                    LayoutName(l.unpacked_as));
+    } else {
+        std::printf("  packed        no\n");
+    }
+    std::printf("  interlaced    %s\n", l.interlaced != 0 ? "yes, two frames blended" : "no");
+    std::printf("  file size     %s bytes\n", WithThousands(p.fileSize).c_str());
+    std::printf("  load address  $%04X\n", LoadAddress(p.bytes));
+    std::printf("  geometry      %d x %d pixels, %u components of %u bits, %u page%s\n", l.width,
+                l.height, COMPONENT_COUNT, BITS_PER_COMPONENT, PAGE_COUNT,
+                PAGE_COUNT == 1 ? "" : "s");
+}
+
+std::string JsonRecord(const InfoRecord& r) {
+    std::string json = "{\"file\": " + JsonString(r.path);
+    json += ", \"recognised\": ";
+    json += r.picture.recognised ? "true" : "false";
+    if (r.picture.sizeKnown) json += ", \"fileSize\": " + std::to_string(r.picture.fileSize);
+    if (!r.picture.recognised) return json + ", \"reason\": " + JsonString(r.reason) + "}";
+    const tarnel_info& l = r.picture.info;
+    const PictureFile& p = r.picture;
+    char load[8];
+    std::snprintf(load, sizeof load, "$%04X", LoadAddress(p.bytes));
+    json += ", \"code\": " + std::to_string(l.layout);
+    json += ", \"name\": " + JsonString(l.name);
+    json += ", \"packed\": ";
+    json += l.packed != 0 ? "true" : "false";
+    json += ", \"unpacksTo\": " + std::to_string(l.unpacked_as);
+    json += ", \"interlaced\": ";
+    json += l.interlaced != 0 ? "true" : "false";
+    json += ", \"loadAddress\": " + std::to_string(LoadAddress(p.bytes));
+    json += ", \"loadAddressHex\": " + JsonString(load);
+    json += ", \"width\": " + std::to_string(l.width);
+    json += ", \"height\": " + std::to_string(l.height);
+    json += ", \"bitsPerComponent\": " + std::to_string(BITS_PER_COMPONENT);
+    json += ", \"componentCount\": " + std::to_string(COMPONENT_COUNT);
+    json += ", \"pageCount\": " + std::to_string(PAGE_COUNT);
+    json += ", \"pageWidth\": " + std::to_string(l.width);
+    json += ", \"pageHeight\": " + std::to_string(l.height);
+    return json + "}";
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>& arguments, bool json) {
+    const std::vector<Input> inputs = ExpandInputs(arguments);
+    size_t failed = 0;
+    if (json) std::printf("[");
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const InfoRecord record = Inspect(inputs[i]);
+        if (!record.picture.recognised) {
+            ++failed;
+            ReportFailure(nullptr, DisplayName(record.path), record.reason);
+        }
+        if (json) {
+            std::printf("%s\n  %s", i == 0 ? "" : ",", JsonRecord(record).c_str());
+        } else if (record.picture.recognised) {
+            PrintText(record);
+        }
+        std::fflush(stdout);
+    }
+    if (json) std::printf("%s]\n", inputs.empty() ? "" : "\n");
+    return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
+}
+
+// ---------------------------------------------------------------------------
+// samples
+
+int RunSamples(const std::string& directory) {
+    std::error_code ec;
+    fs::create_directories(directory, ec);
+    if (ec) {
+        std::fprintf(stderr, "tarnel samples: cannot create %s: %s\n", directory.c_str(),
+                     ec.message().c_str());
+        return EXIT_SOME_FAILED;
+    }
+    size_t written = 0;
+    size_t failed = 0;
+    for (const SamplePicture& sample : MakeAllSamples()) {
+        const std::string path = (fs::path(directory) / sample.fileName).string();
+        std::string why;
+        if (sample.bytes.empty()) {
+            why = "the sample of layout " + std::to_string(sample.code) + " could not be built";
+        } else if (!WriteAtomically(path, BytesWriter(sample.bytes), &why)) {
+            why = "cannot be written: " + why;
+        }
+        if (why.empty()) {
+            ++written;
+        } else {
+            ++failed;
+            ReportFailure(nullptr, path, why);
+        }
+    }
+    std::printf("%zu sample pictures written to %s, %zu failed\n", written, directory.c_str(),
+                failed);
+    return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;
+}
+
+// ---------------------------------------------------------------------------
+// thumbnail
+
+// The picture scaled by area averaging so that its width is `size` pixels
+// (320 x 200 becomes size x size*5/8), as a PNG; what a file manager's
+// thumbnailer entry runs (desktop/mime/tarnel.thumbnailer).
+int RunThumbnail(const ThumbnailOptions& options) {
+    const std::string& input = options.input;
+    const std::string& output = options.output;
+    const PictureFile picture = ReadPicture(input);
+    if (!picture.recognised) {
+        ReportFailure(nullptr, input, picture.reason);
+        return EXIT_SOME_FAILED;
+    }
+    std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)> decoder(tarnel_decoder_new(),
+                                                                       tarnel_decoder_free);
+    tarnel_options decoding;
+    tarnel_options_init(&decoding);
+    RgbImage image;
+    image.width = TARNEL_WIDTH;
+    image.height = TARNEL_HEIGHT;
+    std::string why = "out of memory";
+    if (!decoder || !DecodePicture(decoder.get(), picture, decoding, &image.pixels, &why)) {
+        ReportFailure(nullptr, input, why);
+        return EXIT_SOME_FAILED;
+    }
+    uint32_t width = 0;
+    uint32_t height = 0;
+    FitSize(image.width, image.height, options.size, &width, &height);
+    const RgbImage thumbnail = ScaleByArea(image, width, height);
+    const bool written = WriteAtomically(
+        output,
+        [&thumbnail](std::FILE* file, std::string* error) {
+            return WritePng(file, thumbnail, error);
+        },
+        &why);
+    if (!written) {
+        ReportFailure(nullptr, output, "cannot be written: " + why);
+        return EXIT_SOME_FAILED;
+    }
+    return EXIT_ALL_DONE;
+}
+
+}  // namespace tarnel_converter

@@ -1,0 +1,116 @@
+// tarnel: converts Commodore 64 pictures to PNG or BMP and tells what a file
+// is, through the C library (tarnel/tarnel.h). This file reads the command
+// line; the commands are in commands.cpp.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "converter/commands.h"
+#include "converter/palette_file.h"
+
+#ifndef TARNEL_VERSION
+#define TARNEL_VERSION "unknown"
+#endif
+
+using namespace tarnel_converter;
+
+namespace {
+
+CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions* options) {
+    CLI::App* command = app.add_subcommand(
+        "thumbnail", "Write a thumbnail PNG of a picture, for a file manager's thumbnailer");
+    command
+        ->add_option("-s,--size", options->size,
+                     "The thumbnail's longer side, its width, in pixels; the height keeps "
+                     "the proportions (default 256: 256 x 160)")
+        ->check(CLI::Range(1, 4096));
+    command->add_option("IN", options->input, "Picture file")->required();
+    command->add_option("OUT", options->output, "PNG file to write")->required();
+    return command;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Converts Commodore 64 pictures to PNG or BMP, and tells what a file is, with the "
+        "decoder the Windows viewer module runs.",
+        "tarnel"};
+    app.set_version_flag("--version", "tarnel " TARNEL_VERSION);
+    app.require_subcommand(1);
+    app.footer(EXIT_CODES_TEXT);
+
+    ConvertOptions convert;
+    CLI::App* convertCommand =
+        app.add_subcommand("convert", "Convert C64 pictures to PNG (the default) or BMP");
+    convertCommand
+        ->add_option("FILE", convert.inputs,
+                     "Picture files, or directories to walk for regular files; - reads one "
+                     "picture from standard input (then give -o)")
+        ->required();
+    CLI::Option* outputOption = convertCommand->add_option(
+        "-o,--output", convert.output,
+        "Output file, for a single input; its extension (.png or .bmp) sets the format; - writes "
+        "to standard output (PNG unless --format bmp)");
+    CLI::Option* outDirOption = convertCommand->add_option(
+        "--out-dir", convert.outDir,
+        "Folder for the outputs, each named after its input with the new extension (default: "
+        "beside each input)");
+    outputOption->excludes(outDirOption);
+    convertCommand
+        ->add_option("--format", convert.format,
+                     "png (RGB, top row first) or bmp (the module's bitmap block unchanged)")
+        ->transform(CLI::IsMember({"png", "bmp"}, CLI::ignore_case));
+    convertCommand
+        ->add_option("--scale", convert.scale,
+                     "Enlarge PNG output N times by repeating pixels (1 to 8)")
+        ->check(CLI::Range(1, 8));
+    convertCommand->add_option("--palette", convert.palette,
+                               "The C64 colours: a palette name (" + PaletteNames() +
+                                   "; default tarnel) or a palette file (VICE .vpl lines of hex "
+                                   "red green blue, or 16 lines of #rrggbb)");
+    convertCommand
+        ->add_option("-j,--jobs", convert.jobs,
+                     "Convert N files at once (default: one for every core, here " +
+                         std::to_string(std::max(1u, std::thread::hardware_concurrency())) + ")")
+        ->check(CLI::Range(1, 1024));
+    convertCommand->footer(EXIT_CODES_TEXT);
+
+    std::vector<std::string> infoInputs;
+    bool json = false;
+    CLI::App* infoCommand = app.add_subcommand(
+        "info", "Tell each file's layout, packing, interlacing, size, load address and geometry");
+    infoCommand
+        ->add_option("FILE", infoInputs,
+                     "Files, or directories to walk for regular files; - reads standard input")
+        ->required();
+    infoCommand->add_flag("--json", json,
+                          "Write a JSON array, one object per file (a refused file's \"reason\" "
+                          "says why)");
+    infoCommand->footer(EXIT_CODES_TEXT);
+
+    std::string samplesDirectory;
+    CLI::App* samplesCommand =
+        app.add_subcommand("samples", "Write the built-in sample pictures, one in each layout");
+    samplesCommand->add_option("DIR", samplesDirectory, "Folder to write them to (made if missing)")
+        ->required();
+    samplesCommand->footer(EXIT_CODES_TEXT);
+
+    ThumbnailOptions thumbnail;
+    CLI::App* thumbnailCommand = AddThumbnailCommand(app, &thumbnail);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? EXIT_ALL_DONE : EXIT_USAGE;
+    }
+
+    if (*convertCommand) return RunConvert(convert);
+    if (*infoCommand) return RunInfo(infoInputs, json);
+    if (*samplesCommand) return RunSamples(samplesDirectory);
+    if (*thumbnailCommand) return RunThumbnail(thumbnail);
+    return EXIT_USAGE;
+}
