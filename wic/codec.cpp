@@ -88,31 +88,10 @@ int Identify(const StreamHead& head) {
     return tarnel_identify(head.bytes, static_cast<size_t>(head.size), nullptr);
 }
 
-class Frame final : public IWICBitmapFrameDecode {
+class Frame final
+    : public ComObject<IWICBitmapFrameDecode, IID_IWICBitmapSource, IID_IWICBitmapFrameDecode> {
 public:
-    explicit Frame(Picture* picture) : picture_(picture) {
-        picture_->AddRef();
-        ObjectCreated();
-    }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWICBitmapSource) ||
-            IsEqualIID(riid, IID_IWICBitmapFrameDecode)) {
-            *out = static_cast<IWICBitmapFrameDecode*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) delete this;
-        return refs;
-    }
+    explicit Frame(Picture* picture) : picture_(picture) { picture_->AddRef(); }
 
     // IWICBitmapSource
     HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
@@ -174,39 +153,14 @@ public:
     }
 
 private:
-    ~Frame() {
-        picture_->Release();
-        ObjectDestroyed();
-    }
+    ~Frame() override { picture_->Release(); }
 
-    LONG refs_ = 1;
     Picture* picture_;
 };
 
-class Decoder final : public IWICBitmapDecoder {
+class Decoder final : public ComObject<IWICBitmapDecoder, IID_IWICBitmapDecoder> {
 public:
-    Decoder() {
-        InitializeSRWLock(&lock_);
-        ObjectCreated();
-    }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWICBitmapDecoder)) {
-            *out = static_cast<IWICBitmapDecoder*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) delete this;
-        return refs;
-    }
+    Decoder() { InitializeSRWLock(&lock_); }
 
     // IWICBitmapDecoder
     HRESULT STDMETHODCALLTYPE QueryCapability(IStream* stream, DWORD* capability) override {
@@ -305,9 +259,8 @@ public:
     }
 
 private:
-    ~Decoder() {
+    ~Decoder() override {
         if (picture_ != nullptr) picture_->Release();
-        ObjectDestroyed();
     }
 
     bool Initialized() {
@@ -346,7 +299,6 @@ private:
         return S_OK;
     }
 
-    LONG refs_ = 1;
     SRWLOCK lock_;
     Picture* picture_ = nullptr;  // set once, by Initialize
 };

@@ -12,27 +12,8 @@ namespace {
 HMODULE g_module = nullptr;
 LONG g_server_locks = 0;
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public tarnel_wic::ComObject<IClassFactory, IID_IClassFactory> {
 public:
-    ClassFactory() { tarnel_wic::ObjectCreated(); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) delete this;
-        return refs;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
@@ -47,10 +28,6 @@ public:
         }
         return S_OK;
     }
-
-private:
-    ~ClassFactory() { tarnel_wic::ObjectDestroyed(); }
-    LONG refs_ = 1;
 };
 
 }  // namespace
