@@ -85,4 +85,12 @@ int Checks::Finish(const std::string& summary) const {
     return 1;
 }
 
+bool LoadGolden(Checks& checks, const GoldenPicture& golden, std::string* name,
+                std::vector<uint8_t>* bytes, std::vector<uint8_t>* expected) {
+    *name = std::filesystem::path(golden.picture).filename().string();
+    std::string why;
+    if (!checks.Expect(GoldenPixels(golden.bmp, expected, &why), why)) return false;
+    return checks.Expect(ReadFile(golden.picture, bytes), *name + ": cannot be read");
+}
+
 }  // namespace tarnel_desktop_test

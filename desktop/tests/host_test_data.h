@@ -42,6 +42,11 @@ private:
     int failures_ = 0;
 };
 
+// A golden picture's file name, its bytes and its expected pixels; false,
+// with the failure recorded, when either file cannot be read.
+bool LoadGolden(Checks& checks, const GoldenPicture& golden, std::string* name,
+                std::vector<uint8_t>* bytes, std::vector<uint8_t>* expected);
+
 }  // namespace tarnel_desktop_test
 
 #endif  // TARNEL_DESKTOP_HOST_TEST_DATA_H

@@ -209,12 +209,10 @@ void CheckSignatures(Checks& checks, const std::vector<GoldenPicture>& goldens) 
 }
 
 void CheckGolden(Checks& checks, const GoldenPicture& golden) {
-    const std::string name = fs::path(golden.picture).filename().string();
-    std::vector<uint8_t> expected;
-    std::string why;
-    if (!checks.Expect(GoldenPixels(golden.bmp, &expected, &why), why)) return;
+    std::string name;
     std::vector<uint8_t> bytes;
-    if (!checks.Expect(ReadFile(golden.picture, &bytes), name + ": cannot be read")) return;
+    std::vector<uint8_t> expected;
+    if (!LoadGolden(checks, golden, &name, &bytes, &expected)) return;
 
     {
         Outcome whole;

@@ -12,7 +12,6 @@
 #include <magick/MagickCore.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,6 @@
 #include "testing/hostile_corpus.h"
 
 using namespace tarnel_desktop_test;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -69,12 +67,10 @@ std::string LayoutOf(const std::vector<uint8_t>& bytes) {
 }
 
 void CheckGolden(Checks& checks, const GoldenPicture& golden) {
-    const std::string name = fs::path(golden.picture).filename().string();
-    std::vector<uint8_t> expected;
-    std::string why;
-    if (!checks.Expect(GoldenPixels(golden.bmp, &expected, &why), why)) return;
+    std::string name;
     std::vector<uint8_t> bytes;
-    if (!checks.Expect(ReadFile(golden.picture, &bytes), name + ": cannot be read")) return;
+    std::vector<uint8_t> expected;
+    if (!LoadGolden(checks, golden, &name, &bytes, &expected)) return;
     Outcome outcome;
     ReadAsC64(bytes, name, &outcome);
     if (!checks.Expect(outcome.image != nullptr, name + ": not read: " + outcome.Reason())) {
