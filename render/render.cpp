@@ -209,6 +209,29 @@ void RenderInterlacedRows(const uint8_t* image, uint8_t background, Sink& sink) 
     }
 }
 
+// One frame of the same layouts alone, as plain colours: the frame's cells
+// drawn as a single multicolour frame, at their own place.
+template <FormatCode kFetcher, int kFrame, typename Sink>
+void RenderInterlacedFrameRows(const uint8_t* image, uint8_t background, Sink& sink) {
+    constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
+    constexpr FrameSources f = s.frames[kFrame];
+    const Word pair0 = LoWord(background);
+    for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmapRow = image + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
+        const uint8_t* screenRow = image + ScreenByte(0, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        const uint8_t* colourRow = image + cellRow * CELL_COLUMNS;
+        uint8_t* out = sink.Row(y);
+        for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
+            const uint8_t screen = screenRow[f.screenBase + cx];
+            Store(out + cx * 8,
+                  MulticolourPixels(bitmapRow[f.bitmapBase + cx * 8], pair0, HiWord(screen),
+                                    LoWord(screen), LoWord(colourRow[s.colourBase + cx])));
+        }
+        sink.Done(y);
+    }
+}
+
 // Where the row loops put each row of indices. The index picture takes
 // them in place; a pixel picture takes each row through a small buffer that
 // stays in the cache and turns it into pixels at once, so no index picture
@@ -699,6 +722,27 @@ constexpr bool EveryRouteHasARowLoop() {
 }
 static_assert(EveryRouteHasARowLoop(), "every layout route names a compiled row loop");
 
+// The one-frame loop of an interlaced fetcher, or nullptr.
+template <typename Sink>
+RowLoopFunction<Sink> InterlacedFrameLoopOf(FormatCode fetcher, int frame) {
+    switch (fetcher * 2 + frame) {
+        case 1 * 2 + 0:
+            return RenderInterlacedFrameRows<1, 0, Sink>;
+        case 1 * 2 + 1:
+            return RenderInterlacedFrameRows<1, 1, Sink>;
+        case 3 * 2 + 0:
+            return RenderInterlacedFrameRows<3, 0, Sink>;
+        case 3 * 2 + 1:
+            return RenderInterlacedFrameRows<3, 1, Sink>;
+        case 6 * 2 + 0:
+            return RenderInterlacedFrameRows<6, 0, Sink>;
+        case 6 * 2 + 1:
+            return RenderInterlacedFrameRows<6, 1, Sink>;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 uint32_t ImageBytes(FormatCode code) {
@@ -735,6 +779,21 @@ bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const Pi
         }
     }
 #endif
+    rows(image.data, background, sink);
+    return true;
+}
+
+bool RenderInterlacedFrame(FormatCode code, int frame, ByteView image, uint8_t background,
+                           const PixelTable& table, uint8_t* topRow, ptrdiff_t stride) {
+    if (topRow == nullptr || (frame != 0 && frame != 1)) return false;
+    const LayoutRoute* route = FindLayoutRoute(code);
+    if (route == nullptr || route->loop != RowLoop::Interlaced ||
+        image.size < RouteImageBytes(*route)) {
+        return false;
+    }
+    const RowLoopFunction<PixelSink> rows = InterlacedFrameLoopOf<PixelSink>(route->fetcher, frame);
+    if (rows == nullptr) return false;
+    PixelSink sink{{}, table, topRow, stride};
     rows(image.data, background, sink);
     return true;
 }
