@@ -121,18 +121,76 @@ void ReportFailure(Progress* progress, const std::string& path, const std::strin
 
 enum class Format { Png, Bmp };
 
+// How wide a C64 pixel is for its height, as a fraction: square pixels,
+// and the shapes VICE gives for PAL and NTSC machines.
+struct PixelAspect {
+    const char* name;
+    uint32_t numerator;
+    uint32_t denominator;
+};
+constexpr PixelAspect PIXEL_ASPECTS[] = {
+    {"square", 1, 1},
+    {"pal", 9365, 10000},
+    {"ntsc", 3, 4},
+};
+
+PixelAspect FindAspect(const std::string& name) {
+    for (const PixelAspect& aspect : PIXEL_ASPECTS) {
+        if (name == aspect.name) return aspect;
+    }
+    return PIXEL_ASPECTS[0];
+}
+
+// A width of square pixels showing `width` pixels of that shape, rounded.
+uint32_t AspectWidth(uint32_t width, const PixelAspect& aspect) {
+    const uint64_t scaled =
+        (uint64_t{width} * aspect.numerator + aspect.denominator / 2) / aspect.denominator;
+    return static_cast<uint32_t>(std::max<uint64_t>(scaled, 1));
+}
+
+// `image` resampled by area averaging to the width that gives its pixels
+// `aspect`'s shape; unchanged for square pixels.
+RgbImage ShapePixels(RgbImage image, const PixelAspect& aspect) {
+    if (aspect.numerator == aspect.denominator) return image;
+    return ScaleByArea(image, AspectWidth(image.width, aspect), image.height);
+}
+
+// --border-colour: a C64 colour 0 to 15, or "background".
+int ParseBorderColour(const std::string& text) {
+    if (Lower(text) == "background") return TARNEL_BORDER_COLOUR_BACKGROUND;
+    return std::stoi(text);
+}
+
+}  // namespace
+
+std::string CheckBorderColour(const std::string& text) {
+    if (Lower(text) == "background") return "";
+    if (text.empty() || text.size() > 2 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        std::stoi(text) > 15) {
+        return "a C64 colour 0 to 15, or background";
+    }
+    return "";
+}
+
+namespace {
+
 // What every conversion of one run shares; read only while they run.
 struct ConvertSettings {
     Format format = Format::Png;
     unsigned scale = 1;
-    tarnel_options options{};
+    PixelAspect aspect = PIXEL_ASPECTS[0];
+    tarnel_decode_options options{};
+    // The frames each input gives (tarnel_frame values): one, or with
+    // --frame both two, each to its own output.
+    std::vector<int> frames;
 };
 
 // One input and where it goes, or why it cannot be converted at all.
 struct ConvertJob {
     std::string input;
-    std::string output;  // STDOUT_PATH for standard output
-    std::string error;   // set when known before reading the input
+    std::vector<std::string> outputs;  // one per frame; STDOUT_PATH for standard output
+    std::string error;                 // set when known before reading the input
 };
 
 // The output name that stands for standard output.
@@ -141,18 +199,18 @@ const char* const STDOUT_PATH = "-";
 // Writes the decoded pixels (in the settings' pixel format) to `output`, a
 // file that appears whole or not at all, or standard output.
 bool WritePicture(const std::string& output, const ConvertSettings& settings,
-                  std::vector<uint8_t> pixels, std::string* why) {
+                  std::vector<uint8_t> pixels, uint32_t width, uint32_t height, std::string* why) {
     std::vector<uint8_t> bytes;
     RgbImage image;
     FileWriter write;
     if (settings.format == Format::Bmp) {
-        bytes = BmpFile(DibFromBgr(TARNEL_WIDTH, TARNEL_HEIGHT, pixels));
+        bytes = BmpFile(DibFromBgr(width, height, pixels));
         write = BytesWriter(bytes);
     } else {
-        image.width = TARNEL_WIDTH;
-        image.height = TARNEL_HEIGHT;
+        image.width = width;
+        image.height = height;
         image.pixels = std::move(pixels);
-        image = Enlarge(image, settings.scale);
+        image = ShapePixels(Enlarge(image, settings.scale), settings.aspect);
         write = [&image](std::FILE* file, std::string* error) {
             return WritePng(file, image, error);
         };
@@ -179,19 +237,29 @@ bool WritePicture(const std::string& output, const ConvertSettings& settings,
 // but only once it has decoded, so that a file that is no picture at all is
 // reported as such.
 bool ConvertOne(tarnel_decoder* decoder, const ConvertSettings& settings, const std::string& input,
-                const std::string& output, const std::string& outputOwner, std::string* why) {
+                const std::vector<std::string>& outputs, const std::string& outputOwner,
+                std::string* why) {
     const PictureFile picture = ReadPicture(input);
     if (!picture.recognised) {
         *why = picture.reason;
         return false;
     }
-    std::vector<uint8_t> pixels;
-    if (!DecodePicture(decoder, picture, settings.options, &pixels, why)) return false;
-    if (!outputOwner.empty()) {
-        *why = "its output " + output + " is already the output of " + outputOwner;
-        return false;
+    for (size_t i = 0; i < settings.frames.size(); ++i) {
+        tarnel_decode_options options = settings.options;
+        options.frame = settings.frames[i];
+        std::vector<uint8_t> pixels;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        if (!DecodePicture(decoder, picture, options, &pixels, &width, &height, why)) return false;
+        if (!outputOwner.empty()) {
+            *why = "its output " + outputs[i] + " is already the output of " + outputOwner;
+            return false;
+        }
+        if (!WritePicture(outputs[i], settings, std::move(pixels), width, height, why)) {
+            return false;
+        }
     }
-    return WritePicture(output, settings, std::move(pixels), why);
+    return true;
 }
 
 void UsageError(const std::string& message) {
@@ -239,8 +307,28 @@ bool PrepareConvert(const ConvertOptions& options, const std::vector<Input>& inp
         UsageError("--scale is for PNG output; a BMP holds the module's bitmap unchanged");
         return false;
     }
+    if (settings->format == Format::Bmp && options.aspect != "square") {
+        UsageError("--aspect is for PNG output; a BMP holds the module's bitmap unchanged");
+        return false;
+    }
+    if (options.frame == "both" && options.output == STDOUT_PATH) {
+        UsageError("--frame both writes two files; -o - takes one picture");
+        return false;
+    }
     settings->scale = options.scale;
-    tarnel_options_init(&settings->options);
+    settings->aspect = FindAspect(options.aspect);
+    settings->frames = options.frame == "both" ? std::vector<int>{TARNEL_FRAME_0, TARNEL_FRAME_1}
+                       : options.frame == "0"  ? std::vector<int>{TARNEL_FRAME_0}
+                       : options.frame == "1"  ? std::vector<int>{TARNEL_FRAME_1}
+                                               : std::vector<int>{TARNEL_FRAME_BLEND};
+    tarnel_decode_options_init(&settings->options);
+    // --border-colour alone asks for the border too.
+    if (options.border || !options.borderColour.empty()) {
+        settings->options.border = TARNEL_BORDER_FULL;
+    }
+    if (!options.borderColour.empty()) {
+        settings->options.border_colour = ParseBorderColour(options.borderColour);
+    }
     settings->options.pixel_format = settings->format == Format::Bmp ? TARNEL_BGR24 : TARNEL_RGB24;
     if (!options.palette.empty()) {
         std::string error;
@@ -256,12 +344,26 @@ bool PrepareConvert(const ConvertOptions& options, const std::vector<Input>& inp
 // Where each input goes, and the groups of inputs that must run one after
 // another because they would write the same output (the first to succeed
 // takes it).
-void PlanJobs(const ConvertOptions& options, const std::vector<Input>& inputs, Format format,
-              std::vector<ConvertJob>* jobs, std::vector<std::vector<size_t>>* groups) {
-    const char* extension = format == Format::Bmp ? ".bmp" : ".png";
+// With --frame both, "pic.png" becomes "pic.frame0.png" and "pic.frame1.png".
+std::vector<std::string> FrameOutputs(const fs::path& output, size_t frames) {
+    if (frames == 1) return {output.string()};
+    std::vector<std::string> outputs;
+    for (size_t i = 0; i < frames; ++i) {
+        fs::path named = output;
+        named.replace_filename(output.stem().string() + ".frame" + std::to_string(i) +
+                               output.extension().string());
+        outputs.push_back(named.string());
+    }
+    return outputs;
+}
+
+void PlanJobs(const ConvertOptions& options, const std::vector<Input>& inputs,
+              const ConvertSettings& settings, std::vector<ConvertJob>* jobs,
+              std::vector<std::vector<size_t>>* groups) {
+    const char* extension = settings.format == Format::Bmp ? ".bmp" : ".png";
     std::map<std::string, size_t> groupOfOutput;
     for (const Input& input : inputs) {
-        ConvertJob job{input.path, "", input.error};
+        ConvertJob job{input.path, {}, input.error};
         std::string key;
         if (job.error.empty()) {
             fs::path output;
@@ -273,13 +375,18 @@ void PlanJobs(const ConvertOptions& options, const std::vector<Input>& inputs, F
                 output = options.outDir.empty() ? fs::path(input.path).replace_filename(name)
                                                 : fs::path(options.outDir) / name;
             }
-            job.output = output.string();
-            if (job.output != STDOUT_PATH) {
+            job.outputs = FrameOutputs(output, settings.frames.size());
+            // The outputs of one input share their stem: the first stands
+            // for all of them.
+            if (job.outputs[0] != STDOUT_PATH) {
                 std::error_code ec;
-                key = fs::weakly_canonical(output, ec).string();
-                if (input.path != STDIN_PATH && key == fs::weakly_canonical(input.path, ec)) {
-                    job.error = "its output " + job.output + " would replace it";
-                    key.clear();
+                key = fs::weakly_canonical(job.outputs[0], ec).string();
+                for (const std::string& each : job.outputs) {
+                    if (input.path != STDIN_PATH &&
+                        fs::weakly_canonical(each, ec) == fs::weakly_canonical(input.path, ec)) {
+                        job.error = "its output " + each + " would replace it";
+                        key.clear();
+                    }
                 }
             }
         }
@@ -316,7 +423,7 @@ int RunConvert(const ConvertOptions& options) {
 
     std::vector<ConvertJob> jobs;
     std::vector<std::vector<size_t>> groups;
-    PlanJobs(options, inputs, settings.format, &jobs, &groups);
+    PlanJobs(options, inputs, settings, &jobs, &groups);
     std::vector<size_t> groupOf(jobs.size());
     for (size_t g = 0; g < groups.size(); ++g) {
         for (size_t item : groups[g]) groupOf[item] = g;
@@ -351,7 +458,7 @@ int RunConvert(const ConvertOptions& options) {
             why = job.error;
             if (!why.empty()) return;
             std::string& owner = ownerOfGroup[groupOf[item]];
-            if (ConvertOne(decoders[worker].get(), settings, job.input, job.output, owner, &why)) {
+            if (ConvertOne(decoders[worker].get(), settings, job.input, job.outputs, owner, &why)) {
                 owner = job.input;
             }
         },
@@ -462,6 +569,7 @@ void PrintText(const InfoRecord& r) {
         std::printf("  packed        no\n");
     }
     std::printf("  interlaced    %s\n", l.interlaced != 0 ? "yes, two frames blended" : "no");
+    std::printf("  frames        %d\n", p.frameCount);
     std::printf("  file size     %s bytes\n", WithThousands(p.fileSize).c_str());
     std::printf("  load address  $%04X\n", LoadAddress(p.bytes));
     std::printf("  geometry      %d x %d pixels, %u components of %u bits, %u page%s\n", l.width,
@@ -486,6 +594,7 @@ std::string JsonRecord(const InfoRecord& r) {
     json += ", \"unpacksTo\": " + std::to_string(l.unpacked_as);
     json += ", \"interlaced\": ";
     json += l.interlaced != 0 ? "true" : "false";
+    json += ", \"frameCount\": " + std::to_string(p.frameCount);
     json += ", \"loadAddress\": " + std::to_string(LoadAddress(p.bytes));
     json += ", \"loadAddressHex\": " + JsonString(load);
     json += ", \"width\": " + std::to_string(l.width);
@@ -570,19 +679,21 @@ int RunThumbnail(const ThumbnailOptions& options) {
     }
     std::unique_ptr<tarnel_decoder, void (*)(tarnel_decoder*)> decoder(tarnel_decoder_new(),
                                                                        tarnel_decoder_free);
-    tarnel_options decoding;
-    tarnel_options_init(&decoding);
+    tarnel_decode_options decoding;
+    tarnel_decode_options_init(&decoding);
     RgbImage image;
-    image.width = TARNEL_WIDTH;
-    image.height = TARNEL_HEIGHT;
     std::string why = "out of memory";
-    if (!decoder || !DecodePicture(decoder.get(), picture, decoding, &image.pixels, &why)) {
+    if (!decoder || !DecodePicture(decoder.get(), picture, decoding, &image.pixels, &image.width,
+                                   &image.height, &why)) {
         ReportFailure(nullptr, input, why);
         return EXIT_SOME_FAILED;
     }
+    // The picture's shape with the chosen pixels, fitted to the size, in
+    // one resampling.
     uint32_t width = 0;
     uint32_t height = 0;
-    FitSize(image.width, image.height, options.size, &width, &height);
+    FitSize(AspectWidth(image.width, FindAspect(options.aspect)), image.height, options.size,
+            &width, &height);
     const RgbImage thumbnail = ScaleByArea(image, width, height);
     const bool written = WriteAtomically(
         output,

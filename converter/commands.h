@@ -22,14 +22,27 @@ struct ConvertOptions {
     std::string format;
     std::string palette;
     unsigned scale = 1;
-    unsigned jobs = 0;  // 0: one for every core
+    unsigned jobs = 0;            // 0: one for every core
+    std::string frame = "blend";  // blend, 0, 1 or both
+    bool border = false;
+    std::string borderColour;  // empty: the picture's background
+    std::string aspect = "square";
 };
 
 struct ThumbnailOptions {
     std::string input;
     std::string output;
     unsigned size = 256;
+    std::string aspect = "square";
 };
+
+constexpr const char* ASPECT_HELP =
+    "The C64's pixel shape: square (the default), pal (0.9365 as wide as high) or ntsc "
+    "(0.75); the width is scaled by it, pixels averaged by area";
+
+// Why --border-colour's text is not a colour, or "" when it is one:
+// 0 to 15, or "background".
+std::string CheckBorderColour(const std::string& text);
 
 int RunConvert(const ConvertOptions& options);
 int RunInfo(const std::vector<std::string>& arguments, bool json);

@@ -26,6 +26,8 @@ CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions* options) {
                      "The thumbnail's longer side, its width, in pixels; the height keeps "
                      "the proportions (default 256: 256 x 160)")
         ->check(CLI::Range(1, 4096));
+    command->add_option("--aspect", options->aspect, ASPECT_HELP)
+        ->transform(CLI::IsMember({"square", "pal", "ntsc"}, CLI::ignore_case));
     command->add_option("IN", options->input, "Picture file")->required();
     command->add_option("OUT", options->output, "PNG file to write")->required();
     return command;
@@ -71,6 +73,23 @@ int main(int argc, char** argv) {
                                "The C64 colours: a palette name (" + PaletteNames() +
                                    "; default tarnel) or a palette file (VICE .vpl lines of hex "
                                    "red green blue, or 16 lines of #rrggbb)");
+    convertCommand
+        ->add_option("--frame", convert.frame,
+                     "Which picture of an interlaced file: blend (both frames blended, the "
+                     "default), 0 or 1 (that frame alone), or both (two files, NAME.frame0.EXT "
+                     "and NAME.frame1.EXT); a single-frame file gives its one picture for each")
+        ->transform(CLI::IsMember({"blend", "0", "1", "both"}, CLI::ignore_case));
+    convertCommand->add_flag("--border", convert.border,
+                             "Show the C64's border: the picture at (32, 35) of 384 x 272 pixels");
+    convertCommand
+        ->add_option("--border-colour", convert.borderColour,
+                     "The border's C64 colour, 0 to 15, or background (the picture's background "
+                     "colour, the default); implies --border")
+        ->check(CheckBorderColour);
+    convertCommand
+        ->add_option("--aspect", convert.aspect,
+                     std::string(ASPECT_HELP) + ", after --scale (PNG output only)")
+        ->transform(CLI::IsMember({"square", "pal", "ntsc"}, CLI::ignore_case));
     convertCommand
         ->add_option("-j,--jobs", convert.jobs,
                      "Convert N files at once (default: one for every core, here " +

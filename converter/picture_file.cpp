@@ -74,7 +74,11 @@ PictureFile ReadPicture(const std::string& path) {
     int result = TARNEL_E_TOO_LARGE;
     if (picture.fileSize <= TARNEL_MAX_FILE_SIZE) {
         picture.bytes = std::move(bytes);
-        result = tarnel_identify(picture.bytes.data(), picture.bytes.size(), &picture.info);
+        tarnel_info_ex info{};
+        info.size = sizeof info;
+        result = tarnel_identify_ex(picture.bytes.data(), picture.bytes.size(), nullptr, &info);
+        picture.info = info.info;
+        picture.frameCount = info.frame_count;
     }
     if (result != TARNEL_OK) {
         // A file above the limit is judged by its size alone: the library
@@ -93,12 +97,20 @@ PictureFile ReadPicture(const std::string& path) {
     return picture;
 }
 
-bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file, const tarnel_options& options,
-                   std::vector<uint8_t>* pixels, std::string* why) {
-    const size_t stride = TARNEL_WIDTH * tarnel_bytes_per_pixel(options.pixel_format);
-    pixels->resize(stride * TARNEL_HEIGHT);
-    const int result = tarnel_decode(decoder, file.bytes.data(), file.bytes.size(), &options,
-                                     pixels->data(), stride, nullptr);
+bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file,
+                   const tarnel_decode_options& options, std::vector<uint8_t>* pixels,
+                   uint32_t* width, uint32_t* height, std::string* why) {
+    int w = 0;
+    int h = 0;
+    int result = tarnel_output_size(&options, &w, &h);
+    if (result == TARNEL_OK) {
+        const size_t stride = static_cast<size_t>(w) * tarnel_bytes_per_pixel(options.pixel_format);
+        pixels->resize(stride * static_cast<size_t>(h));
+        result = tarnel_decode_ex(decoder, file.bytes.data(), file.bytes.size(), &options,
+                                  pixels->data(), stride, nullptr);
+    }
+    *width = static_cast<uint32_t>(w);
+    *height = static_cast<uint32_t>(h);
     if (result == TARNEL_OK) return true;
     *why = tarnel_strerror(result);
     return false;

@@ -25,6 +25,7 @@ struct PictureFile {
     uint64_t fileSize = 0;       // as the file system reports it, or as read from a pipe
     std::vector<uint8_t> bytes;  // the whole file, when it is no larger than the limit
     tarnel_info info{};          // on success
+    int frameCount = 0;          // on success: 2 for an interlaced layout, otherwise 1
 };
 
 // Reads `path` ("-": standard input) and identifies it; for a file that is
@@ -34,9 +35,11 @@ struct PictureFile {
 PictureFile ReadPicture(const std::string& path);
 
 // Decodes a recognised file's bytes into `pixels` (top row first, no padding)
-// in `pixelFormat` with `options`; false with the reason otherwise.
-bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file, const tarnel_options& options,
-                   std::vector<uint8_t>* pixels, std::string* why);
+// with `options`, and gives the picture's size; false with the reason
+// otherwise.
+bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file,
+                   const tarnel_decode_options& options, std::vector<uint8_t>* pixels,
+                   uint32_t* width, uint32_t* height, std::string* why);
 
 }  // namespace tarnel_converter
 

@@ -30,9 +30,20 @@ ByteView ChooseImage(FormatCode code, ByteView file, uint8_t* scratch) {
     return ByteView{scratch, needed};
 }
 
+bool DrawsBlended(FormatCode code, Frame frame) {
+    const LayoutInfo* layout = FindLayout(code);
+    return layout != nullptr && layout->interlaced && frame == Frame::Blend;
+}
+
 bool DrawImage(FormatCode code, ByteView image, const PixelTable& pixels, uint8_t* topRow,
-               ptrdiff_t stride) {
-    return RenderPicture(code, image, BackgroundColour(code, image), pixels, topRow, stride);
+               ptrdiff_t stride, Frame frame) {
+    const uint8_t background = BackgroundColour(code, image);
+    const LayoutInfo* layout = FindLayout(code);
+    if (layout != nullptr && layout->interlaced && frame != Frame::Blend) {
+        return RenderInterlacedFrame(code, frame == Frame::First ? 0 : 1, image, background, pixels,
+                                     topRow, stride);
+    }
+    return RenderPicture(code, image, background, pixels, topRow, stride);
 }
 
 bool DecodeLayout(FormatCode code, ByteView file, uint8_t* scratch, const PixelTable& pixels,

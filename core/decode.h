@@ -29,12 +29,22 @@ bool NeedsScratch(FormatCode code, uint32_t fileSize);
 // code with no renderer, or when scratch is needed and missing.
 ByteView ChooseImage(FormatCode code, ByteView file, uint8_t* scratch);
 
+// Which picture of an interlaced layout to draw: both frames blended, as a
+// monitor shows the flicker, or one frame alone. A single-frame layout
+// draws its one picture for each.
+enum class Frame : uint8_t { Blend, First, Second };
+
+// Whether `code` with `frame` draws through a blending pixel table
+// (BuildPixelTable's `interlaced`) rather than a plain one.
+bool DrawsBlended(FormatCode code, Frame frame);
+
 // Draws `image` (as ChooseImage gives it) with its background colour: row y
 // (0 at the top) goes to topRow + y * stride, each row 320 pixels of
-// `pixels`' format. False, with nothing written, for a code with no renderer
-// or an image shorter than ImageBytes(code).
+// `pixels`' format, a table made as DrawsBlended says. False, with nothing
+// written, for a code with no renderer or an image shorter than
+// ImageBytes(code).
 bool DrawImage(FormatCode code, ByteView image, const PixelTable& pixels, uint8_t* topRow,
-               ptrdiff_t stride);
+               ptrdiff_t stride, Frame frame = Frame::Blend);
 
 // ChooseImage, then DrawImage: the whole decode of an identified file.
 bool DecodeLayout(FormatCode code, ByteView file, uint8_t* scratch, const PixelTable& pixels,

@@ -210,6 +210,31 @@ void RenderInterlacedRows(const uint8_t* image, uint8_t background, Sink& sink) 
     }
 }
 
+// One frame of the same layouts alone, as plain colours: the frame's cells
+// drawn as a single multicolour frame, at their own place. Seldom asked
+// for, so it reads its sources at run time rather than compiling a loop for
+// each fetcher.
+template <typename Sink>
+void RenderInterlacedFrameRows(const InterlacedSources& s, int frame, const uint8_t* image,
+                               uint8_t background, Sink& sink) {
+    const FrameSources& f = s.frames[frame];
+    const Word pair0 = LoWord(background);
+    for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
+        const uint32_t cellRow = y / 8;
+        const uint8_t* bitmapRow = image + cellRow * CELL_ROW_BITMAP_BYTES + (y & 7);
+        const uint8_t* screenRow = image + ScreenByte(0, s.screenBanked, cellRow * CELL_COLUMNS, y);
+        const uint8_t* colourRow = image + cellRow * CELL_COLUMNS;
+        uint8_t* out = sink.Row(y);
+        for (uint32_t cx = 0; cx < CELL_COLUMNS; ++cx) {
+            const uint8_t screen = screenRow[f.screenBase + cx];
+            Store(out + cx * 8,
+                  MulticolourPixels(bitmapRow[f.bitmapBase + cx * 8], pair0, HiWord(screen),
+                                    LoWord(screen), LoWord(colourRow[s.colourBase + cx])));
+        }
+        sink.Done(y);
+    }
+}
+
 // Where the row loops put each row of indices. The index picture takes
 // them in place; a pixel picture takes each row through a small buffer that
 // stays in the cache and turns it into pixels at once, so no index picture
@@ -752,6 +777,21 @@ bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const Pi
         {InstructionSet::Plain, RowLoopOf<PlainLoops, PixelSink>(route->loop, route->fetcher)},
     };
     ChooseKernel(variants)(image.data, background, sink);
+    return true;
+}
+
+bool RenderInterlacedFrame(FormatCode code, int frame, ByteView image, uint8_t background,
+                           const PixelTable& table, uint8_t* topRow, ptrdiff_t stride) {
+    if (topRow == nullptr || (frame != 0 && frame != 1)) return false;
+    const LayoutRoute* route = FindLayoutRoute(code);
+    if (route == nullptr || route->loop != RowLoop::Interlaced ||
+        image.size < RouteImageBytes(*route)) {
+        return false;
+    }
+    const InterlacedSources* sources = FindInterlacedSources(route->fetcher);
+    if (sources == nullptr) return false;
+    PixelSink sink{{}, table, topRow, stride};
+    RenderInterlacedFrameRows(*sources, frame, image.data, background, sink);
     return true;
 }
 

@@ -38,6 +38,14 @@ void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* p
 bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const PixelTable& table,
                    uint8_t* topRow, ptrdiff_t stride);
 
+// One frame of an interlaced layout alone (frame 0 or 1), drawn as
+// RenderPicture draws the blend but with each pixel the frame's own colour
+// 0..15 in its own place (no shift between the frames), converted by
+// `table`, which must be made in palette mode. False, with nothing written,
+// for a code that is not interlaced, another frame, or a short image.
+bool RenderInterlacedFrame(FormatCode code, int frame, ByteView image, uint8_t background,
+                           const PixelTable& table, uint8_t* topRow, ptrdiff_t stride);
+
 }  // namespace tarnel
 
 #endif  // TARNEL_CORE_RENDER_H

@@ -13,6 +13,7 @@
 #include "core/layouts.h"
 #include "core/palette.h"
 #include "core/pixels.h"
+#include "core/prepare.h"
 #include "core/render.h"
 #include "lib/palettes.h"
 
@@ -171,6 +172,94 @@ void ExplainNearMiss(const tarnel::NearMiss& miss, size_t size, char* text, size
     std::snprintf(text, text_size, "%s", tarnel_strerror(TARNEL_E_NOT_RECOGNISED));
 }
 
+// The options of tarnel_decode_ex, checked: what a decode needs of them.
+struct DecodeChoices {
+    tarnel::PixelFormat format = tarnel::PixelFormat::Rgb24;
+    tarnel::Palette palette = tarnel::C64_PALETTE;
+    int frame = TARNEL_FRAME_BLEND;
+    bool border = false;
+    int borderColour = TARNEL_BORDER_COLOUR_BACKGROUND;
+    size_t width = TARNEL_WIDTH;
+    size_t height = TARNEL_HEIGHT;
+};
+
+// Reads `options` (NULL: the defaults) as far as its size reaches; false for
+// a size below the 1.2 record, a nonzero byte past the record this library
+// knows, or a bad value.
+bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choices) {
+    *choices = DecodeChoices{};
+    if (options == nullptr) return true;
+    // A size far beyond any record is no record (an uninitialised field).
+    constexpr size_t LARGEST_RECORD = 4096;
+    if (options->size < sizeof(tarnel_decode_options) || options->size > LARGEST_RECORD) {
+        return false;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(options);
+    for (size_t at = sizeof(tarnel_decode_options); at < options->size; ++at) {
+        if (bytes[at] != 0) return false;
+    }
+    if (!ToPixelFormat(options->pixel_format, &choices->format)) return false;
+    if (options->use_palette != 0) choices->palette = ToPalette(options->palette);
+    if (options->frame != TARNEL_FRAME_BLEND && options->frame != TARNEL_FRAME_0 &&
+        options->frame != TARNEL_FRAME_1) {
+        return false;
+    }
+    choices->frame = options->frame;
+    if (options->border != TARNEL_BORDER_NONE && options->border != TARNEL_BORDER_FULL) {
+        return false;
+    }
+    choices->border = options->border == TARNEL_BORDER_FULL;
+    if (options->border_colour != TARNEL_BORDER_COLOUR_BACKGROUND &&
+        (options->border_colour < 0 || options->border_colour > 15)) {
+        return false;
+    }
+    choices->borderColour = options->border_colour;
+    if (choices->border) {
+        choices->width = TARNEL_BORDER_WIDTH;
+        choices->height = TARNEL_BORDER_HEIGHT;
+    }
+    return true;
+}
+
+bool InfoExWritable(const tarnel_info_ex* info) {
+    return info == nullptr || info->size >= sizeof(tarnel_info_ex);
+}
+
+// Fills the fields of `info` that 1.2 knows; later fields are not touched.
+void FillInfoEx(const tarnel::LayoutInfo& layout, const uint8_t* data, size_t size,
+                const DecodeChoices& choices, tarnel_info_ex* info) {
+    if (info == nullptr) return;
+    FillInfo(layout, data, size, &info->info);
+    info->frame_count = layout.interlaced ? 2 : 1;
+    info->output_width = static_cast<int>(choices.width);
+    info->output_height = static_cast<int>(choices.height);
+}
+
+// Fills rows [top, bottom) of the border picture, columns [left, right),
+// with one colour.
+void FillBorder(uint8_t* pixels, size_t stride, const uint8_t* pixel, size_t bytesPerPixel,
+                size_t top, size_t bottom, size_t left, size_t right) {
+    for (size_t y = top; y < bottom; ++y) {
+        uint8_t* row = pixels + y * stride;
+        for (size_t x = left; x < right; ++x) {
+            std::memcpy(row + x * bytesPerPixel, pixel, bytesPerPixel);
+        }
+    }
+}
+
+// The border colour's pixel in the chosen format.
+void BorderPixel(const DecodeChoices& choices, uint8_t colour, uint8_t pixel[4]) {
+    const uint8_t red = choices.palette.red[colour];
+    const uint8_t green = choices.palette.green[colour];
+    const uint8_t blue = choices.palette.blue[colour];
+    const bool redFirst = choices.format == tarnel::PixelFormat::Rgb24 ||
+                          choices.format == tarnel::PixelFormat::Rgba32;
+    pixel[0] = redFirst ? red : blue;
+    pixel[1] = green;
+    pixel[2] = redFirst ? blue : red;
+    pixel[3] = 255;
+}
+
 }  // namespace
 
 extern "C" {
@@ -209,14 +298,69 @@ int tarnel_identify(const void* data, size_t size, tarnel_info* info) {
 
 int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t size,
                   const tarnel_options* options, void* pixels, size_t stride, tarnel_info* info) {
-    if (decoder == nullptr || pixels == nullptr) return TARNEL_E_NULL_ARGUMENT;
-    tarnel::PixelFormat format = tarnel::PixelFormat::Rgb24;
-    if (options != nullptr && !ToPixelFormat(options->pixel_format, &format)) {
+    // The 1.1 entry: the 1.2 one with the default frame and no border.
+    tarnel_decode_options decoding;
+    tarnel_decode_options_init(&decoding);
+    if (options != nullptr) {
+        decoding.pixel_format = options->pixel_format;
+        decoding.use_palette = options->use_palette;
+        std::memcpy(decoding.palette, options->palette, sizeof decoding.palette);
+    }
+    tarnel_info_ex found;
+    std::memset(&found, 0, sizeof found);
+    found.size = sizeof found;
+    const int result = tarnel_decode_ex(decoder, data, size, &decoding, pixels, stride, &found);
+    if (result == TARNEL_OK && info != nullptr) *info = found.info;
+    return result;
+}
+
+void tarnel_decode_options_init(tarnel_decode_options* options) {
+    if (options == nullptr) return;
+    std::memset(options, 0, sizeof *options);
+    options->size = sizeof *options;
+    options->pixel_format = TARNEL_RGB24;
+    options->use_palette = 0;
+    tarnel_palette_colours(0, options->palette);
+    options->frame = TARNEL_FRAME_BLEND;
+    options->border = TARNEL_BORDER_NONE;
+    options->border_colour = TARNEL_BORDER_COLOUR_BACKGROUND;
+}
+
+int tarnel_output_size(const tarnel_decode_options* options, int* width, int* height) {
+    DecodeChoices choices;
+    if (!ReadDecodeOptions(options, &choices)) return TARNEL_E_BAD_OPTIONS;
+    if (width == nullptr || height == nullptr) return TARNEL_E_NULL_ARGUMENT;
+    *width = static_cast<int>(choices.width);
+    *height = static_cast<int>(choices.height);
+    return TARNEL_OK;
+}
+
+int tarnel_identify_ex(const void* data, size_t size, const tarnel_decode_options* options,
+                       tarnel_info_ex* info) {
+    DecodeChoices choices;
+    if (!ReadDecodeOptions(options, &choices) || !InfoExWritable(info)) {
         return TARNEL_E_BAD_OPTIONS;
     }
-    if (stride < size_t{TARNEL_WIDTH} * tarnel::BytesPerPixel(format)) return TARNEL_E_STRIDE;
-    // Row 199 must be addressable: the last row starts 199 strides in.
-    if (stride > (PTRDIFF_MAX - size_t{TARNEL_WIDTH} * 4) / TARNEL_HEIGHT) {
+    tarnel::Identification found;
+    const int result = Identify(data, size, &found);
+    if (result != TARNEL_OK) return result;
+    FillInfoEx(*tarnel::FindLayout(found.code), static_cast<const uint8_t*>(data), size, choices,
+               info);
+    return TARNEL_OK;
+}
+
+int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
+                     const tarnel_decode_options* options, void* pixels, size_t stride,
+                     tarnel_info_ex* info) {
+    if (decoder == nullptr || pixels == nullptr) return TARNEL_E_NULL_ARGUMENT;
+    DecodeChoices choices;
+    if (!ReadDecodeOptions(options, &choices) || !InfoExWritable(info)) {
+        return TARNEL_E_BAD_OPTIONS;
+    }
+    const size_t bytesPerPixel = tarnel::BytesPerPixel(choices.format);
+    if (stride < choices.width * bytesPerPixel) return TARNEL_E_STRIDE;
+    // The last row must be addressable.
+    if (stride > (PTRDIFF_MAX - size_t{TARNEL_BORDER_WIDTH} * 4) / choices.height) {
         return TARNEL_E_STRIDE;
     }
     tarnel::Identification found;
@@ -225,15 +369,39 @@ int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t size,
     const tarnel::LayoutInfo& layout = *tarnel::FindLayout(found.code);
 
     const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
-    const tarnel::Palette palette = options != nullptr && options->use_palette != 0
-                                        ? ToPalette(options->palette)
-                                        : tarnel::C64_PALETTE;
-    PreparePixelTable(decoder, layout.interlaced, format, palette);
-    if (!tarnel::DecodeLayout(found.code, file, decoder->image, decoder->pixels,
-                              static_cast<uint8_t*>(pixels), static_cast<ptrdiff_t>(stride))) {
-        return TARNEL_E_NOT_RECOGNISED;
+    const tarnel::ByteView image = tarnel::ChooseImage(found.code, file, decoder->image);
+    const uint8_t background = tarnel::BackgroundColour(found.code, image);
+    const tarnel::Frame frame = choices.frame == TARNEL_FRAME_0   ? tarnel::Frame::First
+                                : choices.frame == TARNEL_FRAME_1 ? tarnel::Frame::Second
+                                                                  : tarnel::Frame::Blend;
+    PreparePixelTable(decoder, tarnel::DrawsBlended(found.code, frame), choices.format,
+                      choices.palette);
+
+    // The picture first, then the border around it: a decode that fails
+    // writes nothing.
+    auto* out = static_cast<uint8_t*>(pixels);
+    constexpr size_t left = TARNEL_BORDER_LEFT;
+    constexpr size_t top = TARNEL_BORDER_TOP;
+    uint8_t* picture = choices.border ? out + top * stride + left * bytesPerPixel : out;
+    const bool drawn = tarnel::DrawImage(found.code, image, decoder->pixels, picture,
+                                         static_cast<ptrdiff_t>(stride), frame);
+    if (!drawn) return TARNEL_E_NOT_RECOGNISED;
+    if (choices.border) {
+        uint8_t pixel[4];
+        BorderPixel(choices,
+                    choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
+                        ? static_cast<uint8_t>(background & 0x0F)
+                        : static_cast<uint8_t>(choices.borderColour),
+                    pixel);
+        constexpr size_t right = left + TARNEL_WIDTH;
+        constexpr size_t bottom = top + TARNEL_HEIGHT;
+        FillBorder(out, stride, pixel, bytesPerPixel, 0, top, 0, TARNEL_BORDER_WIDTH);
+        FillBorder(out, stride, pixel, bytesPerPixel, top, bottom, 0, left);
+        FillBorder(out, stride, pixel, bytesPerPixel, top, bottom, right, TARNEL_BORDER_WIDTH);
+        FillBorder(out, stride, pixel, bytesPerPixel, bottom, TARNEL_BORDER_HEIGHT, 0,
+                   TARNEL_BORDER_WIDTH);
     }
-    if (info != nullptr) FillInfo(layout, file.data, size, info);
+    FillInfoEx(layout, file.data, size, choices, info);
     return TARNEL_OK;
 }
 

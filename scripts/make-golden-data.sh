@@ -8,6 +8,12 @@
 # These files are what the module's output is checked against, natively,
 # under Wine and by the Windows host test, so run this only when a change in
 # the pictures is intended, and look at the differences before committing.
+#
+# It also writes tests/data/views: for one picture of each interlaced layout
+# and one single-frame picture, <stem>.frame0.bmp and <stem>.frame1.bmp (each
+# frame alone), <stem>.border.bmp (inside the border in the picture's
+# background colour) and <stem>.border-N.bmp (border colour N), as
+# `tarnel convert --format bmp` writes them with --frame and --border.
 #   scripts/make-golden-data.sh [BUILD_DIR]     (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,4 +27,29 @@ mkdir -p "$dir"
 "$build/tarnel" samples "$dir"
 mapfile -t pictures < <(find "$dir" -maxdepth 1 -type f ! -iname '*.bmp' | sort)
 "$build/tarnel" convert --format bmp --out-dir "$dir" "${pictures[@]}"
-git status --short -- "$dir"
+
+views=tests/data/views
+mkdir -p "$views"
+# stem and the views made of it
+view_table=(
+  "01-funpaint-packed frame0 frame1 border"
+  "02-funpaint frame0 frame1 border"
+  "03-gunpaint frame0 frame1 border"
+  "06-drazlace frame0 frame1 border"
+  "07-drazlace-packed frame0 frame1 border border-14"
+  "20-koala-painter frame0 frame1 border border-2"
+)
+for row in "${view_table[@]}"; do
+  read -r stem names <<<"$row"
+  picture=$(find "$dir" -maxdepth 1 -name "$stem.*" ! -iname '*.bmp')
+  for name in $names; do
+    case $name in
+      frame0) options=(--frame 0) ;;
+      frame1) options=(--frame 1) ;;
+      border) options=(--border) ;;
+      border-*) options=(--border-colour "${name#border-}") ;;
+    esac
+    "$build/tarnel" convert --format bmp "${options[@]}" -o "$views/$stem.$name.bmp" "$picture" >/dev/null
+  done
+done
+git status --short -- "$dir" "$views"

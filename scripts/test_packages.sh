@@ -4,7 +4,9 @@
 #  2. `cmake --install` into a temporary prefix, then two consumers built
 #     from outside the tree, one with pkg-config (C99, -pedantic -Werror),
 #     one with find_package(tarnel CONFIG), each decoding golden pictures
-#     and checking every pixel;
+#     and checking every pixel; and the first consumer built again against
+#     the 1.1 header (tests/consumer/tarnel-1.1, as released) and run on the
+#     new library;
 #  3. the .deb made by `cpack -G DEB`, unpacked with dpkg-deb -x, its
 #     converter run from there on a sample;
 #  4. the zip made by `cpack -G ZIP` in the Windows build, unpacked, its
@@ -54,6 +56,15 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
 cc -std=c99 -Wall -Wextra -Werror -pedantic $(pkg-config --cflags tarnel) \
   "$root/tests/consumer/main.c" -o "$work/consumer-pc" $(pkg-config --libs tarnel)
 check_consumer "$work/consumer-pc"
+
+echo "-- consumer built against the 1.1 header, run on this library"
+grep -q '#define TARNEL_VERSION_MINOR 1$' "$root/tests/consumer/tarnel-1.1/tarnel/tarnel.h" ||
+  fail "tests/consumer/tarnel-1.1 does not hold the 1.1 header"
+cc -std=c99 -Wall -Wextra -Werror -pedantic -I"$root/tests/consumer/tarnel-1.1" \
+  "$root/tests/consumer/main.c" -o "$work/consumer-1.1" -L"$libdir" -ltarnel
+old=$(check_consumer "$work/consumer-1.1")
+echo "$old"
+[[ $old == *"tarnel $(pkg-config --modversion tarnel):"* ]] || fail "the 1.1 consumer did not run on this library"
 
 echo "-- consumer with find_package"
 cmake -S "$root/tests/consumer" -B "$work/consumer-cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null

@@ -31,6 +31,9 @@
 #ifndef TARNEL_GOLDEN_DIR
 #error "TARNEL_GOLDEN_DIR names the folder of golden pictures"
 #endif
+#if !defined(TARNEL_VIEWS_DIR) || !defined(TARNEL_PALETTES_DIR)
+#error "TARNEL_VIEWS_DIR and TARNEL_PALETTES_DIR name folders of tests/data"
+#endif
 #ifndef TARNEL_MAN_PAGE
 #error "TARNEL_MAN_PAGE names the converter's manual page"
 #endif
@@ -203,8 +206,8 @@ TEST_F(CliTest, VersionAndHelp) {
     EXPECT_NE(run.out.find(EXIT_CODES), std::string::npos);
     run = Tarnel({"convert", "--help"});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* word :
-         {"--out-dir", "--format", "--scale", "-o", "--palette", "--jobs", EXIT_CODES}) {
+    for (const char* word : {"--out-dir", "--format", "--scale", "-o", "--palette", "--jobs",
+                             "--frame", "--border", "--border-colour", "--aspect", EXIT_CODES}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
     run = Tarnel({"info", "--help"});
@@ -225,7 +228,7 @@ TEST_F(CliTest, ManPageNamesEveryOption) {
     for (size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) {
         manual.erase(at, 1);
     }
-    for (const char* command : {"convert", "info", "samples"}) {
+    for (const char* command : {"convert", "info", "samples", "thumbnail"}) {
         const Result run = Tarnel({command, "--help"});
         ASSERT_EQ(run.exitCode, 0);
         EXPECT_NE(manual.find(std::string("tarnel ") + command), std::string::npos) << command;
@@ -269,6 +272,15 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
         {"convert", "-", "-", "-o", out + ".png"},
         {"convert", a, "-j", "0", "-o", out + ".png"},
         {"convert", a, "--palette", "no-such-palette", "-o", out + ".png"},
+        {"convert", a, "--frame", "2", "-o", out + ".png"},
+        {"convert", a, "--frame", "", "-o", out + ".png"},
+        {"convert", a, "--border-colour", "16", "-o", out + ".png"},
+        {"convert", a, "--border-colour", "-1", "-o", out + ".png"},
+        {"convert", a, "--border-colour", "red", "-o", out + ".png"},
+        {"convert", a, "--aspect", "wide", "-o", out + ".png"},
+        {"convert", a, "--aspect", "pal", "-o", out + ".bmp"},
+        {"convert", a, "--frame", "both", "-o", "-"},
+        {"thumbnail", "--aspect", "pal2", a, out + ".png"},
     };
     for (const auto& arguments : wrong) {
         std::string line;
@@ -520,6 +532,7 @@ TEST_F(CliTest, InfoJsonDescribesEveryFile) {
         EXPECT_EQ(entry.at("name").get<std::string>(), layout->name);
         EXPECT_EQ(entry.at("packed").get<bool>(), layout->packed);
         EXPECT_EQ(entry.at("interlaced").get<bool>(), layout->interlaced);
+        EXPECT_EQ(entry.at("frameCount").get<int>(), layout->interlaced ? 2 : 1);
         EXPECT_EQ(entry.at("loadAddress").get<unsigned>(),
                   static_cast<unsigned>(bytes[0] | bytes[1] << 8));
         EXPECT_EQ(entry.at("width").get<int>(), 320);
@@ -542,6 +555,7 @@ TEST_F(CliTest, InfoTextNamesTheLayout) {
                            "  layout        20 Koala Painter\n"
                            "  packed        no\n"
                            "  interlaced    no\n"
+                           "  frames        1\n"
                            "  file size     10,003 bytes\n"
                            "  load address  $6000\n"
                            "  geometry      320 x 200 pixels, 3 components of 8 bits, 1 page\n");
@@ -834,6 +848,116 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     EXPECT_EQ(Wait(writer), 0);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "stdin: " + TooLarge("61,700") + "\n");
+}
+
+// ---------------------------------------------------------------------------
+// Frames, border and pixel shape
+
+// tests/data/views: STEM.frame0.bmp and STEM.frame1.bmp are what --frame
+// both writes for the golden picture STEM, STEM.border.bmp what --border
+// writes and STEM.border-N.bmp what --border-colour N writes.
+TEST_F(CliTest, FramesAndBordersAreTheGoldenViews) {
+    const fs::path in = CopySamples("in");
+    std::set<std::string> stems;
+    size_t checked = 0;
+    for (const auto& entry : fs::directory_iterator(TARNEL_VIEWS_DIR)) {
+        const std::string stem = entry.path().stem().stem().string();
+        const std::string view = entry.path().stem().extension().string().substr(1);
+        SCOPED_TRACE(entry.path().filename().string());
+        fs::path picture;
+        for (const fs::path& p : GoldenPictures()) {
+            if (p.stem().string() == stem) picture = in / p.filename();
+        }
+        ASSERT_FALSE(picture.empty());
+        std::vector<std::string> arguments = {"convert", picture.string(), "--format",
+                                              "bmp",     "--out-dir",      (dir / view).string()};
+        if (view == "frame0" || view == "frame1") {
+            arguments.insert(arguments.end(), {"--frame", "both"});
+        } else if (view == "border") {
+            arguments.push_back("--border");
+        } else {
+            ASSERT_EQ(view.rfind("border-", 0), 0u);
+            arguments.insert(arguments.end(), {"--border-colour", view.substr(7)});
+        }
+        const Result run = Tarnel(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string written = view.rfind("frame", 0) == 0 ? stem + "." + view : stem;
+        EXPECT_EQ(ReadBytes(dir / view / (written + ".bmp")), ReadBytes(entry.path()));
+        stems.insert(stem);
+        ++checked;
+    }
+    EXPECT_GE(checked, 18u);
+    // --frame both: two files, named after the output given.
+    const Result run = Tarnel({"convert", (in / "06-drazlace.drl").string(), "--frame", "both",
+                               "-o", (dir / "pair.png").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(dir / "pair.frame0.png"));
+    EXPECT_TRUE(fs::is_regular_file(dir / "pair.frame1.png"));
+    EXPECT_FALSE(fs::exists(dir / "pair.png"));
+}
+
+// --aspect narrows PNG output after --scale: the width times 0.9365 (PAL)
+// or 0.75 (NTSC), rounded; thumbnails too.
+TEST_F(CliTest, AspectNarrowsTheWidth) {
+    const fs::path koala = CopySamples("in") / "20-koala-painter.koa";
+    struct Case {
+        std::vector<std::string> options;
+        uint32_t width, height;
+    };
+    const Case cases[] = {
+        {{"--aspect", "square"}, 320, 200},
+        {{"--aspect", "pal"}, 300, 200},
+        {{"--aspect", "NTSC"}, 240, 200},
+        {{"--aspect", "pal", "--scale", "2"}, 599, 400},
+        {{"--aspect", "ntsc", "--border", "--scale", "3"}, 864, 816},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"convert", koala.string(), "-o",
+                                              (dir / "shaped.png").string()};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        SCOPED_TRACE(c.options[1]);
+        ASSERT_EQ(Tarnel(arguments).exitCode, 0);
+        Png png;
+        ASSERT_TRUE(ReadPng(dir / "shaped.png", &png));
+        EXPECT_EQ(png.width, c.width);
+        EXPECT_EQ(png.height, c.height);
+    }
+    // Square pixels are the plain output, byte for byte.
+    ASSERT_EQ(Tarnel({"convert", koala.string(), "-o", (dir / "plain.png").string()}).exitCode, 0);
+    ASSERT_EQ(Tarnel({"convert", koala.string(), "--aspect", "square", "-o",
+                      (dir / "square.png").string()})
+                  .exitCode,
+              0);
+    EXPECT_EQ(ReadBytes(dir / "plain.png"), ReadBytes(dir / "square.png"));
+    // A thumbnail 256 wide of PAL pixels (300 x 200) and of NTSC ones (240 x 200).
+    for (const auto& [aspect, height] : {std::pair<const char*, uint32_t>{"pal", 171},
+                                         std::pair<const char*, uint32_t>{"ntsc", 213}}) {
+        ASSERT_EQ(
+            Tarnel({"thumbnail", "--aspect", aspect, koala.string(), (dir / "thumb.png").string()})
+                .exitCode,
+            0);
+        Png png;
+        ASSERT_TRUE(ReadPng(dir / "thumb.png", &png));
+        EXPECT_EQ(png.width, 256u);
+        EXPECT_EQ(png.height, height) << aspect;
+    }
+}
+
+// A VICE palette file whose colour lines carry the fourth column (the
+// dithering hint) is read with it ignored: tarnel's own colours written so
+// give the golden pictures.
+TEST_F(CliTest, PaletteFileWithDitherColumn) {
+    const fs::path in = CopySamples("in");
+    for (const char* name : {"20-koala-painter.koa", "06-drazlace.drl"}) {
+        SCOPED_TRACE(name);
+        const Result run = Tarnel({"convert", (in / name).string(), "--palette",
+                                   std::string(TARNEL_PALETTES_DIR) + "/tarnel-dither.vpl",
+                                   "--format", "bmp", "-o", (dir / "dither.bmp").string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        fs::path golden = fs::path(TARNEL_GOLDEN_DIR) / name;
+        golden.replace_extension(".bmp");
+        EXPECT_EQ(ReadBytes(dir / "dither.bmp"), ReadBytes(golden));
+    }
 }
 
 }  // namespace

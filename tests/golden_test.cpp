@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,6 +23,9 @@
 
 #ifndef TARNEL_GOLDEN_DIR
 #error "TARNEL_GOLDEN_DIR names the folder of golden pictures"
+#endif
+#ifndef TARNEL_VIEWS_DIR
+#error "TARNEL_VIEWS_DIR names the folder of golden frames and borders"
 #endif
 
 namespace {
@@ -156,6 +160,74 @@ TEST(Golden, EveryPictureDecodesToItsBitmap) {
         ++checked;
     }
     EXPECT_EQ(checked, files.pictures.size());
+}
+
+// tests/data/views: STEM.VIEW.bmp is the picture STEM.* of the golden
+// folder decoded through the C library with the options VIEW names:
+// frame0, frame1, border (in the background colour) or border-N.
+bool ViewOptions(const std::string& view, tarnel_decode_options* options) {
+    tarnel_decode_options_init(options);
+    options->pixel_format = TARNEL_BGR24;
+    if (view == "frame0" || view == "frame1") {
+        options->frame = view == "frame0" ? TARNEL_FRAME_0 : TARNEL_FRAME_1;
+        return true;
+    }
+    if (view.rfind("border", 0) != 0) return false;
+    options->border = TARNEL_BORDER_FULL;
+    if (view.size() > 7 && view[6] == '-') options->border_colour = std::stoi(view.substr(7));
+    return view == "border" || view.size() > 7;
+}
+
+TEST(GoldenViews, EveryViewDecodesToItsBitmap) {
+    const GoldenFiles files = ListGoldenFiles();
+    std::set<std::string> covered;  // "code view"
+    std::error_code ec;
+    size_t checked = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TARNEL_VIEWS_DIR, ec)) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        const std::string stem = entry.path().stem().stem().string();
+        const std::string view = entry.path().stem().extension().string().substr(1);
+        tarnel_decode_options options;
+        ASSERT_TRUE(IsBmp(entry.path()) && ViewOptions(view, &options)) << "not STEM.VIEW.bmp";
+        fs::path picture;
+        for (const fs::path& p : files.pictures) {
+            if (p.stem().string() == stem) picture = p;
+        }
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bmp;
+        ASSERT_TRUE(ReadFile(picture, &bytes)) << "no picture " << stem << ".*";
+        ASSERT_TRUE(ReadFile(entry.path(), &bmp));
+        int width = 0;
+        int height = 0;
+        ASSERT_EQ(tarnel_output_size(&options, &width, &height), TARNEL_OK);
+        const size_t row = static_cast<size_t>(width) * 3;
+        ASSERT_EQ(bmp.size(), BMP_FILE_HEADER_BYTES + TARNEL_BITMAP_HEADER_BYTES + row * height);
+        std::vector<uint8_t> pixels(row * height);
+        tarnel_info_ex info{};
+        info.size = sizeof info;
+        tarnel_decoder* decoder = tarnel_decoder_new();
+        const int result = tarnel_decode_ex(decoder, bytes.data(), bytes.size(), &options,
+                                            pixels.data(), row, &info);
+        tarnel_decoder_free(decoder);
+        ASSERT_EQ(result, TARNEL_OK) << tarnel_strerror(result);
+        size_t differences = 0;
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* golden = bmp.data() + BMP_FILE_HEADER_BYTES +
+                                    TARNEL_BITMAP_HEADER_BYTES + (height - 1 - y) * row;
+            differences += std::memcmp(golden, pixels.data() + y * row, row) != 0;
+        }
+        EXPECT_EQ(differences, 0u) << "rows differ";
+        covered.insert(std::to_string(info.info.layout) + " " + view.substr(0, 6));
+        ++checked;
+    }
+    // Each interlaced layout and a single-frame one, each frame and the border.
+    for (const char* code : {"1", "2", "3", "6", "7", "20"}) {
+        for (const char* view : {"frame0", "frame1", "border"}) {
+            EXPECT_EQ(covered.count(std::string(code) + " " + view), 1u) << code << " " << view;
+        }
+    }
+    EXPECT_GT(checked, 0u);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 // The page around the WebAssembly build of the tarnel C library: files come
 // in through the pickers or by drag and drop, each is decoded in the module
 // into RGBA pixels (the layout of canvas ImageData) and drawn on a 320 x 200
-// canvas, which CSS scales by a whole factor with nearest-neighbour pixels.
+// canvas, which CSS scales by a whole factor with nearest-neighbour pixels
+// and, for the C64's pixel shape, narrows. The frame control shows the blend
+// of an interlaced picture, either frame, or both frames alternately, one
+// each display frame, as a C64 shows them ("flicker"); the border control
+// decodes the picture inside the C64's border (384 x 272).
 'use strict';
 
 (function () {
@@ -22,6 +26,20 @@
   const INFO_NAME = 4;
   const INFO_PACKED = 8;
   const INFO_INTERLACED = 12;
+  const DECODE_OPTIONS_BYTES = 72;
+  const DECODE_OPTIONS_PIXEL_FORMAT = 4;
+  const DECODE_OPTIONS_USE_PALETTE = 8;
+  const DECODE_OPTIONS_PALETTE = 12;
+  const DECODE_OPTIONS_FRAME = 60;
+  const DECODE_OPTIONS_BORDER = 64;
+  const INFO_EX_BYTES = 48;
+  const INFO_EX_INFO = 4;
+  const INFO_EX_FRAME_COUNT = 36;
+  const TARNEL_FRAMES = {blend: 0, 0: 1, 1: 2}; // tarnel_frame values
+  const TARNEL_BORDER_FULL = 1;
+  const LARGEST_PICTURE = 384 * 272; // TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT
+  // A pixel's width for its height: square, PAL and NTSC (VICE's figures).
+  const ASPECTS = {square: 1, pal: 0.9365, ntsc: 0.75};
 
   const $ = (id) => document.getElementById(id);
   const fileInput = $('file-input');
@@ -33,6 +51,9 @@
   const swatch = $('swatch');
   const paletteCredit = $('palette-credit');
   const scaleSelect = $('scale');
+  const frameSelect = $('frame');
+  const shapeSelect = $('shape');
+  const borderToggle = $('border');
   const dropZone = $('drop-zone');
   const status = $('status');
   const picturesSection = $('pictures');
@@ -49,11 +70,12 @@
   function makeDecoder(m) {
     const handle = m._tarnel_decoder_new();
     const data = m._malloc(MAX_FILE_SIZE);
-    const pixels = m._malloc(WIDTH * HEIGHT * 4);
-    const options = m._malloc(OPTIONS_BYTES);
-    const info = m._malloc(INFO_BYTES);
+    const pixels = m._malloc(LARGEST_PICTURE * 4);
+    const options = m._malloc(Math.max(OPTIONS_BYTES, DECODE_OPTIONS_BYTES));
+    const info = m._malloc(Math.max(INFO_BYTES, INFO_EX_BYTES));
+    const size = m._malloc(8); // width and height
     const text = m._malloc(EXPLAIN_BYTES);
-    if (!handle || !data || !pixels || !options || !info || !text) {
+    if (!handle || !data || !pixels || !options || !info || !size || !text) {
       throw new Error('the decoder could not get its memory');
     }
     const int32 = (address) => new DataView(m.HEAPU8.buffer).getInt32(address, true);
@@ -78,32 +100,46 @@
     }
 
     // Decodes `bytes` (null for a file above the size limit, which is never
-    // read) of a file of `size` bytes with palette `paletteIndex` (0: the
-    // library's own). Gives the picture or the library's reason for refusing.
-    function decode(bytes, size, paletteIndex) {
+    // read) of a file of `fileSize` bytes with palette `paletteIndex` (0: the
+    // library's own), frame `frame` ('blend', '0' or '1') and with or
+    // without the border. Gives the picture or the library's reason for
+    // refusing.
+    function decode(bytes, fileSize, paletteIndex, frame, border) {
       // size_t is 32 bits in the module; larger sizes are refused all the same.
-      const sizeArgument = Math.min(size, 0xffffffff);
+      const sizeArgument = Math.min(fileSize, 0xffffffff);
       if (bytes !== null) m.HEAPU8.set(bytes, data);
-      m._tarnel_options_init(options);
-      setInt32(options + OPTIONS_PIXEL_FORMAT, TARNEL_RGBA32);
+      m._tarnel_decode_options_init(options);
+      setInt32(options + DECODE_OPTIONS_PIXEL_FORMAT, TARNEL_RGBA32);
       if (paletteIndex > 0) {
-        setInt32(options + OPTIONS_USE_PALETTE, 1);
-        m._tarnel_palette_colours(paletteIndex, options + OPTIONS_PALETTE);
+        setInt32(options + DECODE_OPTIONS_USE_PALETTE, 1);
+        m._tarnel_palette_colours(paletteIndex, options + DECODE_OPTIONS_PALETTE);
       }
-      const result = m._tarnel_decode(handle, data, sizeArgument, options, pixels, WIDTH * 4, info);
+      setInt32(options + DECODE_OPTIONS_FRAME, TARNEL_FRAMES[frame]);
+      if (border) setInt32(options + DECODE_OPTIONS_BORDER, TARNEL_BORDER_FULL);
+      let result = m._tarnel_output_size(options, size, size + 4);
+      const width = int32(size);
+      const height = int32(size + 4);
+      if (result === TARNEL_OK) {
+        setInt32(info, INFO_EX_BYTES);
+        result = m._tarnel_decode_ex(handle, data, sizeArgument, options, pixels, width * 4, info);
+      }
       if (result !== TARNEL_OK) {
         const identified = m._tarnel_explain(data, sizeArgument, text, EXPLAIN_BYTES);
         const reason = identified !== TARNEL_OK ? m.UTF8ToString(text)
                                                 : m.UTF8ToString(m._tarnel_strerror(result));
         return {ok: false, reason};
       }
+      const record = info + INFO_EX_INFO;
       return {
         ok: true,
-        layout: int32(info + INFO_LAYOUT),
-        name: m.UTF8ToString(int32(info + INFO_NAME)),
-        packed: int32(info + INFO_PACKED) !== 0,
-        interlaced: int32(info + INFO_INTERLACED) !== 0,
-        rgba: new Uint8ClampedArray(m.HEAPU8.subarray(pixels, pixels + WIDTH * HEIGHT * 4)),
+        layout: int32(record + INFO_LAYOUT),
+        name: m.UTF8ToString(int32(record + INFO_NAME)),
+        packed: int32(record + INFO_PACKED) !== 0,
+        interlaced: int32(record + INFO_INTERLACED) !== 0,
+        frameCount: int32(info + INFO_EX_FRAME_COUNT),
+        width,
+        height,
+        rgba: new Uint8ClampedArray(m.HEAPU8.subarray(pixels, pixels + width * height * 4)),
       };
     }
 
@@ -145,8 +181,64 @@
     }, 'image/png');
   }
 
-  function drawPixels(canvas, rgba) {
-    canvas.getContext('2d').putImageData(new ImageData(rgba, WIDTH, HEIGHT), 0, 0);
+  // ---- Frames, flicker and border ----------------------------------------
+
+  // Pictures whose two frames are shown alternately: each has `frames`, two
+  // ImageData, and `phase`, the one shown.
+  const flickering = new Set();
+  let flickerRequest = 0;
+
+  // Each display frame shows each flickering picture's other frame.
+  function flickerStep() {
+    flickerRequest = 0;
+    if (flickering.size === 0) return;
+    for (const picture of flickering) {
+      picture.phase = 1 - picture.phase;
+      picture.canvas.getContext('2d').putImageData(picture.frames[picture.phase], 0, 0);
+      picture.canvas.dataset.frame = String(picture.phase);
+    }
+    flickerRequest = requestAnimationFrame(flickerStep);
+  }
+
+  function startFlicker() {
+    if (flickering.size > 0 && flickerRequest === 0) {
+      flickerRequest = requestAnimationFrame(flickerStep);
+    }
+  }
+
+  // Decodes the picture as the controls say and draws it on its canvas
+  // (sized for the border or not); gives the result of the decode.
+  function render(picture) {
+    const paletteIndex = Number(paletteSelect.value);
+    const border = borderToggle.checked;
+    const choice = frameSelect.value;
+    flickering.delete(picture);
+    picture.frames = null;
+    const result = decoder.decode(picture.bytes, picture.size, paletteIndex,
+                                  choice === 'flicker' ? '0' : choice, border);
+    if (!result.ok || !picture.canvas) return result;
+    const canvas = picture.canvas;
+    if (canvas.width !== result.width || canvas.height !== result.height) {
+      canvas.width = result.width;
+      canvas.height = result.height;
+    }
+    picture.figure.style.setProperty('--canvas-width', String(result.width));
+    canvas.style.setProperty('--canvas-width', String(result.width));
+    canvas.style.setProperty('--canvas-height', String(result.height));
+    const first = new ImageData(result.rgba, result.width, result.height);
+    canvas.getContext('2d').putImageData(first, 0, 0);
+    canvas.dataset.frame = choice;
+    if (choice === 'flicker' && result.frameCount === 2) {
+      const second = decoder.decode(picture.bytes, picture.size, paletteIndex, '1', border);
+      if (second.ok) {
+        picture.frames = [first, new ImageData(second.rgba, second.width, second.height)];
+        picture.phase = 0;
+        canvas.dataset.frame = '0';
+        flickering.add(picture);
+        startFlicker();
+      }
+    }
+    return result;
   }
 
   // Fills the picture's figure: the canvas and its caption, or the reason it
@@ -155,22 +247,20 @@
     const figure = picture.figure;
     figure.replaceChildren();
     figure.classList.remove('loading');
-    const result = picture.readError
-      ? {ok: false, reason: picture.readError}
-      : decoder.decode(picture.bytes, picture.size, Number(paletteSelect.value));
+    flickering.delete(picture);
+    const canvas = element('canvas');
+    canvas.width = WIDTH;
+    canvas.height = HEIGHT;
+    picture.canvas = picture.readError ? null : canvas;
+    const result = picture.readError ? {ok: false, reason: picture.readError} : render(picture);
     const caption = element('figcaption');
     caption.appendChild(element('span', 'file-name', picture.name));
     if (result.ok) {
-      const canvas = element('canvas');
-      canvas.width = WIDTH;
-      canvas.height = HEIGHT;
       canvas.dataset.file = picture.name;
       canvas.dataset.layout = String(result.layout);
       canvas.setAttribute('role', 'img');
       canvas.setAttribute('aria-label', `${picture.name}: ${result.name}`);
-      drawPixels(canvas, result.rgba);
       figure.appendChild(canvas);
-      picture.canvas = canvas;
 
       caption.appendChild(element('span', 'layout', `${result.name} (code ${result.layout})`));
       const flags = element('span', 'flags');
@@ -190,18 +280,17 @@
       error.appendChild(element('span', 'reason', result.reason));
       figure.appendChild(error);
       picture.canvas = null;
+      flickering.delete(picture);
       figure.classList.add('refused');
     }
     figure.appendChild(caption);
   }
 
-  // Redraws every picture with the chosen palette (same layouts, new pixels).
+  // Redraws every picture with the chosen palette, frame and border (same
+  // layouts, new pixels).
   function redrawAll() {
-    const paletteIndex = Number(paletteSelect.value);
     for (const picture of pictures) {
-      if (!picture.canvas) continue;
-      const result = decoder.decode(picture.bytes, picture.size, paletteIndex);
-      if (result.ok) drawPixels(picture.canvas, result.rgba);
+      if (picture.canvas) render(picture);
     }
   }
 
@@ -351,6 +440,11 @@
     picturesSection.style.setProperty('--scale', scaleSelect.value);
   }
 
+  // The C64's pixel shape, by CSS alone: the canvas keeps its pixels.
+  function applyShape() {
+    picturesSection.style.setProperty('--aspect', String(ASPECTS[shapeSelect.value] || 1));
+  }
+
   function connect() {
     pickFiles.addEventListener('click', () => fileInput.click());
     pickFolder.addEventListener('click', () => folderInput.click());
@@ -366,6 +460,7 @@
     });
     clearButton.addEventListener('click', () => {
       pictures.length = 0;
+      flickering.clear();
       picturesSection.replaceChildren();
       summarise();
       pickFiles.focus();
@@ -375,6 +470,9 @@
       redrawAll();
     });
     scaleSelect.addEventListener('change', applyScale);
+    frameSelect.addEventListener('change', redrawAll);
+    borderToggle.addEventListener('change', redrawAll);
+    shapeSelect.addEventListener('change', applyShape);
 
     // The whole page takes drops; the drop zone lights up while one hovers.
     let depth = 0;
@@ -402,6 +500,7 @@
   async function start() {
     scaleSelect.value = String(fittingScale());
     applyScale();
+    applyShape();
     connect();
     try {
       if (typeof createTarnelModule !== 'function') throw new Error('tarnel.js did not load');

@@ -3,7 +3,9 @@
  *
  * A C library that recognises twenty C64 picture layouts (plain memory dumps,
  * run-length packed files and interlaced two-frame pictures) by their content
- * and decodes each into a 320 x 200 picture in the caller's buffer.
+ * and decodes each into a 320 x 200 picture in the caller's buffer; since
+ * 1.2, tarnel_decode_ex also gives either frame of an interlaced picture and
+ * the picture inside the C64's border.
  *
  *     tarnel_decoder *decoder = tarnel_decoder_new();
  *     unsigned char pixels[TARNEL_HEIGHT][TARNEL_WIDTH * 3];
@@ -41,7 +43,7 @@ extern "C" {
 #endif
 
 #define TARNEL_VERSION_MAJOR 1
-#define TARNEL_VERSION_MINOR 1
+#define TARNEL_VERSION_MINOR 2
 #define TARNEL_VERSION_PATCH 0
 
 /* Every picture is this size. */
@@ -51,6 +53,15 @@ extern "C" {
 #define TARNEL_MAX_FILE_SIZE 36864
 /* The number of layouts the library knows. */
 #define TARNEL_LAYOUT_COUNT 20
+
+/* The picture inside the C64's border (tarnel_decode_options.border): the
+ * 320 x 200 picture at (TARNEL_BORDER_LEFT, TARNEL_BORDER_TOP) of a
+ * TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT picture, as VICE's screenshots
+ * frame it. Since 1.2. */
+#define TARNEL_BORDER_WIDTH 384
+#define TARNEL_BORDER_HEIGHT 272
+#define TARNEL_BORDER_LEFT 32
+#define TARNEL_BORDER_TOP 35
 
 /* Results: 0 for success, a negative TARNEL_E_ code for failure. */
 #define TARNEL_OK 0
@@ -92,6 +103,64 @@ typedef struct tarnel_info {
     int unpacked_as;  /* the layout a packed file unpacks to (its own code if not packed) */
     int load_address; /* the C64 load address in the file's first two bytes */
 } tarnel_info;
+
+/* Which picture of a file tarnel_decode_ex draws (tarnel_decode_options.frame).
+ * An interlaced layout holds two frames, which a C64 shows alternately; a
+ * single-frame layout gives its one picture for every value. Since 1.2. */
+typedef enum tarnel_frame {
+    TARNEL_FRAME_BLEND = 0, /* both frames blended, exactly as tarnel_decode (the default) */
+    TARNEL_FRAME_0 = 1,     /* the first frame alone, plain C64 colours */
+    TARNEL_FRAME_1 = 2      /* the second frame alone, plain C64 colours, at its own place */
+} tarnel_frame;
+
+/* Whether tarnel_decode_ex draws the C64's border (tarnel_decode_options.border).
+ * Since 1.2. */
+typedef enum tarnel_border {
+    TARNEL_BORDER_NONE = 0, /* the picture alone, TARNEL_WIDTH x TARNEL_HEIGHT (the default) */
+    TARNEL_BORDER_FULL = 1  /* the picture inside the border, TARNEL_BORDER_WIDTH x _HEIGHT */
+} tarnel_border;
+
+/* tarnel_decode_options.border_colour: the border takes the picture's
+ * background colour (colour 0, black, for layouts that keep none). */
+#define TARNEL_BORDER_COLOUR_BACKGROUND (-1)
+
+/* Options of tarnel_decode_ex and tarnel_identify_ex. Fill them with
+ * tarnel_decode_options_init, then change fields. Since 1.2.
+ *
+ * The record grows at its end in later versions; `size` tells the library
+ * how much of it the caller knows. A field the caller's size does not reach
+ * takes its default, and every later field's default is its zero value. A
+ * size smaller than this version's record, or bytes past the end of the
+ * record this library knows that are not zero (an option it cannot honour),
+ * give TARNEL_E_BAD_OPTIONS. */
+typedef struct tarnel_decode_options {
+    /* sizeof(tarnel_decode_options), as tarnel_decode_options_init sets it. */
+    size_t size;
+    /* A tarnel_pixel_format value. Default TARNEL_RGB24. */
+    int pixel_format;
+    /* Nonzero: `palette` replaces the library's own palette. Default 0. */
+    int use_palette;
+    /* C64 colours 0 to 15 as red, green, blue; also the border's colours. */
+    unsigned char palette[16][3];
+    /* A tarnel_frame value. Default TARNEL_FRAME_BLEND. */
+    int frame;
+    /* A tarnel_border value. Default TARNEL_BORDER_NONE. */
+    int border;
+    /* With TARNEL_BORDER_FULL: the border's C64 colour, 0 to 15, or
+     * TARNEL_BORDER_COLOUR_BACKGROUND (the default). */
+    int border_colour;
+} tarnel_decode_options;
+
+/* What a file is, with what tarnel_info has no room for. Set `size` to
+ * sizeof(tarnel_info_ex) before passing it (the library writes no further
+ * than `size` bytes; later versions add fields at the end). Since 1.2. */
+typedef struct tarnel_info_ex {
+    size_t size;       /* sizeof(tarnel_info_ex), set by the caller */
+    tarnel_info info;  /* as tarnel_identify fills it */
+    int frame_count;   /* 2 for an interlaced layout, otherwise 1 */
+    int output_width;  /* the width of the picture drawn with the options given */
+    int output_height; /* its height */
+} tarnel_info_ex;
 
 /* An opaque decoder: all working memory of a decode, reused file after file. */
 typedef struct tarnel_decoder tarnel_decoder;
@@ -154,6 +223,44 @@ TARNEL_API const char* tarnel_palette_credit(int index);
 TARNEL_API int tarnel_palette_find(const char* name);
 /* Copies palette `index` into `palette`; TARNEL_E_RANGE when out of range. */
 TARNEL_API int tarnel_palette_colours(int index, unsigned char palette[16][3]);
+
+/* Fills `options` with the defaults: `size` set to sizeof(tarnel_decode_options),
+ * TARNEL_RGB24, the library's own palette (also copied into `palette`), the
+ * blend, no border, the border in the picture's background colour. Since 1.2. */
+TARNEL_API void tarnel_decode_options_init(tarnel_decode_options* options);
+
+/* The width and height, in pixels, of the picture tarnel_decode_ex draws
+ * with `options` (NULL: the defaults), for every file: TARNEL_WIDTH x
+ * TARNEL_HEIGHT, or TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT with the
+ * border. Returns TARNEL_OK, or TARNEL_E_BAD_OPTIONS (a bad size or value)
+ * or TARNEL_E_NULL_ARGUMENT (width or height NULL), and then writes
+ * nothing. Since 1.2. */
+TARNEL_API int tarnel_output_size(const tarnel_decode_options* options, int* width, int* height);
+
+/* tarnel_identify with `options` (NULL: the defaults), filling `info` (may be
+ * NULL) with the frame count and the output size as well. Returns what
+ * tarnel_identify returns, or TARNEL_E_BAD_OPTIONS for bad options or an
+ * `info->size` below the 1.2 record's, with nothing written. Since 1.2. */
+TARNEL_API int tarnel_identify_ex(const void* data, size_t size,
+                                  const tarnel_decode_options* options, tarnel_info_ex* info);
+
+/* tarnel_decode with the options of tarnel_decode_options (NULL: the
+ * defaults, which give exactly tarnel_decode's pixels). `pixels` holds
+ * tarnel_output_size's height rows, row y starting at pixels + y * stride,
+ * each of its width pixels of options->pixel_format; bytes between the end
+ * of a row's pixels and the next row are not touched. With the border, the
+ * picture lies at (TARNEL_BORDER_LEFT, TARNEL_BORDER_TOP) and every other
+ * pixel shows the border colour, taken from the palette in use.
+ * TARNEL_FRAME_0 and TARNEL_FRAME_1 draw that frame of an interlaced picture
+ * alone in plain palette colours, each at its own place (the blend shows
+ * the second frame one pixel to the right of the first); a single-frame
+ * picture is drawn as it is. `info` may be NULL; its `size` must be set.
+ * Returns TARNEL_OK and fills `info`; or a negative TARNEL_E_ code
+ * (TARNEL_E_BAD_OPTIONS for a bad value of any option), and then neither
+ * `pixels` nor `info` is written. Since 1.2. */
+TARNEL_API int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
+                                const tarnel_decode_options* options, void* pixels, size_t stride,
+                                tarnel_info_ex* info);
 
 /* A short English text for a result code; never NULL. */
 TARNEL_API const char* tarnel_strerror(int result);

@@ -29,7 +29,7 @@ from . import _library
 from ._errors import LibraryNotFound, NotRecognised, TarnelError
 from ._library import HEIGHT, MAX_FILE_SIZE, WIDTH
 
-__version__ = "1.1.0"
+__version__ = "1.2.0"
 
 __all__ = [
     "HEIGHT",

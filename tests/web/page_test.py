@@ -17,8 +17,14 @@ file input, that
   - hostile files (the corpus written by tarnel_make_corpus, whose
     EXPECTED.txt says which open, and a few made here) give an error in place
     or the layout expected, and a good file after them still decodes;
+  - the frame control and the border toggle give, byte for byte, the golden
+    frames and borders of tests/data/views (beside PICTURES_DIR), for
+    pictures added after the choice and for pictures redrawn by it;
+    "flicker" alternates frame 0 and frame 1 (the canvas read at several
+    moments shows each, and nothing else); the pixel shape is CSS alone;
   - the browser asks for nothing but the page's own files and logs no error.
-Leaves screenshots in the artifacts folder.
+Leaves screenshots in the artifacts folder, among them a bordered picture
+with PAL pixels (bordered-pal.png).
 """
 
 import argparse
@@ -60,18 +66,18 @@ def check(condition, message):
 
 # ---- Expected pixels -------------------------------------------------------
 
-def bmp_rgb(path):
-    """RGB bytes, top row first, of a 24-bit bottom-up BMP."""
+def bmp_rgb(path, size=(WIDTH, HEIGHT)):
+    """RGB bytes, top row first, of a 24-bit bottom-up BMP of `size`."""
     data = path.read_bytes()
     offset = struct.unpack_from("<I", data, 10)[0]
     width, height = struct.unpack_from("<ii", data, 18)
     bits = struct.unpack_from("<H", data, 28)[0]
-    assert (width, height, bits) == (WIDTH, HEIGHT, 24), f"{path}: not a 320 x 200 24-bit BMP"
-    row_bytes = (WIDTH * 3 + 3) & ~3
+    assert (width, height, bits) == (*size, 24), f"{path}: not a {size} 24-bit BMP"
+    row_bytes = (width * 3 + 3) & ~3
     out = bytearray()
-    for y in range(HEIGHT - 1, -1, -1):
-        row = data[offset + y * row_bytes: offset + y * row_bytes + WIDTH * 3]
-        for x in range(0, WIDTH * 3, 3):
+    for y in range(height - 1, -1, -1):
+        row = data[offset + y * row_bytes: offset + y * row_bytes + width * 3]
+        for x in range(0, width * 3, 3):
             out += bytes((row[x + 2], row[x + 1], row[x]))
     return bytes(out)
 
@@ -422,6 +428,92 @@ def check_hostile(driver, files, good, expected):
           f"{good.name} after the hostile files: not decoded as before")
 
 
+BORDERED = (384, 272)
+
+
+def set_view(driver, frame, border, shape="square"):
+    """Sets the frame control, the border toggle and the pixel shape."""
+    Select(driver.find_element(By.ID, "frame")).select_by_value(frame)
+    toggle = driver.find_element(By.ID, "border")
+    if toggle.is_selected() != border:
+        # The keyboard, as a user without a mouse would.
+        toggle.send_keys(" ")
+    Select(driver.find_element(By.ID, "shape")).select_by_value(shape)
+
+
+def check_views(driver, pictures, views):
+    """Each golden view through the page: the choice made before the
+    pictures come, and again made with them shown."""
+    settings = {"frame0": ("0", False), "frame1": ("1", False), "border": ("blend", True)}
+    checked = 0
+    equal = 0
+    for view, (frame, border) in settings.items():
+        files = sorted(views.glob(f"*.{view}.bmp"))
+        stems = [f.name[: -len(f".{view}.bmp")] for f in files]
+        paths = [next(p for p in pictures.iterdir() if p.stem == stem and p.suffix != ".bmp")
+                 for stem in stems]
+        for before in (True, False):
+            if before:
+                set_view(driver, frame, border)
+                give_files(driver, paths)
+            else:
+                set_view(driver, "blend", False)
+                give_files(driver, paths)
+                set_view(driver, frame, border)
+            for path, golden in zip(paths, files):
+                rgba = canvas_rgba(driver, path.name)
+                want = bmp_rgb(golden, BORDERED if border else (WIDTH, HEIGHT))
+                equal += check(rgba is not None and rgba_to_rgb(rgba) == want,
+                               f"{path.name} {view} ({'chosen before' if before else 'redrawn'}): "
+                               "not the golden view")
+                checked += 1
+            clear(driver)
+    check(checked >= 2 * 17, f"only {checked} golden views checked")
+    print(f"views: {equal} of {checked} golden frames and borders equal through the page")
+
+
+def check_flicker(driver, pictures, views):
+    """Flicker shows frame 0 and frame 1 in turn, on one canvas."""
+    stem = "06-drazlace"
+    path = next(p for p in pictures.iterdir() if p.stem == stem and p.suffix != ".bmp")
+    frames = [bmp_rgb(views / f"{stem}.frame{k}.bmp") for k in (0, 1)]
+    set_view(driver, "flicker", False)
+    give_files(driver, [path])
+    seen = []
+    for _ in range(40):
+        seen.append(rgba_to_rgb(canvas_rgba(driver, path.name)))
+        if frames[0] in seen and frames[1] in seen:
+            break
+        time.sleep(0.013)
+    if (check(all(s in frames for s in seen), "flicker: a canvas that is neither frame") and
+            check(frames[0] in seen and frames[1] in seen,
+                  f"flicker: {len(seen)} readings did not show both frames")):
+        print(f"flicker: both frames seen in {len(seen)} readings of the canvas")
+    clear(driver)
+
+
+def check_bordered_pal(driver, pictures, artifacts):
+    """The border and PAL pixels by CSS: the canvas keeps 384 x 272 pixels
+    and is shown 0.9365 times as wide for its height."""
+    path = next(p for p in pictures.iterdir() if p.name.startswith("20-") and p.suffix != ".bmp")
+    Select(driver.find_element(By.ID, "scale")).select_by_value("2")
+    set_view(driver, "blend", True, "pal")
+    give_files(driver, [path])
+    canvas = next(c for c in driver.find_elements(By.CSS_SELECTOR, "#pictures canvas")
+                  if c.get_attribute("data-file") == path.name)
+    box = driver.execute_script(
+        "const r = arguments[0].getBoundingClientRect(); return [r.width, r.height,"
+        " arguments[0].width, arguments[0].height];", canvas)
+    check(box[2:] == [384, 272], f"bordered canvas holds {box[2:]} pixels")
+    check(abs(box[0] - 384 * 2 * 0.9365) < 1 and abs(box[1] - 272 * 2) < 1,
+          f"bordered PAL canvas shown {box[0]} x {box[1]}, not 719 x 544")
+    canvas.screenshot(str(artifacts / "bordered-pal.png"))
+    print(f"screenshot: {artifacts / 'bordered-pal.png'} ({box[0]:.1f} x {box[1]:.1f})")
+    clear(driver)
+    set_view(driver, "blend", False)
+    Select(driver.find_element(By.ID, "scale")).select_by_value("1")
+
+
 def check_requests(driver, server, port):
     """Everything the page asked for, wherever it points, is one of its files."""
     origin = f"http://127.0.0.1:{port}"
@@ -447,7 +539,10 @@ def main():
     parser.add_argument("pictures", type=Path)
     parser.add_argument("--hostile", type=Path, help="tarnel_make_corpus's hostile/ folder")
     parser.add_argument("--artifacts", type=Path)
+    parser.add_argument("--views", type=Path, help="golden frames and borders (default: "
+                        "PICTURES_DIR/../views)")
     args = parser.parse_args()
+    views = args.views or args.pictures.parent / "views"
     artifacts = args.artifacts or args.page / "artifacts"
     artifacts.mkdir(parents=True, exist_ok=True)
     samples = sorted(p for p in args.pictures.iterdir() if p.suffix != ".bmp")
@@ -481,6 +576,10 @@ def main():
             check_hostile(driver, hostile_files(args.hostile, workdir), samples[0], expected)
             driver.execute_script("window.scrollTo(0, 0)")
             driver.save_screenshot(str(artifacts / "hostile.png"))
+            clear(driver)
+        check_views(driver, args.pictures, views)
+        check_flicker(driver, args.pictures, views)
+        check_bordered_pal(driver, args.pictures, artifacts)
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
         check(not errors, f"browser errors: {errors}")
         check_requests(driver, server, server.port)
