@@ -163,6 +163,16 @@ int ParseBorderColour(const std::string& text) {
 
 }  // namespace
 
+std::string CheckLayoutName(const std::string& text) {
+    if (tarnel_layout_find(text.c_str()) > 0) return "";
+    return "no layout is named " + text + "; tarnel layouts lists the names and codes";
+}
+
+int ParseLayoutName(const std::string& text) {
+    const int code = tarnel_layout_find(text.c_str());
+    return code > 0 ? code : 0;
+}
+
 std::string CheckBorderColour(const std::string& text) {
     if (Lower(text) == "background") return "";
     if (text.empty() || text.size() > 2 ||
@@ -178,6 +188,7 @@ namespace {
 // What every conversion of one run shares; read only while they run.
 struct ConvertSettings {
     Format format = Format::Png;
+    int layout = 0;  // --as: the layout every input is opened as, or 0
     unsigned scale = 1;
     PixelAspect aspect = PIXEL_ASPECTS[0];
     tarnel_decode_options options{};
@@ -239,7 +250,7 @@ bool WritePicture(const std::string& output, const ConvertSettings& settings,
 bool ConvertOne(tarnel_decoder* decoder, const ConvertSettings& settings, const std::string& input,
                 const std::vector<std::string>& outputs, const std::string& outputOwner,
                 std::string* why) {
-    const PictureFile picture = ReadPicture(input);
+    const PictureFile picture = ReadPicture(input, settings.layout);
     if (!picture.recognised) {
         *why = picture.reason;
         return false;
@@ -316,6 +327,7 @@ bool PrepareConvert(const ConvertOptions& options, const std::vector<Input>& inp
         return false;
     }
     settings->scale = options.scale;
+    settings->layout = options.layout;
     settings->aspect = FindAspect(options.aspect);
     settings->frames = options.frame == "both" ? std::vector<int>{TARNEL_FRAME_0, TARNEL_FRAME_1}
                        : options.frame == "0"  ? std::vector<int>{TARNEL_FRAME_0}
@@ -527,20 +539,16 @@ struct InfoRecord {
     PictureFile picture;
 };
 
-InfoRecord Inspect(const Input& input) {
+InfoRecord Inspect(const Input& input, int layout) {
     InfoRecord record;
     record.path = input.path;
     if (!input.error.empty()) {
         record.reason = input.error;
         return record;
     }
-    record.picture = ReadPicture(input.path);
+    record.picture = ReadPicture(input.path, layout);
     record.reason = record.picture.reason;
     return record;
-}
-
-uint32_t LoadAddress(const std::vector<uint8_t>& bytes) {
-    return bytes.size() >= 2 ? static_cast<uint32_t>(bytes[0] | bytes[1] << 8) : 0;
 }
 
 // The name of the layout with code `code`.
@@ -562,6 +570,9 @@ void PrintText(const InfoRecord& r) {
     const PictureFile& p = r.picture;
     std::printf("%s\n", DisplayName(r.path).c_str());
     std::printf("  layout        %d %s\n", l.layout, l.name);
+    if (p.layout != 0) {
+        std::printf("  opened as     %s, as named with --as\n", tarnel_layout_short_name(l.layout));
+    }
     if (l.packed != 0) {
         std::printf("  packed        yes, unpacks to layout %d (%s)\n", l.unpacked_as,
                     LayoutName(l.unpacked_as));
@@ -571,7 +582,8 @@ void PrintText(const InfoRecord& r) {
     std::printf("  interlaced    %s\n", l.interlaced != 0 ? "yes, two frames blended" : "no");
     std::printf("  frames        %d\n", p.frameCount);
     std::printf("  file size     %s bytes\n", WithThousands(p.fileSize).c_str());
-    std::printf("  load address  $%04X\n", LoadAddress(p.bytes));
+    std::printf("  load address  $%04X%s\n", static_cast<uint32_t>(l.load_address),
+                p.headerless ? " (the layout's; the file has none)" : "");
     std::printf("  geometry      %d x %d pixels, %u components of %u bits, %u page%s\n", l.width,
                 l.height, COMPONENT_COUNT, BITS_PER_COMPONENT, PAGE_COUNT,
                 PAGE_COUNT == 1 ? "" : "s");
@@ -586,16 +598,21 @@ std::string JsonRecord(const InfoRecord& r) {
     const tarnel_info& l = r.picture.info;
     const PictureFile& p = r.picture;
     char load[8];
-    std::snprintf(load, sizeof load, "$%04X", LoadAddress(p.bytes));
+    std::snprintf(load, sizeof load, "$%04X", static_cast<uint32_t>(l.load_address));
     json += ", \"code\": " + std::to_string(l.layout);
     json += ", \"name\": " + JsonString(l.name);
+    json += ", \"shortName\": " + JsonString(tarnel_layout_short_name(l.layout));
+    json += ", \"chosen\": ";
+    json += p.layout != 0 ? "true" : "false";
+    json += ", \"headerless\": ";
+    json += p.headerless ? "true" : "false";
     json += ", \"packed\": ";
     json += l.packed != 0 ? "true" : "false";
     json += ", \"unpacksTo\": " + std::to_string(l.unpacked_as);
     json += ", \"interlaced\": ";
     json += l.interlaced != 0 ? "true" : "false";
     json += ", \"frameCount\": " + std::to_string(p.frameCount);
-    json += ", \"loadAddress\": " + std::to_string(LoadAddress(p.bytes));
+    json += ", \"loadAddress\": " + std::to_string(static_cast<uint32_t>(l.load_address));
     json += ", \"loadAddressHex\": " + JsonString(load);
     json += ", \"width\": " + std::to_string(l.width);
     json += ", \"height\": " + std::to_string(l.height);
@@ -609,12 +626,23 @@ std::string JsonRecord(const InfoRecord& r) {
 
 }  // namespace
 
-int RunInfo(const std::vector<std::string>& arguments, bool json) {
+int RunLayouts() {
+    std::printf("%-5s %-20s %s\n", "code", "--as name", "layout");
+    for (int index = 0; index < TARNEL_LAYOUT_COUNT; ++index) {
+        tarnel_info layout;
+        if (tarnel_layout(index, &layout) != TARNEL_OK) continue;
+        std::printf("%-5d %-20s %s\n", layout.layout, tarnel_layout_short_name(layout.layout),
+                    layout.name);
+    }
+    return EXIT_ALL_DONE;
+}
+
+int RunInfo(const std::vector<std::string>& arguments, bool json, int layout) {
     const std::vector<Input> inputs = ExpandInputs(arguments);
     size_t failed = 0;
     if (json) std::printf("[");
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const InfoRecord record = Inspect(inputs[i]);
+        const InfoRecord record = Inspect(inputs[i], layout);
         if (!record.picture.recognised) {
             ++failed;
             ReportFailure(nullptr, DisplayName(record.path), record.reason);

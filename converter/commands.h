@@ -27,6 +27,7 @@ struct ConvertOptions {
     bool border = false;
     std::string borderColour;  // empty: the picture's background
     std::string aspect = "square";
+    int layout = 0;  // --as: a layout's code, or 0 to go by content
 };
 
 struct ThumbnailOptions {
@@ -45,7 +46,16 @@ constexpr const char* ASPECT_HELP =
 std::string CheckBorderColour(const std::string& text);
 
 int RunConvert(const ConvertOptions& options);
-int RunInfo(const std::vector<std::string>& arguments, bool json);
+int RunInfo(const std::vector<std::string>& arguments, bool json, int layout);
+int RunLayouts();
+
+// --as: a layout's short name or code, as its code; and the option's help.
+std::string CheckLayoutName(const std::string& text);
+int ParseLayoutName(const std::string& text);
+constexpr const char* AS_HELP =
+    "Open every file as this layout, a short name or a code (see tarnel layouts): for files "
+    "saved at another load address or without one; a file that does not fit the layout's "
+    "sizes is refused";
 int RunSamples(const std::string& directory);
 int RunThumbnail(const ThumbnailOptions& options);
 

@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
         ->add_option("--aspect", convert.aspect,
                      std::string(ASPECT_HELP) + ", after --scale (PNG output only)")
         ->transform(CLI::IsMember({"square", "pal", "ntsc"}, CLI::ignore_case));
+    std::string convertAs;
+    convertCommand->add_option("--as", convertAs, AS_HELP)->check(CheckLayoutName);
     convertCommand
         ->add_option("-j,--jobs", convert.jobs,
                      "Convert N files at once (default: one for every core, here " +
@@ -108,7 +110,12 @@ int main(int argc, char** argv) {
     infoCommand->add_flag("--json", json,
                           "Write a JSON array, one object per file (a refused file's \"reason\" "
                           "says why)");
+    std::string infoAs;
+    infoCommand->add_option("--as", infoAs, AS_HELP)->check(CheckLayoutName);
     infoCommand->footer(EXIT_CODES_TEXT);
+
+    CLI::App* layoutsCommand = app.add_subcommand(
+        "layouts", "List the twenty layouts: code, the short name --as takes, and name");
 
     std::string samplesDirectory;
     CLI::App* samplesCommand =
@@ -127,8 +134,12 @@ int main(int argc, char** argv) {
         return code == 0 ? EXIT_ALL_DONE : EXIT_USAGE;
     }
 
-    if (*convertCommand) return RunConvert(convert);
-    if (*infoCommand) return RunInfo(infoInputs, json);
+    if (*convertCommand) {
+        convert.layout = ParseLayoutName(convertAs);
+        return RunConvert(convert);
+    }
+    if (*infoCommand) return RunInfo(infoInputs, json, ParseLayoutName(infoAs));
+    if (*layoutsCommand) return RunLayouts();
     if (*samplesCommand) return RunSamples(samplesDirectory);
     if (*thumbnailCommand) return RunThumbnail(thumbnail);
     return EXIT_USAGE;

@@ -37,7 +37,43 @@ PictureFile CannotRead(PictureFile picture, const std::string& what) {
 
 }  // namespace
 
-PictureFile ReadPicture(const std::string& path) {
+namespace {
+
+// "; if it is a Koala Painter file, open it with --as koala" for a file
+// that the unpacked layouts' own tests take with another load address or
+// none; packed layouts' tests are left out, as a stray file can pass them by
+// chance.
+std::string OpenAsAdvice(const std::vector<uint8_t>& bytes) {
+    std::string layouts;
+    std::string options;
+    tarnel_decode_options chosen;
+    tarnel_decode_options_init(&chosen);
+    for (int index = 0; index < TARNEL_LAYOUT_COUNT; ++index) {
+        tarnel_info layout;
+        if (tarnel_layout(index, &layout) != TARNEL_OK || layout.packed != 0) continue;
+        chosen.layout = layout.layout;
+        tarnel_info_ex info{};
+        info.size = sizeof info;
+        if (tarnel_identify_ex(bytes.data(), bytes.size(), &chosen, &info) != TARNEL_OK) continue;
+        // A file that starts with the layout's own address and is two bytes
+        // short is a cut file rather than one without an address.
+        if (info.headerless != 0 && bytes.size() >= 2 &&
+            (bytes[0] | bytes[1] << 8) == info.info.load_address) {
+            continue;
+        }
+        const bool first = layouts.empty();
+        layouts += (first ? "" : " or ") + std::string(layout.name);
+        options +=
+            (first ? "--as " : " or --as ") + std::string(tarnel_layout_short_name(layout.layout));
+    }
+    if (layouts.empty()) return "";
+    const char* article = std::strchr("AEIOU", layouts[0]) != nullptr ? "an" : "a";
+    return "; if it is " + std::string(article) + " " + layouts + " file, open it with " + options;
+}
+
+}  // namespace
+
+PictureFile ReadPicture(const std::string& path, int layout) {
     PictureFile picture;
     errno = 0;
     File file(path == STDIN_PATH ? stdin : std::fopen(path.c_str(), "rb"));
@@ -71,25 +107,34 @@ PictureFile ReadPicture(const std::string& path) {
     if (picture.fileSize <= TARNEL_MAX_FILE_SIZE && got != picture.fileSize) {
         return CannotRead(picture, "the file ended before its size");
     }
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.layout = layout;
+    picture.layout = layout;
     int result = TARNEL_E_TOO_LARGE;
     if (picture.fileSize <= TARNEL_MAX_FILE_SIZE) {
         picture.bytes = std::move(bytes);
         tarnel_info_ex info{};
         info.size = sizeof info;
-        result = tarnel_identify_ex(picture.bytes.data(), picture.bytes.size(), nullptr, &info);
+        result = tarnel_identify_ex(picture.bytes.data(), picture.bytes.size(), &options, &info);
         picture.info = info.info;
         picture.frameCount = info.frame_count;
+        picture.headerless = info.headerless != 0;
     }
     if (result != TARNEL_OK) {
         // A file above the limit is judged by its size alone: the library
         // reads none of its bytes, so the first ones read are enough.
         char reason[256];
         const void* data = picture.bytes.empty() ? bytes.data() : picture.bytes.data();
-        tarnel_explain(data, static_cast<size_t>(picture.fileSize), reason, sizeof reason);
+        tarnel_explain_ex(data, static_cast<size_t>(picture.fileSize), &options, reason,
+                          sizeof reason);
         picture.reason = reason;
         if (result == TARNEL_E_NOT_RECOGNISED &&
             picture.reason == tarnel_strerror(TARNEL_E_NOT_RECOGNISED)) {
             picture.reason = NOT_PICTURE_TEXT;
+        }
+        if (result == TARNEL_E_NOT_RECOGNISED && layout == 0) {
+            picture.reason += OpenAsAdvice(picture.bytes);
         }
         return picture;
     }
@@ -106,7 +151,9 @@ bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file,
     if (result == TARNEL_OK) {
         const size_t stride = static_cast<size_t>(w) * tarnel_bytes_per_pixel(options.pixel_format);
         pixels->resize(stride * static_cast<size_t>(h));
-        result = tarnel_decode_ex(decoder, file.bytes.data(), file.bytes.size(), &options,
+        tarnel_decode_options chosen = options;
+        chosen.layout = file.layout;
+        result = tarnel_decode_ex(decoder, file.bytes.data(), file.bytes.size(), &chosen,
                                   pixels->data(), stride, nullptr);
     }
     *width = static_cast<uint32_t>(w);

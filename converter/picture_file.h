@@ -26,16 +26,21 @@ struct PictureFile {
     std::vector<uint8_t> bytes;  // the whole file, when it is no larger than the limit
     tarnel_info info{};          // on success
     int frameCount = 0;          // on success: 2 for an interlaced layout, otherwise 1
+    int layout = 0;              // the layout the user named (--as), or 0
+    bool headerless = false;     // on success with --as: the file has no load address
 };
 
 // Reads `path` ("-": standard input) and identifies it; for a file that is
 // refused, `reason` says why, and what it comes close to when that is clear.
 // A stream (a pipe, a device) larger than the limit is read to its end, to
-// learn its size, but not kept.
-PictureFile ReadPicture(const std::string& path);
+// learn its size, but not kept. With `layout` (a layout's code, from --as)
+// the file is opened as that layout; without it, a refused file's reason
+// ends with the --as that would open it, when some layout's own test takes
+// it.
+PictureFile ReadPicture(const std::string& path, int layout = 0);
 
 // Decodes a recognised file's bytes into `pixels` (top row first, no padding)
-// with `options`, and gives the picture's size; false with the reason
+// with `options` (and the file's --as layout), and gives the picture's size; false with the reason
 // otherwise.
 bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file,
                    const tarnel_decode_options& options, std::vector<uint8_t>* pixels,

@@ -201,6 +201,78 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
 
 }  // namespace
 
+LoadBytes OwnLoadOf(FormatCode code) {
+    switch (code) {
+        case CodeOf(Layout::FunpaintPacked):
+        case CodeOf(Layout::Funpaint):
+            return {FUNPAINT_SIGNATURE[0], FUNPAINT_SIGNATURE[1]};
+        case CodeOf(Layout::DrazlacePacked):
+            return {DRAZLACE_SIGNATURE[0], DRAZLACE_SIGNATURE[1]};
+        case CodeOf(Layout::FliGraphPacked):
+            return {FLI_GRAPH_PACKED_HEADER[0], FLI_GRAPH_PACKED_HEADER[1]};
+        case CodeOf(Layout::Gunpaint):
+            return {0x00, 0x40};
+        case CodeOf(Layout::BitmapBackwardPacked):
+            // Its stream unpacks to a Koala Painter file, address and all.
+            return OwnLoadOf(CodeOf(Layout::Koala));
+        default:
+            break;
+    }
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (CodeOf(test.layout) == code && test.rule != Rule::FunpaintSignature &&
+            test.rule != Rule::GunpaintSignature && test.rule != Rule::DrazlaceSignature &&
+            test.rule != Rule::FliGraphHeader && test.rule != Rule::UnpacksTo10003) {
+            return {test.load0, test.load1};
+        }
+    }
+    return {0, 0};
+}
+
+FixedSizes FixedSizesOf(FormatCode code) {
+    FixedSizes fixed;
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (test.rule == Rule::LoadAndSize && CodeOf(test.layout) == code && fixed.count < 2) {
+            fixed.sizes[fixed.count++] = test.size;
+        }
+    }
+    return fixed;
+}
+
+namespace {
+
+// Whether `file` passes one of the identification tests that yield `code`.
+bool PassesOwnTest(FormatCode code, ByteView file) {
+    for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
+        if (RunTest(test, file) == code) return true;
+    }
+    return RunTest(WHEN_NONE_MATCHED, file) == code;
+}
+
+}  // namespace
+
+OpenedAs OpenFileAs(FormatCode code, ByteView file, uint8_t* out) {
+    if (FindLayout(code) == nullptr || out == nullptr) return {};
+    const LoadBytes load = OwnLoadOf(code);
+    // With its first two bytes taken as a load address, replaced by the
+    // layout's own.
+    if (file.size >= 2 && file.size <= OPEN_AS_BYTES) {
+        out[0] = load.load0;
+        out[1] = load.load1;
+        std::memcpy(out + 2, file.data + 2, file.size - 2);
+        const ByteView stored{out, file.size};
+        if (PassesOwnTest(code, stored)) return {OpenAs::Stored, stored};
+    }
+    // With the layout's address put before it.
+    if (file.size <= OPEN_AS_BYTES - 2) {
+        out[0] = load.load0;
+        out[1] = load.load1;
+        if (file.size > 0) std::memcpy(out + 2, file.data, file.size);
+        const ByteView headerless{out, file.size + 2};
+        if (PassesOwnTest(code, headerless)) return {OpenAs::Headerless, headerless};
+    }
+    return {};
+}
+
 bool FindLoadAndSize(FormatCode code, LoadAndSize* found) {
     for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
         if (test.rule == Rule::LoadAndSize && CodeOf(test.layout) == code) {

@@ -77,6 +77,43 @@ uint32_t ProbeUnpackedLength(ByteView file);
 // to `limit` is exact, one above it says only that the length is above it.
 uint32_t ProbeUnpackedLengthUpTo(ByteView file, uint32_t limit);
 
+// Opening a file as the layout its user names. Identification by content
+// is untouched by this: the file is taken as `code` when it passes `code`'s
+// own identification test with the layout's own load address in its first
+// two bytes (a relocated file), or with that address put before it (a
+// headerless file). Every rule is then the one a recognised file meets, so
+// the same pipeline draws it.
+enum class OpenAs : uint8_t {
+    Refused,     // it does not pass the layout's test either way
+    Stored,      // its first two bytes are a load address (maybe another one)
+    Headerless,  // it holds the layout's bytes without the load address
+};
+
+struct OpenedAs {
+    OpenAs how = OpenAs::Refused;
+    ByteView file;  // the file as the layout holds it, in `out`; empty when refused
+};
+
+// The load address a layout's files carry, low byte first.
+struct LoadBytes {
+    uint8_t load0, load1;
+};
+LoadBytes OwnLoadOf(FormatCode code);
+
+// The bytes `file` gives as layout `code`: written into `out`, which must
+// hold OPEN_AS_BYTES; reads only inside `file`. Refused for a code that is
+// no layout or a file that does not fit in MAX_FILE_BYTES as the layout.
+constexpr uint32_t OPEN_AS_BYTES = MAX_FILE_BYTES;
+OpenedAs OpenFileAs(FormatCode code, ByteView file, uint8_t* out);
+
+// The exact sizes of a layout recognised by load address and size (one or
+// two; the rest 0), or none for a layout recognised otherwise.
+struct FixedSizes {
+    uint32_t sizes[2] = {0, 0};
+    uint32_t count = 0;
+};
+FixedSizes FixedSizesOf(FormatCode code);
+
 }  // namespace tarnel
 
 #endif  // TARNEL_CORE_IDENTIFY_H

@@ -136,6 +136,16 @@ inline constexpr LayoutInfo ROWS[LAYOUT_COUNT] = {
 }  // namespace layout_rows
 inline constexpr const LayoutInfo (&LAYOUTS)[LAYOUT_COUNT] = layout_rows::ROWS;
 
+// The short name a user gives each layout by (a converter option, a script's
+// argument), in the rows' order: lower case, words joined by '-'.
+inline constexpr const char* LAYOUT_KEYS[LAYOUT_COUNT] = {
+    "funpaint-packed",     "funpaint",           "gunpaint",        "fli-designer",
+    "advanced-art-studio", "drazlace",           "drazlace-packed", "fli",
+    "face-painter",        "amica-paint",        "hires",           "fli-graph",
+    "fli-graph-packed",    "art-studio",         "doodle-9217",     "afli",
+    "paint-magic",         "multicolour-packed", "koala",           "doodle",
+};
+
 // The layout of a code, or nullptr for 0, 10 and anything above 21.
 constexpr const LayoutInfo* FindLayout(FormatCode code) {
     for (const LayoutInfo& layout : LAYOUTS) {

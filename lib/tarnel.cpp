@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "core/byte_view.h"
@@ -29,6 +30,8 @@ struct tarnel_decoder {
     // The memory image the renderer reads where the file itself cannot be
     // (DecodeLayout's scratch): the unpacked image, or a short file padded.
     alignas(8) uint8_t image[tarnel::LARGEST_IMAGE_BYTES];
+    // A file opened as the caller's layout, with that layout's load address.
+    uint8_t opened[tarnel::OPEN_AS_BYTES];
     tarnel::PixelTable pixels;
     // What `pixels` was built for; rebuilt only when a decode asks otherwise.
     bool tableBuilt;
@@ -172,6 +175,60 @@ void ExplainNearMiss(const tarnel::NearMiss& miss, size_t size, char* text, size
     std::snprintf(text, text_size, "%s", tarnel_strerror(TARNEL_E_NOT_RECOGNISED));
 }
 
+// What the files of a layout recognised otherwise than by its sizes are.
+const char* OwnTestWords(tarnel::FormatCode code) {
+    using tarnel::Layout;
+    switch (static_cast<Layout>(code)) {
+        case Layout::FunpaintPacked:
+            return "starts with the text \"FUNPAINT (MT) \" after its load address, then a "
+                   "byte that is not 0";
+        case Layout::Funpaint:
+            return "starts with the text \"FUNPAINT (MT) \" after its load address, then a 0 "
+                   "byte";
+        case Layout::Gunpaint:
+            return "holds the text \"GUNPAINT (JZ)\" at offset 1,002 (1,000 without its load "
+                   "address)";
+        case Layout::DrazlacePacked:
+            return "starts with the text \"DRAZLACE! 1.0\" after its load address";
+        case Layout::FliGraphPacked:
+            return "holds the bytes $3F $7F $00 at offsets 5 to 7 (3 to 5 without its load "
+                   "address)";
+        case Layout::AmicaPaintPacked:
+            return "is below 12,000 bytes and ends with the end marker of its packed stream";
+        case Layout::BitmapBackwardPacked:
+            return "holds a stream that, read backwards, unpacks to 10,003 bytes";
+        default:
+            return "is another file";
+    }
+}
+
+// Why the file is not the caller's layout: the layout's sizes, or what its
+// files hold.
+void ExplainChosen(tarnel::FormatCode code, size_t size, char* text, size_t text_size) {
+    const tarnel::LayoutInfo& layout = *tarnel::FindLayout(code);
+    const tarnel::FixedSizes fixed = tarnel::FixedSizesOf(code);
+    const Thousands bytes(size);
+    if (fixed.count == 0) {
+        std::snprintf(text, text_size, "%s bytes, not %s %s file: such a file %s", bytes.c_str(),
+                      Article(code), layout.name, OwnTestWords(code));
+        return;
+    }
+    char sizes[80];
+    char without[80];
+    if (fixed.count == 1) {
+        std::snprintf(sizes, sizeof sizes, "%s", Thousands(fixed.sizes[0]).c_str());
+        std::snprintf(without, sizeof without, "%s", Thousands(fixed.sizes[0] - 2).c_str());
+    } else {
+        std::snprintf(sizes, sizeof sizes, "%s or %s", Thousands(fixed.sizes[0]).c_str(),
+                      Thousands(fixed.sizes[1]).c_str());
+        std::snprintf(without, sizeof without, "%s or %s", Thousands(fixed.sizes[0] - 2).c_str(),
+                      Thousands(fixed.sizes[1] - 2).c_str());
+    }
+    std::snprintf(text, text_size,
+                  "%s bytes, but %s %s file is %s bytes, or %s without its load address",
+                  bytes.c_str(), Article(code), layout.name, sizes, without);
+}
+
 // The options of tarnel_decode_ex, checked: what a decode needs of them.
 struct DecodeChoices {
     tarnel::PixelFormat format = tarnel::PixelFormat::Rgb24;
@@ -179,6 +236,7 @@ struct DecodeChoices {
     int frame = TARNEL_FRAME_BLEND;
     bool border = false;
     int borderColour = TARNEL_BORDER_COLOUR_BACKGROUND;
+    tarnel::FormatCode layout = tarnel::FORMAT_UNKNOWN;  // the caller's layout, if any
     size_t width = TARNEL_WIDTH;
     size_t height = TARNEL_HEIGHT;
 };
@@ -214,6 +272,13 @@ bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choi
         return false;
     }
     choices->borderColour = options->border_colour;
+    if (options->layout != 0) {
+        if (options->layout < 0 || options->layout > 255 ||
+            tarnel::FindLayout(static_cast<tarnel::FormatCode>(options->layout)) == nullptr) {
+            return false;
+        }
+        choices->layout = static_cast<tarnel::FormatCode>(options->layout);
+    }
     if (choices->border) {
         choices->width = TARNEL_BORDER_WIDTH;
         choices->height = TARNEL_BORDER_HEIGHT;
@@ -221,18 +286,62 @@ bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choi
     return true;
 }
 
+// A file and the layout it is drawn as.
+struct Resolved {
+    tarnel::FormatCode code = tarnel::FORMAT_UNKNOWN;
+    tarnel::ByteView file;  // the bytes drawn: the caller's, or rebuilt in `opened`
+    bool chosen = false;
+    bool headerless = false;
+};
+
+// The layout the file is, found from its bytes or, when the caller names
+// one, opened as that layout into `opened` (OPEN_AS_BYTES long). `resolved`
+// may be NULL for a caller that wants only the result.
+int Resolve(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
+            Resolved* resolved) {
+    if (choices.layout == tarnel::FORMAT_UNKNOWN) {
+        tarnel::Identification found;
+        const int result = Identify(data, size, &found);
+        if (result != TARNEL_OK || resolved == nullptr) return result;
+        resolved->code = found.code;
+        resolved->file = {static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
+        return TARNEL_OK;
+    }
+    if (data == nullptr && size > 0) return TARNEL_E_NULL_ARGUMENT;
+    if (size > MAX_FILE_BYTES) return TARNEL_E_TOO_LARGE;
+    const tarnel::OpenedAs opened_as = tarnel::OpenFileAs(
+        choices.layout, {static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)}, opened);
+    if (opened_as.how == tarnel::OpenAs::Refused) return TARNEL_E_NOT_RECOGNISED;
+    if (resolved != nullptr) {
+        resolved->code = choices.layout;
+        resolved->file = opened_as.file;
+        resolved->chosen = true;
+        resolved->headerless = opened_as.how == tarnel::OpenAs::Headerless;
+    }
+    return TARNEL_OK;
+}
+
 bool InfoExWritable(const tarnel_info_ex* info) {
     return info == nullptr || info->size >= sizeof(tarnel_info_ex);
 }
 
 // Fills the fields of `info` that 1.2 knows; later fields are not touched.
-void FillInfoEx(const tarnel::LayoutInfo& layout, const uint8_t* data, size_t size,
+// The load address is the caller's file's, or the layout's own for a
+// headerless file.
+void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
                 const DecodeChoices& choices, tarnel_info_ex* info) {
     if (info == nullptr) return;
-    FillInfo(layout, data, size, &info->info);
+    const tarnel::LayoutInfo& layout = *tarnel::FindLayout(resolved.code);
+    if (resolved.headerless) {
+        FillInfo(layout, resolved.file.data, resolved.file.size, &info->info);
+    } else {
+        FillInfo(layout, static_cast<const uint8_t*>(data), size, &info->info);
+    }
     info->frame_count = layout.interlaced ? 2 : 1;
     info->output_width = static_cast<int>(choices.width);
     info->output_height = static_cast<int>(choices.height);
+    info->chosen = resolved.chosen ? 1 : 0;
+    info->headerless = resolved.headerless ? 1 : 0;
 }
 
 // Fills rows [top, bottom) of the border picture, columns [left, right),
@@ -341,11 +450,15 @@ int tarnel_identify_ex(const void* data, size_t size, const tarnel_decode_option
     if (!ReadDecodeOptions(options, &choices) || !InfoExWritable(info)) {
         return TARNEL_E_BAD_OPTIONS;
     }
-    tarnel::Identification found;
-    const int result = Identify(data, size, &found);
+    std::unique_ptr<uint8_t[]> opened;
+    if (choices.layout != tarnel::FORMAT_UNKNOWN) {
+        opened.reset(new (std::nothrow) uint8_t[tarnel::OPEN_AS_BYTES]);
+        if (!opened) return TARNEL_E_NO_MEMORY;
+    }
+    Resolved resolved;
+    const int result = Resolve(data, size, choices, opened.get(), &resolved);
     if (result != TARNEL_OK) return result;
-    FillInfoEx(*tarnel::FindLayout(found.code), static_cast<const uint8_t*>(data), size, choices,
-               info);
+    FillInfoEx(resolved, data, size, choices, info);
     return TARNEL_OK;
 }
 
@@ -363,19 +476,17 @@ int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
     if (stride > (PTRDIFF_MAX - size_t{TARNEL_BORDER_WIDTH} * 4) / choices.height) {
         return TARNEL_E_STRIDE;
     }
-    tarnel::Identification found;
-    const int result = Identify(data, size, &found);
+    Resolved resolved;
+    const int result = Resolve(data, size, choices, decoder->opened, &resolved);
     if (result != TARNEL_OK) return result;
-    const tarnel::LayoutInfo& layout = *tarnel::FindLayout(found.code);
+    const tarnel::FormatCode code = resolved.code;
 
-    const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
-    const tarnel::ByteView image = tarnel::ChooseImage(found.code, file, decoder->image);
-    const uint8_t background = tarnel::BackgroundColour(found.code, image);
+    const tarnel::ByteView image = tarnel::ChooseImage(code, resolved.file, decoder->image);
+    const uint8_t background = tarnel::BackgroundColour(code, image);
     const tarnel::Frame frame = choices.frame == TARNEL_FRAME_0   ? tarnel::Frame::First
                                 : choices.frame == TARNEL_FRAME_1 ? tarnel::Frame::Second
                                                                   : tarnel::Frame::Blend;
-    PreparePixelTable(decoder, tarnel::DrawsBlended(found.code, frame), choices.format,
-                      choices.palette);
+    PreparePixelTable(decoder, tarnel::DrawsBlended(code, frame), choices.format, choices.palette);
 
     // The picture first, then the border around it: a decode that fails
     // writes nothing.
@@ -383,7 +494,7 @@ int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
     constexpr size_t left = TARNEL_BORDER_LEFT;
     constexpr size_t top = TARNEL_BORDER_TOP;
     uint8_t* picture = choices.border ? out + top * stride + left * bytesPerPixel : out;
-    const bool drawn = tarnel::DrawImage(found.code, image, decoder->pixels, picture,
+    const bool drawn = tarnel::DrawImage(code, image, decoder->pixels, picture,
                                          static_cast<ptrdiff_t>(stride), frame);
     if (!drawn) return TARNEL_E_NOT_RECOGNISED;
     if (choices.border) {
@@ -401,7 +512,7 @@ int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
         FillBorder(out, stride, pixel, bytesPerPixel, bottom, TARNEL_BORDER_HEIGHT, 0,
                    TARNEL_BORDER_WIDTH);
     }
-    FillInfoEx(layout, file.data, size, choices, info);
+    FillInfoEx(resolved, data, size, choices, info);
     return TARNEL_OK;
 }
 
@@ -426,6 +537,66 @@ int tarnel_explain(const void* data, size_t size, char* text, size_t text_size) 
         std::snprintf(text, text_size, "%s", tarnel_strerror(result));
     }
     return result;
+}
+
+int tarnel_explain_ex(const void* data, size_t size, const tarnel_decode_options* options,
+                      char* text, size_t text_size) {
+    DecodeChoices choices;
+    if (!ReadDecodeOptions(options, &choices)) {
+        if (text != nullptr && text_size > 0) {
+            std::snprintf(text, text_size, "%s", tarnel_strerror(TARNEL_E_BAD_OPTIONS));
+        }
+        return TARNEL_E_BAD_OPTIONS;
+    }
+    if (choices.layout == tarnel::FORMAT_UNKNOWN)
+        return tarnel_explain(data, size, text, text_size);
+    std::unique_ptr<uint8_t[]> opened(new (std::nothrow) uint8_t[tarnel::OPEN_AS_BYTES]);
+    const int result =
+        opened ? Resolve(data, size, choices, opened.get(), nullptr) : TARNEL_E_NO_MEMORY;
+    if (text == nullptr || text_size == 0) return result;
+    if (result == TARNEL_E_TOO_LARGE) {
+        std::snprintf(text, text_size, "too large: %s bytes, the largest layout is %s",
+                      Thousands(size).c_str(), Thousands(MAX_FILE_BYTES).c_str());
+    } else if (result == TARNEL_E_NOT_RECOGNISED) {
+        ExplainChosen(choices.layout, size, text, text_size);
+    } else {
+        std::snprintf(text, text_size, "%s", tarnel_strerror(result));
+    }
+    return result;
+}
+
+const char* tarnel_layout_short_name(int code) {
+    for (size_t i = 0; i < tarnel::LAYOUT_COUNT; ++i) {
+        if (tarnel::LAYOUTS[i].code == code) return tarnel::LAYOUT_KEYS[i];
+    }
+    return nullptr;
+}
+
+int tarnel_layout_find(const char* name) {
+    if (name == nullptr || *name == '\0') return TARNEL_E_RANGE;
+    // A code in decimal.
+    if (std::isdigit(static_cast<unsigned char>(*name)) != 0) {
+        int code = 0;
+        for (const char* c = name; *c != '\0'; ++c) {
+            if (std::isdigit(static_cast<unsigned char>(*c)) == 0 || code > 255) {
+                return TARNEL_E_RANGE;
+            }
+            code = code * 10 + (*c - '0');
+        }
+        return code <= 255 && tarnel::FindLayout(static_cast<tarnel::FormatCode>(code)) != nullptr
+                   ? code
+                   : TARNEL_E_RANGE;
+    }
+    for (size_t i = 0; i < tarnel::LAYOUT_COUNT; ++i) {
+        const char* key = tarnel::LAYOUT_KEYS[i];
+        size_t n = 0;
+        while (key[n] != '\0' && name[n] != '\0' &&
+               std::tolower(static_cast<unsigned char>(name[n])) == key[n]) {
+            ++n;
+        }
+        if (key[n] == '\0' && name[n] == '\0') return tarnel::LAYOUTS[i].code;
+    }
+    return TARNEL_E_RANGE;
 }
 
 int tarnel_palette_count(void) {

@@ -228,7 +228,7 @@ TEST_F(CliTest, ManPageNamesEveryOption) {
     for (size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) {
         manual.erase(at, 1);
     }
-    for (const char* command : {"convert", "info", "samples", "thumbnail"}) {
+    for (const char* command : {"convert", "info", "samples", "thumbnail", "layouts"}) {
         const Result run = Tarnel({command, "--help"});
         ASSERT_EQ(run.exitCode, 0);
         EXPECT_NE(manual.find(std::string("tarnel ") + command), std::string::npos) << command;
@@ -281,6 +281,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
         {"convert", a, "--aspect", "pal", "-o", out + ".bmp"},
         {"convert", a, "--frame", "both", "-o", "-"},
         {"thumbnail", "--aspect", "pal2", a, out + ".png"},
+        {"convert", a, "--as", "koala-painter", "-o", out + ".png"},
+        {"info", "--as", "10", a},
     };
     for (const auto& arguments : wrong) {
         std::string line;
@@ -812,16 +814,20 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     far[0] = 0x00;
     far[1] = 0x60;
     WriteBytes(in / "e-far.bin", far);
+    WriteBytes(in / "f-headerless.koa", std::vector<uint8_t>(koala.begin() + 2, koala.end()));
+    const std::string openAsKoala = "; if it is a Koala Painter file, open it with --as koala";
     const std::vector<std::string> reasons = {
-        "10,003 bytes, the size of a Koala Painter file, but it loads at $0000 instead of $6000",
+        "10,003 bytes, the size of a Koala Painter file, but it loads at $0000 instead of $6000" +
+            openAsKoala,
         "loads at $6000 like a Koala Painter file, but is 10,001 bytes instead of 10,003",
         TooLarge("61,700"),
         "loads at $4000 like an Amica Paint (packed) file, but does not end with the end marker "
         "of its packed stream ($C2 $00)",
         NOT_PICTURE,
+        NOT_PICTURE + openAsKoala,
     };
     const std::vector<std::string> names = {"a-moved.koa", "b-short.koa", "c-huge.bin",
-                                            "d-amica.bin", "e-far.bin"};
+                                            "d-amica.bin", "e-far.bin",   "f-headerless.koa"};
 
     Result run = Tarnel({"convert", "--out-dir", (dir / "out").string(), in.string()});
     EXPECT_EQ(run.exitCode, 1);
@@ -848,6 +854,51 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     EXPECT_EQ(Wait(writer), 0);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "stdin: " + TooLarge("61,700") + "\n");
+}
+
+// --as: each golden picture saved at another load address, and without its
+// address, converts to its golden bitmap; the unchanged file too. A file of
+// none of the layout's sizes is refused with the sizes named.
+TEST_F(CliTest, OpenAsGivesTheGoldenPixels) {
+    const fs::path in = dir / "in";
+    fs::create_directories(in);
+    for (const fs::path& picture : GoldenPictures()) {
+        SCOPED_TRACE(picture.filename().string());
+        const std::vector<uint8_t> bytes = ReadBytes(picture);
+        Result run = Tarnel({"info", "--json", picture.string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string name =
+            nlohmann::json::parse(run.out)[0].at("shortName").get<std::string>();
+        std::vector<uint8_t> relocated = bytes;
+        relocated[0] ^= 0x5A;
+        WriteBytes(in / "relocated", relocated);
+        WriteBytes(in / "headerless", std::vector<uint8_t>(bytes.begin() + 2, bytes.end()));
+        fs::copy_file(picture, in / "unchanged", fs::copy_options::overwrite_existing);
+        const fs::path out = dir / "out";
+        run = Tarnel({"convert", "--as", name, "--format", "bmp", "--out-dir", out.string(),
+                      (in / "relocated").string(), (in / "headerless").string(),
+                      (in / "unchanged").string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        fs::path golden = picture;
+        golden.replace_extension(".bmp");
+        for (const char* variant : {"relocated", "headerless", "unchanged"}) {
+            EXPECT_EQ(ReadBytes(out / (std::string(variant) + ".bmp")), ReadBytes(golden))
+                << variant;
+        }
+        fs::remove_all(out);
+    }
+    WriteBytes(in / "short", std::vector<uint8_t>(9000, 0));
+    Result run =
+        Tarnel({"convert", "--as", "koala", "--out-dir", dir.string(), (in / "short").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, (in / "short").string() +
+                           ": 9,000 bytes, but a Koala Painter file is 10,003 bytes, or 10,001 "
+                           "without its load address\n");
+    run = Tarnel({"info", "--as", "4", (in / "short").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("17,409 or 17,410 bytes, or 17,407 or 17,408 without"),
+              std::string::npos)
+        << run.err;
 }
 
 // ---------------------------------------------------------------------------

@@ -230,4 +230,63 @@ TEST(GoldenViews, EveryViewDecodesToItsBitmap) {
     EXPECT_GT(checked, 0u);
 }
 
+// Opened as the layout the user names: every golden picture saved at another
+// load address, and again without its two address bytes, gives its golden
+// pixels, and so does the unchanged file.
+TEST(GoldenOpenAs, RelocatedAndHeaderlessPicturesDecodeToTheirBitmap) {
+    const GoldenFiles files = ListGoldenFiles();
+    constexpr size_t ROW = 320 * 3;
+    tarnel_decoder* decoder = tarnel_decoder_new();
+    ASSERT_NE(decoder, nullptr);
+    for (const fs::path& picture : files.pictures) {
+        SCOPED_TRACE(picture.filename().string());
+        fs::path bitmapPath = picture;
+        bitmapPath.replace_extension(".bmp");
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bmp;
+        ASSERT_TRUE(ReadFile(picture, &bytes) && ReadFile(bitmapPath, &bmp));
+        tarnel_info found;
+        ASSERT_EQ(tarnel_identify(bytes.data(), bytes.size(), &found), TARNEL_OK);
+        std::vector<uint8_t> relocated = bytes;
+        relocated[0] = 0x34;
+        relocated[1] = 0x12;
+        const std::vector<uint8_t> headerless(bytes.begin() + 2, bytes.end());
+        const struct {
+            const char* name;
+            const std::vector<uint8_t>& file;
+            int headerless;
+            unsigned loadAddress;
+        } variants[] = {
+            {"unchanged", bytes, 0, static_cast<unsigned>(found.load_address)},
+            {"relocated", relocated, 0, 0x1234u},
+            {"headerless", headerless, 1, static_cast<unsigned>(found.load_address)},
+        };
+        for (const auto& variant : variants) {
+            SCOPED_TRACE(variant.name);
+            tarnel_decode_options options;
+            tarnel_decode_options_init(&options);
+            options.pixel_format = TARNEL_BGR24;
+            options.layout = found.layout;
+            tarnel_info_ex info{};
+            info.size = sizeof info;
+            std::vector<uint8_t> pixels(ROW * 200);
+            const int result = tarnel_decode_ex(decoder, variant.file.data(), variant.file.size(),
+                                                &options, pixels.data(), ROW, &info);
+            ASSERT_EQ(result, TARNEL_OK) << tarnel_strerror(result);
+            EXPECT_EQ(info.info.layout, found.layout);
+            EXPECT_EQ(info.chosen, 1);
+            EXPECT_EQ(info.headerless, variant.headerless);
+            EXPECT_EQ(static_cast<unsigned>(info.info.load_address), variant.loadAddress);
+            size_t differences = 0;
+            for (size_t y = 0; y < 200; ++y) {
+                const uint8_t* golden = bmp.data() + BMP_FILE_HEADER_BYTES +
+                                        TARNEL_BITMAP_HEADER_BYTES + (199 - y) * ROW;
+                differences += std::memcmp(golden, pixels.data() + y * ROW, ROW) != 0;
+            }
+            EXPECT_EQ(differences, 0u) << "rows differ";
+        }
+    }
+    tarnel_decoder_free(decoder);
+}
+
 }  // namespace

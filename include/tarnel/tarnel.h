@@ -149,6 +149,15 @@ typedef struct tarnel_decode_options {
     /* With TARNEL_BORDER_FULL: the border's C64 colour, 0 to 15, or
      * TARNEL_BORDER_COLOUR_BACKGROUND (the default). */
     int border_colour;
+    /* 0 (the default): the layout is found from the file's bytes. A layout's
+     * code: open the file as that layout, the caller's word for what it is.
+     * The file is taken when it passes that layout's own test with the
+     * layout's load address in its first two bytes (a file saved at another
+     * address), or with that address put before it (a file saved without
+     * one, two bytes shorter); otherwise it is refused with
+     * TARNEL_E_NOT_RECOGNISED, and tarnel_explain_ex says what the layout's
+     * files are. Packed layouts read their stream as from a recognised file. */
+    int layout;
 } tarnel_decode_options;
 
 /* What a file is, with what tarnel_info has no room for. Set `size` to
@@ -160,6 +169,12 @@ typedef struct tarnel_info_ex {
     int frame_count;   /* 2 for an interlaced layout, otherwise 1 */
     int output_width;  /* the width of the picture drawn with the options given */
     int output_height; /* its height */
+    /* 1 when the layout is the caller's choice (tarnel_decode_options.layout)
+     * rather than found from the file's bytes. */
+    int chosen;
+    /* 1 when the file, opened as the caller's layout, has no load address;
+     * info.load_address is then the layout's own. */
+    int headerless;
 } tarnel_info_ex;
 
 /* An opaque decoder: all working memory of a decode, reused file after file. */
@@ -211,6 +226,25 @@ TARNEL_API int tarnel_layout(int index, tarnel_info* info);
  * refused. Returns the result tarnel_identify gives for the file (and for a
  * recognised file writes tarnel_strerror(TARNEL_OK)). */
 TARNEL_API int tarnel_explain(const void* data, size_t size, char* text, size_t text_size);
+
+/* tarnel_explain with `options` (NULL: the defaults). With a chosen layout
+ * (options->layout) the text says why the file is not that layout, naming
+ * the layout's sizes, e.g. "9,000 bytes, but a Koala Painter file is 10,003
+ * bytes, or 10,001 without its load address"; the result is what
+ * tarnel_identify_ex gives. Since 1.2. */
+TARNEL_API int tarnel_explain_ex(const void* data, size_t size,
+                                 const tarnel_decode_options* options, char* text,
+                                 size_t text_size);
+
+/* The short name of the layout with code `code` (as in tarnel_info.layout),
+ * e.g. "koala" or "art-studio", by which users name it; NULL for a code that
+ * is no layout. Since 1.2. */
+TARNEL_API const char* tarnel_layout_short_name(int code);
+
+/* The code of the layout named `name`: a short name (case-insensitive) or a
+ * code in decimal, e.g. "koala" or "20"; TARNEL_E_RANGE for neither.
+ * Since 1.2. */
+TARNEL_API int tarnel_layout_find(const char* name);
 
 /* The named palettes the library carries. Index 0 is the library's own
  * palette (the default). */
