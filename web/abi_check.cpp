@@ -24,11 +24,14 @@ static_assert(offsetof(tarnel_decode_options, use_palette) == 8, "DECODE_OPTIONS
 static_assert(offsetof(tarnel_decode_options, palette) == 12, "DECODE_OPTIONS_PALETTE");
 static_assert(offsetof(tarnel_decode_options, frame) == 60, "DECODE_OPTIONS_FRAME");
 static_assert(offsetof(tarnel_decode_options, border) == 64, "DECODE_OPTIONS_BORDER");
-static_assert(sizeof(tarnel_decode_options) == 72, "DECODE_OPTIONS_BYTES");
+static_assert(offsetof(tarnel_decode_options, layout) == 72, "DECODE_OPTIONS_LAYOUT");
+static_assert(sizeof(tarnel_decode_options) == 76, "DECODE_OPTIONS_BYTES");
 
 static_assert(offsetof(tarnel_info_ex, size) == 0, "INFO_EX_SIZE");
 static_assert(offsetof(tarnel_info_ex, info) == 4, "INFO_EX_INFO");
 static_assert(offsetof(tarnel_info_ex, frame_count) == 36, "INFO_EX_FRAME_COUNT");
 static_assert(offsetof(tarnel_info_ex, output_width) == 40, "INFO_EX_OUTPUT_WIDTH");
 static_assert(offsetof(tarnel_info_ex, output_height) == 44, "INFO_EX_OUTPUT_HEIGHT");
-static_assert(sizeof(tarnel_info_ex) == 48, "INFO_EX_BYTES");
+static_assert(offsetof(tarnel_info_ex, chosen) == 48, "INFO_EX_CHOSEN");
+static_assert(offsetof(tarnel_info_ex, headerless) == 52, "INFO_EX_HEADERLESS");
+static_assert(sizeof(tarnel_info_ex) == 56, "INFO_EX_BYTES");

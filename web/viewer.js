@@ -26,13 +26,13 @@
   const INFO_NAME = 4;
   const INFO_PACKED = 8;
   const INFO_INTERLACED = 12;
-  const DECODE_OPTIONS_BYTES = 72;
+  const DECODE_OPTIONS_BYTES = 76;
   const DECODE_OPTIONS_PIXEL_FORMAT = 4;
   const DECODE_OPTIONS_USE_PALETTE = 8;
   const DECODE_OPTIONS_PALETTE = 12;
   const DECODE_OPTIONS_FRAME = 60;
   const DECODE_OPTIONS_BORDER = 64;
-  const INFO_EX_BYTES = 48;
+  const INFO_EX_BYTES = 56;
   const INFO_EX_INFO = 4;
   const INFO_EX_FRAME_COUNT = 36;
   const TARNEL_FRAMES = {blend: 0, 0: 1, 1: 2}; // tarnel_frame values
