@@ -334,6 +334,7 @@ bool PrepareConvert(const ConvertOptions& options, const std::vector<Input>& inp
                        : options.frame == "1"  ? std::vector<int>{TARNEL_FRAME_1}
                                                : std::vector<int>{TARNEL_FRAME_BLEND};
     tarnel_decode_options_init(&settings->options);
+    settings->options.view = options.view == "c64" ? TARNEL_VIEW_C64 : TARNEL_VIEW_STORED;
     // --border-colour alone asks for the border too.
     if (options.border || !options.borderColour.empty()) {
         settings->options.border = TARNEL_BORDER_FULL;
@@ -628,9 +629,13 @@ std::string JsonRecord(const InfoRecord& r) {
 
 int RunLayouts() {
     std::printf("%-5s %-20s %s\n", "code", "--as name", "layout");
-    for (int index = 0; index < TARNEL_LAYOUT_COUNT; ++index) {
-        tarnel_info layout;
-        if (tarnel_layout(index, &layout) != TARNEL_OK) continue;
+    tarnel_info layout;
+    for (int index = 0; tarnel_layout(index, &layout) == TARNEL_OK; ++index) {
+        std::printf("%-5d %-20s %s\n", layout.layout, tarnel_layout_short_name(layout.layout),
+                    layout.name);
+    }
+    std::printf("Opened only with --as, never recognised from a file's bytes:\n");
+    for (int index = 0; tarnel_layout_on_request(index, &layout) == TARNEL_OK; ++index) {
         std::printf("%-5d %-20s %s\n", layout.layout, tarnel_layout_short_name(layout.layout),
                     layout.name);
     }

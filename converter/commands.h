@@ -27,7 +27,8 @@ struct ConvertOptions {
     bool border = false;
     std::string borderColour;  // empty: the picture's background
     std::string aspect = "square";
-    int layout = 0;  // --as: a layout's code, or 0 to go by content
+    int layout = 0;               // --as: a layout's code, or 0 to go by content
+    std::string view = "stored";  // stored or c64
 };
 
 struct ThumbnailOptions {
@@ -52,6 +53,10 @@ int RunLayouts();
 // --as: a layout's short name or code, as its code; and the option's help.
 std::string CheckLayoutName(const std::string& text);
 int ParseLayoutName(const std::string& text);
+constexpr const char* VIEW_HELP =
+    "stored (the default): the picture as the file stores it; c64: as a C64 shows it, where that "
+    "differs (the FLI layouts' leftmost 24 pixels in light grey, Drazlace's pixel shift as its "
+    "flag asks)";
 constexpr const char* AS_HELP =
     "Open every file as this layout, a short name or a code (see tarnel layouts): for files "
     "saved at another load address or without one; a file that does not fit the layout's "

@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
         ->add_option("--aspect", convert.aspect,
                      std::string(ASPECT_HELP) + ", after --scale (PNG output only)")
         ->transform(CLI::IsMember({"square", "pal", "ntsc"}, CLI::ignore_case));
+    convertCommand->add_option("--view", convert.view, VIEW_HELP)
+        ->transform(CLI::IsMember({"stored", "c64"}, CLI::ignore_case));
     std::string convertAs;
     convertCommand->add_option("--as", convertAs, AS_HELP)->check(CheckLayoutName);
     convertCommand

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/c64_view.h"
+#include "core/on_request.h"
 #include "core/prepare.h"
 #include "core/render.h"
 #include "core/unpack.h"
@@ -14,6 +16,10 @@ bool NeedsScratch(FormatCode code, uint32_t fileSize) {
 }
 
 ByteView ChooseImage(FormatCode code, ByteView file, uint8_t* scratch) {
+    // A layout opened on request draws from its file, which is its exact size.
+    if (const OnRequestLayout* onRequest = FindOnRequestLayout(code)) {
+        return file.size == onRequest->size ? file : ByteView{};
+    }
     const uint32_t needed = ImageBytes(code);
     if (needed == 0) return ByteView{};
     if (!NeedsScratch(code, file.size)) return file;
@@ -36,7 +42,13 @@ bool DrawsBlended(FormatCode code, Frame frame) {
 }
 
 bool DrawImage(FormatCode code, ByteView image, const PixelTable& pixels, uint8_t* topRow,
-               ptrdiff_t stride, Frame frame) {
+               ptrdiff_t stride, Frame frame, View view) {
+    if (const OnRequestLayout* onRequest = FindOnRequestLayout(code)) {
+        return DrawOnRequest(*onRequest, image, pixels, topRow, stride, view == View::C64);
+    }
+    if (view == View::C64 && ChangesInC64View(code)) {
+        return DrawC64View(code, image, pixels, topRow, stride, frame);
+    }
     const uint8_t background = BackgroundColour(code, image);
     const LayoutInfo* layout = FindLayout(code);
     if (layout != nullptr && layout->interlaced && frame != Frame::Blend) {

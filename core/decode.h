@@ -13,6 +13,7 @@
 #include "core/byte_view.h"
 #include "core/layouts.h"
 #include "core/pixels.h"
+#include "core/render.h"
 
 namespace tarnel {
 
@@ -29,10 +30,9 @@ bool NeedsScratch(FormatCode code, uint32_t fileSize);
 // code with no renderer, or when scratch is needed and missing.
 ByteView ChooseImage(FormatCode code, ByteView file, uint8_t* scratch);
 
-// Which picture of an interlaced layout to draw: both frames blended, as a
-// monitor shows the flicker, or one frame alone. A single-frame layout
-// draws its one picture for each.
-enum class Frame : uint8_t { Blend, First, Second };
+// How to show it: as the file stores it, or as a C64 shows it
+// (core/c64_view.h).
+enum class View : uint8_t { Stored, C64 };
 
 // Whether `code` with `frame` draws through a blending pixel table
 // (BuildPixelTable's `interlaced`) rather than a plain one.
@@ -44,7 +44,7 @@ bool DrawsBlended(FormatCode code, Frame frame);
 // written, for a code with no renderer or an image shorter than
 // ImageBytes(code).
 bool DrawImage(FormatCode code, ByteView image, const PixelTable& pixels, uint8_t* topRow,
-               ptrdiff_t stride, Frame frame = Frame::Blend);
+               ptrdiff_t stride, Frame frame = Frame::Blend, View view = View::Stored);
 
 // ChooseImage, then DrawImage: the whole decode of an identified file.
 bool DecodeLayout(FormatCode code, ByteView file, uint8_t* scratch, const PixelTable& pixels,

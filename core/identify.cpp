@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/on_request.h"
 #include "core/unpack.h"
 
 namespace tarnel {
@@ -202,6 +203,9 @@ FormatCode RunTest(const IdentificationTest& test, ByteView file) {
 }  // namespace
 
 LoadBytes OwnLoadOf(FormatCode code) {
+    if (const OnRequestLayout* onRequest = FindOnRequestLayout(code)) {
+        return {onRequest->load0, onRequest->load1};
+    }
     switch (code) {
         case CodeOf(Layout::FunpaintPacked):
         case CodeOf(Layout::Funpaint):
@@ -230,6 +234,10 @@ LoadBytes OwnLoadOf(FormatCode code) {
 
 FixedSizes FixedSizesOf(FormatCode code) {
     FixedSizes fixed;
+    if (const OnRequestLayout* onRequest = FindOnRequestLayout(code)) {
+        fixed.sizes[fixed.count++] = onRequest->size;
+        return fixed;
+    }
     for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
         if (test.rule == Rule::LoadAndSize && CodeOf(test.layout) == code && fixed.count < 2) {
             fixed.sizes[fixed.count++] = test.size;
@@ -242,6 +250,9 @@ namespace {
 
 // Whether `file` passes one of the identification tests that yield `code`.
 bool PassesOwnTest(FormatCode code, ByteView file) {
+    if (const OnRequestLayout* onRequest = FindOnRequestLayout(code)) {
+        return file.size == onRequest->size && file[onRequest->markOffset] == onRequest->mark;
+    }
     for (const IdentificationTest& test : IDENTIFICATION_TESTS) {
         if (RunTest(test, file) == code) return true;
     }
@@ -251,7 +262,7 @@ bool PassesOwnTest(FormatCode code, ByteView file) {
 }  // namespace
 
 OpenedAs OpenFileAs(FormatCode code, ByteView file, uint8_t* out) {
-    if (FindLayout(code) == nullptr || out == nullptr) return {};
+    if (FindAnyLayout(code) == nullptr || out == nullptr) return {};
     const LoadBytes load = OwnLoadOf(code);
     // With its first two bytes taken as a load address, replaced by the
     // layout's own.

@@ -41,6 +41,8 @@ enum class Layout : FormatCode {
     BitmapBackwardPacked = 19,
     Koala = 20,
     Doodle = 21,
+    // Opened only when the user names it (core/on_request.h).
+    HiresManager = 22,
 };
 constexpr FormatCode CodeOf(Layout layout) {
     return static_cast<FormatCode>(layout);

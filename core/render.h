@@ -38,6 +38,11 @@ void RenderFrame(FormatCode code, ByteView image, uint8_t background, uint8_t* p
 bool RenderPicture(FormatCode code, ByteView image, uint8_t background, const PixelTable& table,
                    uint8_t* topRow, ptrdiff_t stride);
 
+// Which picture of an interlaced layout to draw: both frames blended, as a
+// monitor shows the flicker, or one frame alone. A single-frame layout
+// draws its one picture for each.
+enum class Frame : uint8_t { Blend, First, Second };
+
 // One frame of an interlaced layout alone (frame 0 or 1), drawn as
 // RenderPicture draws the blend but with each pixel the frame's own colour
 // 0..15 in its own place (no shift between the frames), converted by

@@ -40,6 +40,46 @@ Channels Colour(const unsigned char palette[16][3], uint8_t index, bool blend) {
     return out;
 }
 
+// The same file through tarnel_decode_ex with the options the input's bytes
+// choose: opened by content or as a layout (some codes no layout at all),
+// stored or as a C64 shows it, any frame, with or without the border. The
+// picture is not modelled here; every call must give a result, write
+// nothing on failure and nothing past its rows' pixels.
+void DecodeWithOptions(tarnel_decoder* decoder, const uint8_t* data, const uint8_t* file,
+                       size_t fileSize) {
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.layout = data[1] % 24;  // 0: by content; 10 and 23 are no layout
+    options.view = data[2] >> 1 & 1;
+    options.frame = data[2] >> 2 & 3;  // 3 is no frame
+    options.border = data[2] >> 4 & 1;
+    options.pixel_format = data[0] % 4;
+    int width = 0;
+    int height = 0;
+    Check(tarnel_output_size(&options, &width, &height) == TARNEL_OK || options.frame == 3,
+          "the output size of good options");
+    const size_t row = 384 * 4;
+    const size_t stride = row + 8;
+    std::vector<uint8_t> pixels(stride * 272, UNTOUCHED);
+    tarnel_info_ex info{};
+    info.size = sizeof info;
+    const int result =
+        tarnel_decode_ex(decoder, file, fileSize, &options, pixels.data(), stride, &info);
+    Check(result <= TARNEL_OK, "a result code");
+    const size_t written = result == TARNEL_OK ? static_cast<size_t>(width) *
+                                                     tarnel_bytes_per_pixel(options.pixel_format)
+                                               : 0;
+    for (size_t y = 0; y < 272; ++y) {
+        const size_t rowWritten = y < static_cast<size_t>(height) ? written : 0;
+        for (size_t k = rowWritten; k < stride; ++k) {
+            Check(pixels[y * stride + k] == UNTOUCHED, "nothing written past the picture");
+        }
+    }
+    if (result == TARNEL_OK && options.layout != 0) {
+        Check(info.info.layout == options.layout && info.chosen == 1, "opened as the layout");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -61,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const uint8_t* file = data + OPTION_BYTES;
     const size_t fileSize = size - OPTION_BYTES;
+    DecodeWithOptions(decoder, data, file, fileSize);
 
     const size_t bytesPerPixel = tarnel_bytes_per_pixel(options.pixel_format);
     const size_t stride = 320 * (bytesPerPixel == 0 ? 3 : bytesPerPixel) + padding;

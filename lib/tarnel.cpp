@@ -12,6 +12,7 @@
 #include "core/decode.h"
 #include "core/identify.h"
 #include "core/layouts.h"
+#include "core/on_request.h"
 #include "core/palette.h"
 #include "core/pixels.h"
 #include "core/prepare.h"
@@ -134,7 +135,7 @@ struct Thousands {
 
 // "a" or "an" before a layout's name, by its first letter.
 const char* Article(tarnel::FormatCode code) {
-    return std::strchr("AEIOU", tarnel::FindLayout(code)->name[0]) != nullptr ? "an" : "a";
+    return std::strchr("AEIOU", tarnel::FindAnyLayout(code)->name[0]) != nullptr ? "an" : "a";
 }
 
 // The words for a file no layout takes; tarnel_strerror's when nothing is
@@ -205,7 +206,7 @@ const char* OwnTestWords(tarnel::FormatCode code) {
 // Why the file is not the caller's layout: the layout's sizes, or what its
 // files hold.
 void ExplainChosen(tarnel::FormatCode code, size_t size, char* text, size_t text_size) {
-    const tarnel::LayoutInfo& layout = *tarnel::FindLayout(code);
+    const tarnel::LayoutInfo& layout = *tarnel::FindAnyLayout(code);
     const tarnel::FixedSizes fixed = tarnel::FixedSizesOf(code);
     const Thousands bytes(size);
     if (fixed.count == 0) {
@@ -224,6 +225,17 @@ void ExplainChosen(tarnel::FormatCode code, size_t size, char* text, size_t text
         std::snprintf(without, sizeof without, "%s or %s", Thousands(fixed.sizes[0] - 2).c_str(),
                       Thousands(fixed.sizes[1] - 2).c_str());
     }
+    const tarnel::OnRequestLayout* onRequest = tarnel::FindOnRequestLayout(code);
+    if (onRequest != nullptr) {
+        // Only unpacked files are opened: what the packed ones hold is not
+        // documented well enough to unpack them safely.
+        std::snprintf(text, text_size,
+                      "%s bytes, but an unpacked %s file is %s bytes, or %s without its load "
+                      "address, with $%02X at offset %u; packed %s files are not opened",
+                      bytes.c_str(), layout.name, sizes, without, onRequest->mark,
+                      static_cast<unsigned>(onRequest->markOffset), layout.name);
+        return;
+    }
     std::snprintf(text, text_size,
                   "%s bytes, but %s %s file is %s bytes, or %s without its load address",
                   bytes.c_str(), Article(code), layout.name, sizes, without);
@@ -237,6 +249,7 @@ struct DecodeChoices {
     bool border = false;
     int borderColour = TARNEL_BORDER_COLOUR_BACKGROUND;
     tarnel::FormatCode layout = tarnel::FORMAT_UNKNOWN;  // the caller's layout, if any
+    tarnel::View view = tarnel::View::Stored;
     size_t width = TARNEL_WIDTH;
     size_t height = TARNEL_HEIGHT;
 };
@@ -274,11 +287,13 @@ bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choi
     choices->borderColour = options->border_colour;
     if (options->layout != 0) {
         if (options->layout < 0 || options->layout > 255 ||
-            tarnel::FindLayout(static_cast<tarnel::FormatCode>(options->layout)) == nullptr) {
+            tarnel::FindAnyLayout(static_cast<tarnel::FormatCode>(options->layout)) == nullptr) {
             return false;
         }
         choices->layout = static_cast<tarnel::FormatCode>(options->layout);
     }
+    if (options->view != TARNEL_VIEW_STORED && options->view != TARNEL_VIEW_C64) return false;
+    choices->view = options->view == TARNEL_VIEW_C64 ? tarnel::View::C64 : tarnel::View::Stored;
     if (choices->border) {
         choices->width = TARNEL_BORDER_WIDTH;
         choices->height = TARNEL_BORDER_HEIGHT;
@@ -331,7 +346,7 @@ bool InfoExWritable(const tarnel_info_ex* info) {
 void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
                 const DecodeChoices& choices, tarnel_info_ex* info) {
     if (info == nullptr) return;
-    const tarnel::LayoutInfo& layout = *tarnel::FindLayout(resolved.code);
+    const tarnel::LayoutInfo& layout = *tarnel::FindAnyLayout(resolved.code);
     if (resolved.headerless) {
         FillInfo(layout, resolved.file.data, resolved.file.size, &info->info);
     } else {
@@ -433,6 +448,8 @@ void tarnel_decode_options_init(tarnel_decode_options* options) {
     options->frame = TARNEL_FRAME_BLEND;
     options->border = TARNEL_BORDER_NONE;
     options->border_colour = TARNEL_BORDER_COLOUR_BACKGROUND;
+    options->layout = 0;
+    options->view = TARNEL_VIEW_STORED;
 }
 
 int tarnel_output_size(const tarnel_decode_options* options, int* width, int* height) {
@@ -495,7 +512,7 @@ int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
     constexpr size_t top = TARNEL_BORDER_TOP;
     uint8_t* picture = choices.border ? out + top * stride + left * bytesPerPixel : out;
     const bool drawn = tarnel::DrawImage(code, image, decoder->pixels, picture,
-                                         static_cast<ptrdiff_t>(stride), frame);
+                                         static_cast<ptrdiff_t>(stride), frame, choices.view);
     if (!drawn) return TARNEL_E_NOT_RECOGNISED;
     if (choices.border) {
         uint8_t pixel[4];
@@ -520,6 +537,15 @@ int tarnel_layout(int index, tarnel_info* info) {
     if (index < 0 || index >= TARNEL_LAYOUT_COUNT) return TARNEL_E_RANGE;
     if (info == nullptr) return TARNEL_E_NULL_ARGUMENT;
     FillInfo(tarnel::LAYOUTS[index], nullptr, 0, info);
+    return TARNEL_OK;
+}
+
+int tarnel_layout_on_request(int index, tarnel_info* info) {
+    if (index < 0 || static_cast<size_t>(index) >= tarnel::ON_REQUEST_LAYOUT_COUNT) {
+        return TARNEL_E_RANGE;
+    }
+    if (info == nullptr) return TARNEL_E_NULL_ARGUMENT;
+    FillInfo(tarnel::ON_REQUEST_LAYOUTS[index].info, nullptr, 0, info);
     return TARNEL_OK;
 }
 
@@ -569,6 +595,9 @@ const char* tarnel_layout_short_name(int code) {
     for (size_t i = 0; i < tarnel::LAYOUT_COUNT; ++i) {
         if (tarnel::LAYOUTS[i].code == code) return tarnel::LAYOUT_KEYS[i];
     }
+    for (const tarnel::OnRequestLayout& layout : tarnel::ON_REQUEST_LAYOUTS) {
+        if (layout.info.code == code) return layout.key;
+    }
     return nullptr;
 }
 
@@ -583,18 +612,20 @@ int tarnel_layout_find(const char* name) {
             }
             code = code * 10 + (*c - '0');
         }
-        return code <= 255 && tarnel::FindLayout(static_cast<tarnel::FormatCode>(code)) != nullptr
+        return code <= 255 &&
+                       tarnel::FindAnyLayout(static_cast<tarnel::FormatCode>(code)) != nullptr
                    ? code
                    : TARNEL_E_RANGE;
     }
-    for (size_t i = 0; i < tarnel::LAYOUT_COUNT; ++i) {
-        const char* key = tarnel::LAYOUT_KEYS[i];
+    for (int code = 1; code < 256; ++code) {
+        const char* key = tarnel_layout_short_name(code);
+        if (key == nullptr) continue;
         size_t n = 0;
         while (key[n] != '\0' && name[n] != '\0' &&
                std::tolower(static_cast<unsigned char>(name[n])) == key[n]) {
             ++n;
         }
-        if (key[n] == '\0' && name[n] == '\0') return tarnel::LAYOUTS[i].code;
+        if (key[n] == '\0' && name[n] == '\0') return code;
     }
     return TARNEL_E_RANGE;
 }

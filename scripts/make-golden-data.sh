@@ -38,18 +38,33 @@ view_table=(
   "06-drazlace frame0 frame1 border"
   "07-drazlace-packed frame0 frame1 border border-14"
   "20-koala-painter frame0 frame1 border border-2"
+  "03-gunpaint c64"
+  "06-drazlace c64"
+  "06-drazlace-shifted c64 c64-frame1"
+  "08-fli c64"
+  "13-fli-graph c64"
+  "17-afli c64"
+  "22-hires-manager stored c64"
 )
 for row in "${view_table[@]}"; do
   read -r stem names <<<"$row"
-  picture=$(find "$dir" -maxdepth 1 -name "$stem.*" ! -iname '*.bmp')
+  # The golden folder's picture, or one kept beside the views.
+  picture=$(find "$dir" "$views" -maxdepth 1 -name "$stem.*" ! -iname '*.bmp' | head -n 1)
+  # A picture whose code prefix is not what its bytes say is opened as it.
+  as=()
+  code=$("$build/tarnel" info --json "$picture" | sed -n 's/.*"code": \([0-9]*\).*/\1/p')
+  if [ "$((10#${stem%%-*}))" != "$code" ]; then as=(--as "$((10#${stem%%-*}))"); fi
   for name in $names; do
     case $name in
       frame0) options=(--frame 0) ;;
       frame1) options=(--frame 1) ;;
       border) options=(--border) ;;
       border-*) options=(--border-colour "${name#border-}") ;;
+      stored) options=() ;;
+      c64) options=(--view c64) ;;
+      c64-frame*) options=(--view c64 --frame "${name#c64-frame}") ;;
     esac
-    "$build/tarnel" convert --format bmp "${options[@]}" -o "$views/$stem.$name.bmp" "$picture" >/dev/null
+    "$build/tarnel" convert --format bmp "${as[@]}" "${options[@]}" -o "$views/$stem.$name.bmp" "$picture" >/dev/null
   done
 done
 git status --short -- "$dir" "$views"

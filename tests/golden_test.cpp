@@ -163,41 +163,60 @@ TEST(Golden, EveryPictureDecodesToItsBitmap) {
 }
 
 // tests/data/views: STEM.VIEW.bmp is the picture STEM.* of the golden
-// folder decoded through the C library with the options VIEW names:
-// frame0, frame1, border (in the background colour) or border-N.
+// folder (or kept beside the views) decoded through the C library with the
+// options VIEW names: frame0, frame1, border (in the background colour),
+// border-N, stored, c64 or c64-frameN. A picture whose code prefix is not
+// the layout its bytes give is opened as that layout.
 bool ViewOptions(const std::string& view, tarnel_decode_options* options) {
     tarnel_decode_options_init(options);
     options->pixel_format = TARNEL_BGR24;
-    if (view == "frame0" || view == "frame1") {
-        options->frame = view == "frame0" ? TARNEL_FRAME_0 : TARNEL_FRAME_1;
+    std::string rest = view;
+    if (rest.rfind("c64", 0) == 0) {
+        options->view = TARNEL_VIEW_C64;
+        rest = rest.size() > 3 && rest[3] == '-' ? rest.substr(4) : "";
+    }
+    if (rest.empty() || rest == "stored") return true;
+    if (rest == "frame0" || rest == "frame1") {
+        options->frame = rest == "frame0" ? TARNEL_FRAME_0 : TARNEL_FRAME_1;
         return true;
     }
-    if (view.rfind("border", 0) != 0) return false;
+    if (rest.rfind("border", 0) != 0) return false;
     options->border = TARNEL_BORDER_FULL;
-    if (view.size() > 7 && view[6] == '-') options->border_colour = std::stoi(view.substr(7));
-    return view == "border" || view.size() > 7;
+    if (rest.size() > 7 && rest[6] == '-') options->border_colour = std::stoi(rest.substr(7));
+    return rest == "border" || rest.size() > 7;
 }
 
 TEST(GoldenViews, EveryViewDecodesToItsBitmap) {
     const GoldenFiles files = ListGoldenFiles();
+    std::vector<fs::path> pictures = files.pictures;
     std::set<std::string> covered;  // "code view"
     std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TARNEL_VIEWS_DIR, ec)) {
+        if (!IsBmp(entry.path())) pictures.push_back(entry.path());
+    }
     size_t checked = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(TARNEL_VIEWS_DIR, ec)) {
+        if (!IsBmp(entry.path())) continue;
         const std::string name = entry.path().filename().string();
         SCOPED_TRACE(name);
         const std::string stem = entry.path().stem().stem().string();
         const std::string view = entry.path().stem().extension().string().substr(1);
         tarnel_decode_options options;
-        ASSERT_TRUE(IsBmp(entry.path()) && ViewOptions(view, &options)) << "not STEM.VIEW.bmp";
+        ASSERT_TRUE(ViewOptions(view, &options)) << "not STEM.VIEW.bmp";
         fs::path picture;
-        for (const fs::path& p : files.pictures) {
+        for (const fs::path& p : pictures) {
             if (p.stem().string() == stem) picture = p;
         }
         std::vector<uint8_t> bytes;
         std::vector<uint8_t> bmp;
         ASSERT_TRUE(ReadFile(picture, &bytes)) << "no picture " << stem << ".*";
         ASSERT_TRUE(ReadFile(entry.path(), &bmp));
+        tarnel_info found{};
+        const int code = std::stoi(stem.substr(0, 2));
+        if (tarnel_identify(bytes.data(), bytes.size(), &found) != TARNEL_OK ||
+            found.layout != code) {
+            options.layout = code;
+        }
         int width = 0;
         int height = 0;
         ASSERT_EQ(tarnel_output_size(&options, &width, &height), TARNEL_OK);
@@ -221,11 +240,16 @@ TEST(GoldenViews, EveryViewDecodesToItsBitmap) {
         covered.insert(std::to_string(info.info.layout) + " " + view.substr(0, 6));
         ++checked;
     }
-    // Each interlaced layout and a single-frame one, each frame and the border.
+    // Each interlaced layout and a single-frame one, each frame and the
+    // border; the C64's view of a Drazlace, an FLI and a hires FLI picture,
+    // and Hires Manager.
     for (const char* code : {"1", "2", "3", "6", "7", "20"}) {
         for (const char* view : {"frame0", "frame1", "border"}) {
             EXPECT_EQ(covered.count(std::string(code) + " " + view), 1u) << code << " " << view;
         }
+    }
+    for (const char* wanted : {"6 c64", "8 c64", "17 c64", "22 stored", "22 c64"}) {
+        EXPECT_EQ(covered.count(wanted), 1u) << wanted;
     }
     EXPECT_GT(checked, 0u);
 }

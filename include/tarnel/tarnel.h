@@ -120,6 +120,24 @@ typedef enum tarnel_border {
     TARNEL_BORDER_FULL = 1  /* the picture inside the border, TARNEL_BORDER_WIDTH x _HEIGHT */
 } tarnel_border;
 
+/* How tarnel_decode_ex shows a picture (tarnel_decode_options.view).
+ * Since 1.2. */
+typedef enum tarnel_view {
+    /* The picture as the file stores it, as tarnel_decode draws it (the default). */
+    TARNEL_VIEW_STORED = 0,
+    /* As a C64 shows it, where that differs:
+     * - the FLI layouts (FLI Designer, the 17,665-byte FLI, FLI Graph, AFLI,
+     *   Gunpaint, Funpaint II, Hires Manager): the leftmost 24 pixels of
+     *   each line, where the VIC-II reads $FF for the screen bytes, show
+     *   light grey (colour 15) for every colour taken from screen or colour
+     *   memory, and the line's background for multicolour bit pair 00;
+     * - Drazlace: the second bitmap one pixel to the right of the first when
+     *   the file's flag byte asks for it (its first pixel the background),
+     *   and aligned with it when not; for the blend and for either frame.
+     * Every other layout is drawn as stored. */
+    TARNEL_VIEW_C64 = 1
+} tarnel_view;
+
 /* tarnel_decode_options.border_colour: the border takes the picture's
  * background colour (colour 0, black, for layouts that keep none). */
 #define TARNEL_BORDER_COLOUR_BACKGROUND (-1)
@@ -158,6 +176,8 @@ typedef struct tarnel_decode_options {
      * TARNEL_E_NOT_RECOGNISED, and tarnel_explain_ex says what the layout's
      * files are. Packed layouts read their stream as from a recognised file. */
     int layout;
+    /* A tarnel_view value. Default TARNEL_VIEW_STORED. */
+    int view;
 } tarnel_decode_options;
 
 /* What a file is, with what tarnel_info has no room for. Set `size` to
@@ -216,6 +236,13 @@ TARNEL_API int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t s
 /* Fills `info` for the layout with the given index, 0 to
  * TARNEL_LAYOUT_COUNT - 1 (in code order), or returns TARNEL_E_RANGE. */
 TARNEL_API int tarnel_layout(int index, tarnel_info* info);
+
+/* Fills `info` for the layout with the given index among those the library
+ * opens only when the caller names one (tarnel_decode_options.layout),
+ * never from a file's bytes, or returns TARNEL_E_RANGE. Index 0 is Hires
+ * Manager (code 22), whose unpacked files are the size and load address of
+ * AFLI files. Since 1.2. */
+TARNEL_API int tarnel_layout_on_request(int index, tarnel_info* info);
 
 /* Why the file of `size` bytes at `data` is refused, in words, written into
  * `text` (at most `text_size` bytes with the terminating zero). When the file
