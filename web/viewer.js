@@ -5,7 +5,10 @@
 // and, for the C64's pixel shape, narrows. The frame control shows the blend
 // of an interlaced picture, either frame, or both frames alternately, one
 // each display frame, as a C64 shows them ("flicker"); the border control
-// decodes the picture inside the C64's border (384 x 272).
+// decodes the picture inside the C64's border (384 x 272). A refused file
+// whose bytes pass some layouts' own tests (saved at another load address,
+// or without one) offers those layouts under "Open as…", and is then
+// decoded as the one chosen.
 'use strict';
 
 (function () {
@@ -32,9 +35,12 @@
   const DECODE_OPTIONS_PALETTE = 12;
   const DECODE_OPTIONS_FRAME = 60;
   const DECODE_OPTIONS_BORDER = 64;
+  const DECODE_OPTIONS_LAYOUT = 72;
   const INFO_EX_BYTES = 56;
   const INFO_EX_INFO = 4;
   const INFO_EX_FRAME_COUNT = 36;
+  const INFO_EX_CHOSEN = 48;
+  const INFO_EX_HEADERLESS = 52;
   const TARNEL_FRAMES = {blend: 0, 0: 1, 1: 2}; // tarnel_frame values
   const TARNEL_BORDER_FULL = 1;
   const LARGEST_PICTURE = 384 * 272; // TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT
@@ -60,7 +66,7 @@
 
   let decoder = null; // set once the module has loaded
   let palettes = [];
-  const pictures = []; // {name, size, bytes, figure}
+  const pictures = []; // {name, size, bytes, figure, layout (0: by content)}
   let pending = 0; // files being read
 
   // ---- The module -------------------------------------------------------
@@ -99,16 +105,36 @@
       return list;
     }
 
+    // The layouts (code and name) whose own test takes `bytes`, with their
+    // load address in the first two bytes or put before them.
+    function fittingLayouts(bytes) {
+      const list = [];
+      if (bytes === null) return list;
+      m.HEAPU8.set(bytes, data);
+      for (let index = 0; m._tarnel_layout(index, info) === TARNEL_OK; ++index) {
+        const code = int32(info + INFO_LAYOUT);
+        const name = m.UTF8ToString(int32(info + INFO_NAME));
+        m._tarnel_decode_options_init(options);
+        setInt32(options + DECODE_OPTIONS_LAYOUT, code);
+        setInt32(info, INFO_EX_BYTES);
+        if (m._tarnel_identify_ex(data, bytes.length, options, info) === TARNEL_OK) {
+          list.push({code, name});
+        }
+      }
+      return list;
+    }
+
     // Decodes `bytes` (null for a file above the size limit, which is never
-    // read) of a file of `fileSize` bytes with palette `paletteIndex` (0: the
-    // library's own), frame `frame` ('blend', '0' or '1') and with or
-    // without the border. Gives the picture or the library's reason for
-    // refusing.
-    function decode(bytes, fileSize, paletteIndex, frame, border) {
+    // read) of a file of `fileSize` bytes as layout `layout` (0: found from
+    // the bytes) with palette `paletteIndex` (0: the library's own), frame
+    // `frame` ('blend', '0' or '1') and with or without the border. Gives
+    // the picture or the library's reason for refusing.
+    function decode(bytes, fileSize, layout, paletteIndex, frame, border) {
       // size_t is 32 bits in the module; larger sizes are refused all the same.
       const sizeArgument = Math.min(fileSize, 0xffffffff);
       if (bytes !== null) m.HEAPU8.set(bytes, data);
       m._tarnel_decode_options_init(options);
+      setInt32(options + DECODE_OPTIONS_LAYOUT, layout);
       setInt32(options + DECODE_OPTIONS_PIXEL_FORMAT, TARNEL_RGBA32);
       if (paletteIndex > 0) {
         setInt32(options + DECODE_OPTIONS_USE_PALETTE, 1);
@@ -124,7 +150,7 @@
         result = m._tarnel_decode_ex(handle, data, sizeArgument, options, pixels, width * 4, info);
       }
       if (result !== TARNEL_OK) {
-        const identified = m._tarnel_explain(data, sizeArgument, text, EXPLAIN_BYTES);
+        const identified = m._tarnel_explain_ex(data, sizeArgument, options, text, EXPLAIN_BYTES);
         const reason = identified !== TARNEL_OK ? m.UTF8ToString(text)
                                                 : m.UTF8ToString(m._tarnel_strerror(result));
         return {ok: false, reason};
@@ -137,6 +163,8 @@
         packed: int32(record + INFO_PACKED) !== 0,
         interlaced: int32(record + INFO_INTERLACED) !== 0,
         frameCount: int32(info + INFO_EX_FRAME_COUNT),
+        chosen: int32(info + INFO_EX_CHOSEN) !== 0,
+        headerless: int32(info + INFO_EX_HEADERLESS) !== 0,
         width,
         height,
         rgba: new Uint8ClampedArray(m.HEAPU8.subarray(pixels, pixels + width * height * 4)),
@@ -145,6 +173,7 @@
 
     return {
       decode,
+      fittingLayouts,
       paletteList,
       version: () => m.UTF8ToString(m._tarnel_version()),
     };
@@ -214,7 +243,7 @@
     const choice = frameSelect.value;
     flickering.delete(picture);
     picture.frames = null;
-    const result = decoder.decode(picture.bytes, picture.size, paletteIndex,
+    const result = decoder.decode(picture.bytes, picture.size, picture.layout, paletteIndex,
                                   choice === 'flicker' ? '0' : choice, border);
     if (!result.ok || !picture.canvas) return result;
     const canvas = picture.canvas;
@@ -229,7 +258,8 @@
     canvas.getContext('2d').putImageData(first, 0, 0);
     canvas.dataset.frame = choice;
     if (choice === 'flicker' && result.frameCount === 2) {
-      const second = decoder.decode(picture.bytes, picture.size, paletteIndex, '1', border);
+      const second = decoder.decode(picture.bytes, picture.size, picture.layout, paletteIndex,
+                                    '1', border);
       if (second.ok) {
         picture.frames = [first, new ImageData(second.rgba, second.width, second.height)];
         picture.phase = 0;
@@ -239,6 +269,33 @@
       }
     }
     return result;
+  }
+
+  // "Open as…": the layouts whose own test takes the picture's bytes, each
+  // a button that shows the picture as that layout; null when none does.
+  function openAsControl(picture) {
+    if (!picture.choices) picture.choices = decoder.fittingLayouts(picture.bytes);
+    if (picture.choices.length === 0) return null;
+    const details = element('details', 'open-as');
+    details.appendChild(element('summary', '', 'Open as…'));
+    const list = element('ul');
+    for (const {code, name} of picture.choices) {
+      const button = element('button', '', `${name} (code ${code})`);
+      button.type = 'button';
+      button.dataset.layout = String(code);
+      button.addEventListener('click', () => {
+        picture.layout = code;
+        show(picture);
+        summarise();
+        const next = picture.figure.querySelector('button.save, summary');
+        if (next) next.focus();
+      });
+      const item = element('li');
+      item.appendChild(button);
+      list.appendChild(item);
+    }
+    details.appendChild(list);
+    return details;
   }
 
   // Fills the picture's figure: the canvas and its caption, or the reason it
@@ -259,30 +316,38 @@
       canvas.dataset.file = picture.name;
       canvas.dataset.layout = String(result.layout);
       canvas.setAttribute('role', 'img');
-      canvas.setAttribute('aria-label', `${picture.name}: ${result.name}`);
+      const chosen = result.chosen ? ', opened as chosen' : '';
+      canvas.setAttribute('aria-label', `${picture.name}: ${result.name}${chosen}`);
       figure.appendChild(canvas);
 
-      caption.appendChild(element('span', 'layout', `${result.name} (code ${result.layout})`));
+      caption.appendChild(element('span', 'layout', `${result.name} (code ${result.layout})${chosen}`));
       const flags = element('span', 'flags');
       flags.appendChild(element('span', 'flag', result.packed ? 'packed' : 'unpacked'));
       flags.appendChild(element('span', 'flag', result.interlaced ? 'interlaced' : 'single frame'));
+      if (result.headerless) flags.appendChild(element('span', 'flag', 'no load address'));
       caption.appendChild(flags);
       const save = element('button', 'save', 'Save PNG');
       save.type = 'button';
       save.setAttribute('aria-label', `Save ${pngName(picture.name)}`);
       save.addEventListener('click', () => savePng(canvas, picture.name));
       caption.appendChild(save);
+      // Another choice, for a picture opened as one.
+      const openAs = result.chosen ? openAsControl(picture) : null;
+      if (openAs) caption.appendChild(openAs);
       figure.classList.remove('refused');
     } else {
       const error = element('div', 'error');
       error.dataset.file = picture.name;
       error.appendChild(element('strong', '', 'Not shown'));
       error.appendChild(element('span', 'reason', result.reason));
+      const openAs = picture.readError ? null : openAsControl(picture);
+      if (openAs) error.appendChild(openAs);
       figure.appendChild(error);
       picture.canvas = null;
       flickering.delete(picture);
       figure.classList.add('refused');
     }
+    figure.classList.toggle('chosen', result.ok && result.chosen);
     figure.appendChild(caption);
   }
 
@@ -323,7 +388,8 @@
       figure.dataset.file = file.name;
       figure.appendChild(element('span', 'file-name', file.name));
       picturesSection.appendChild(figure);
-      const picture = {name: file.name, size: file.size, bytes: null, figure, canvas: null};
+      const picture = {name: file.name, size: file.size, bytes: null, figure, canvas: null,
+                       layout: 0};
       pictures.push(picture);
       return {file, picture};
     });

@@ -22,6 +22,9 @@ file input, that
     pictures added after the choice and for pictures redrawn by it;
     "flicker" alternates frame 0 and frame 1 (the canvas read at several
     moments shows each, and nothing else); the pixel shape is CSS alone;
+  - "Open as…" on a refused file lists the layouts that take it (none, no
+    control), and the one chosen (by the keyboard) gives the golden pixels,
+    marked as chosen, and follows the border toggle;
   - the browser asks for nothing but the page's own files and logs no error.
 Leaves screenshots in the artifacts folder, among them a bordered picture
 with PAL pixels (bordered-pal.png).
@@ -46,6 +49,7 @@ from selenium import webdriver
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 WIDTH, HEIGHT = 320, 200
@@ -514,6 +518,68 @@ def check_bordered_pal(driver, pictures, artifacts):
     Select(driver.find_element(By.ID, "scale")).select_by_value("1")
 
 
+# Refused files made from golden pictures: (file, golden stem, its bytes from
+# the golden file's, the layout to choose under "Open as…" or None when no
+# layout takes the file, whether that file lacks its load address).
+OPEN_AS = [
+    ("koala-at-2000.koa", "20-koala-painter", lambda b: b"\x00\x20" + b[2:], 20, False),
+    ("hires-headerless.hbm", "12-hires-bitmap", lambda b: b[2:], 12, True),
+    ("not-a-picture.txt", "20-koala-painter", lambda b: b"hello, this is not a picture\n", None,
+     False),
+]
+
+
+def check_open_as(driver, pictures, views, workdir, artifacts):
+    folder = workdir / "open-as"
+    folder.mkdir()
+    for name, stem, make, code, headerless in OPEN_AS:
+        golden = next(p for p in pictures.iterdir() if p.stem == stem and p.suffix != ".bmp")
+        (folder / name).write_bytes(make(golden.read_bytes()))
+        give_files(driver, [folder / name])
+        entry = shown(driver).get(name)
+        check(entry is not None and entry["kind"] == "error", f"{name}: not refused")
+        figure = next(f for f in driver.find_elements(By.CSS_SELECTOR, "#pictures figure")
+                      if f.get_attribute("data-file") == name)
+        summaries = figure.find_elements(By.CSS_SELECTOR, ".open-as summary")
+        choices = figure.find_elements(By.CSS_SELECTOR, ".open-as button")
+        labels = [c.get_attribute("textContent") for c in choices]
+        print(f"{name}: open as {', '.join(labels) or 'nothing'}")
+        if code is None:
+            check(not summaries, f"{name}: offers Open as {labels}, though no layout takes it")
+            continue
+        if not check(len(summaries) == 1, f"{name}: no Open as control"):
+            continue
+        summaries[0].send_keys(Keys.ENTER)
+        choice = next((c for c in choices if c.get_attribute("data-layout") == str(code)), None)
+        if not check(choice is not None and choice.is_displayed(),
+                     f"{name}: layout {code} not among the choices {labels}"):
+            continue
+        figure.screenshot(str(artifacts / f"open-as-{name}.png"))
+        choice.send_keys(Keys.ENTER)
+        try:
+            WebDriverWait(driver, 10).until(lambda d: shown(d)[name]["kind"] == "canvas")
+        except TimeoutException:
+            pass
+        entry = shown(driver)[name]
+        if not check(entry["kind"] == "canvas" and entry["layout"] == str(code),
+                     f"{name}: opened as {entry['layout']} ({entry['text']}), not {code}"):
+            continue
+        caption = figure.find_element(By.TAG_NAME, "figcaption").text
+        check("opened as chosen" in caption and ("no load address" in caption) == headerless,
+              f"{name}: caption {caption!r}")
+        figure.screenshot(str(artifacts / f"opened-as-{name}.png"))
+        bordered = views / f"{stem}.border.bmp"
+        for border, want in ((True, bordered), (False, golden.with_suffix(".bmp"))):
+            if not want.exists():
+                continue
+            set_view(driver, "blend", border)
+            rgba = canvas_rgba(driver, name)
+            check(rgba is not None and rgba_to_rgb(rgba) == bmp_rgb(want, BORDERED if border
+                                                                   else (WIDTH, HEIGHT)),
+                  f"{name} opened as {code}: not the pixels of {want.name}")
+    clear(driver)
+
+
 def check_requests(driver, server, port):
     """Everything the page asked for, wherever it points, is one of its files."""
     origin = f"http://127.0.0.1:{port}"
@@ -577,6 +643,7 @@ def main():
             driver.execute_script("window.scrollTo(0, 0)")
             driver.save_screenshot(str(artifacts / "hostile.png"))
             clear(driver)
+        check_open_as(driver, args.pictures, views, workdir, artifacts)
         check_views(driver, args.pictures, views)
         check_flicker(driver, args.pictures, views)
         check_bordered_pal(driver, args.pictures, artifacts)
