@@ -7,6 +7,11 @@ decodes each into a 320 x 200 RGB picture::
     import tarnel
     picture = tarnel.decode(open("picture.koa", "rb").read())
 
+or opens a file as the layout its user names, draws either frame of an
+interlaced picture alone, or the picture inside the C64's border::
+
+    picture = tarnel.decode(data, layout="koala", frame=0, border=True)
+
 The library is found through the system's loader, or at the path in the
 ``TARNEL_LIBRARY`` environment variable when that is set; it is loaded on
 first use, and ``tarnel.LibraryNotFound`` says when it cannot be.
@@ -71,11 +76,24 @@ class Info:
     """The C64 load address in the file's first two bytes (0 in ``layouts()``)."""
     unpacked_as: int
     """The layout a packed file unpacks to (its own code when not packed)."""
+    # Since 1.2; with defaults, so that Info(...) written for 1.1 still works.
+    frame_count: int = 1
+    """As ``frames``: 2 for an interlaced layout, otherwise 1."""
+    chosen: bool = False
+    """True when the layout is the caller's choice (``layout=``), not found from the bytes."""
+    headerless: bool = False
+    """True when the file, opened as the caller's layout, has no load address;
+    ``load_address`` is then the layout's own."""
+    short_name: str = ""
+    """The layout's short name, e.g. "koala", as ``layout=`` takes it."""
 
 
 @dataclass(frozen=True)
 class Picture:
-    """A decoded picture: ``height`` rows of ``width`` RGB pixels, top row first."""
+    """A decoded picture: ``height`` rows of ``width`` RGB pixels, top row first.
+
+    320 x 200, or 384 x 272 with the border.
+    """
 
     width: int
     height: int
@@ -98,6 +116,8 @@ class Palette:
 
 
 PaletteChoice = Union[str, Palette, Sequence[Sequence[int]]]
+LayoutChoice = Union[str, int, None]
+FrameChoice = Union[str, int]
 
 
 class _Decoder:
@@ -143,27 +163,40 @@ def _file_bytes(data: BytesLike) -> Tuple[bytes, int]:
     return (view.tobytes() if size <= MAX_FILE_SIZE else view[:16].tobytes()), size
 
 
-def _info(c_info: _library.CInfo) -> Info:
+def _info(lib: ctypes.CDLL, c_info: _library.CInfo, c_info_ex: Optional[_library.CInfoEx] = None) -> Info:
+    frames = 2 if c_info.interlaced else 1
     return Info(
         layout=c_info.layout,
         name=c_info.name.decode("utf-8"),
         packed=bool(c_info.packed),
         interlaced=bool(c_info.interlaced),
-        frames=2 if c_info.interlaced else 1,
+        frames=frames,
         load_address=c_info.load_address,
         unpacked_as=c_info.unpacked_as,
+        frame_count=c_info_ex.frame_count if c_info_ex else frames,
+        chosen=bool(c_info_ex.chosen) if c_info_ex else False,
+        headerless=bool(c_info_ex.headerless) if c_info_ex else False,
+        short_name=lib.tarnel_layout_short_name(c_info.layout).decode("utf-8"),
     )
 
 
-def _refusal(lib: ctypes.CDLL, result: int, raw: bytes, size: int) -> TarnelError:
+def _info_ex() -> _library.CInfoEx:
+    c_info = _library.CInfoEx()
+    c_info.size = ctypes.sizeof(c_info)
+    return c_info
+
+
+def _refusal(
+    lib: ctypes.CDLL, result: int, raw: bytes, size: int, options: _library.DecodeOptions
+) -> TarnelError:
     if result in (_library.E_NOT_RECOGNISED, _library.E_TOO_LARGE):
-        return NotRecognised(_explain(lib, raw, size), result)
+        return NotRecognised(_explain(lib, raw, size, options), result)
     return TarnelError(lib.tarnel_strerror(result).decode("utf-8"), result)
 
 
-def _explain(lib: ctypes.CDLL, raw: bytes, size: int) -> str:
+def _explain(lib: ctypes.CDLL, raw: bytes, size: int, options: _library.DecodeOptions) -> str:
     text = ctypes.create_string_buffer(_library.EXPLAIN_TEXT_SIZE)
-    lib.tarnel_explain(raw, size, text, len(text))
+    lib.tarnel_explain_ex(raw, size, ctypes.byref(options), text, len(text))
     return text.value.decode("utf-8", "replace")
 
 
@@ -176,11 +209,54 @@ def _colours(palette: Sequence[Sequence[int]]) -> List[Colour]:
     return colours  # type: ignore[return-value]
 
 
-def _options(lib: ctypes.CDLL, palette: Optional[PaletteChoice]) -> _library.Options:
-    options = _library.Options()
-    lib.tarnel_options_init(ctypes.byref(options))
+def _layout_code(lib: ctypes.CDLL, layout: LayoutChoice) -> int:
+    """The code of the layout the caller names (0: by the file's content)."""
+    if layout is None:
+        return 0
+    if isinstance(layout, str):
+        # The C library would read a name only up to a zero byte.
+        code: int = _library.E_RANGE if "\0" in layout else lib.tarnel_layout_find(layout.encode("utf-8"))
+    elif isinstance(layout, int) and not isinstance(layout, bool):
+        code = lib.tarnel_layout_find(str(layout).encode("ascii"))
+    else:
+        raise TypeError(f"tarnel: layout is a short name, a code or None, not {layout!r}")
+    if code < 0:
+        names = ", ".join(f"{i.short_name} ({i.layout})" for i in layouts())
+        raise ValueError(f"tarnel: no layout {layout!r}; the layouts are {names}")
+    return code
+
+
+def _decode_options(
+    lib: ctypes.CDLL,
+    palette: Optional[PaletteChoice] = None,
+    layout: LayoutChoice = None,
+    frame: FrameChoice = "blend",
+    border: bool = False,
+    border_colour: Optional[int] = None,
+) -> _library.DecodeOptions:
+    """The C options for the keyword arguments; raises ValueError (or
+    TypeError) for any bad one, before the file is looked at."""
+    options = _library.DecodeOptions()
+    lib.tarnel_decode_options_init(ctypes.byref(options))
+    options.layout = _layout_code(lib, layout)
+    frames = {"blend": _library.FRAME_BLEND, 0: _library.FRAME_0, 1: _library.FRAME_1}
+    if isinstance(frame, bool) or frame not in frames:
+        raise ValueError(f'tarnel: frame is "blend", 0 or 1, not {frame!r}')
+    options.frame = frames[frame]
+    options.border = _library.BORDER_FULL if border else _library.BORDER_NONE
+    if border_colour is None:
+        options.border_colour = _library.BORDER_COLOUR_BACKGROUND
+    elif isinstance(border_colour, int) and not isinstance(border_colour, bool) and 0 <= border_colour <= 15:
+        options.border_colour = border_colour
+    else:
+        raise ValueError(f"tarnel: border_colour is a C64 colour, 0 to 15, or None, not {border_colour!r}")
+    _set_palette(lib, options, palette)
+    return options
+
+
+def _set_palette(lib: ctypes.CDLL, options: _library.DecodeOptions, palette: Optional[PaletteChoice]) -> None:
     if palette is None:
-        return options
+        return
     if isinstance(palette, str):
         index = lib.tarnel_palette_find(palette.encode("utf-8"))
         if index < 0:
@@ -192,60 +268,88 @@ def _options(lib: ctypes.CDLL, palette: Optional[PaletteChoice]) -> _library.Opt
         for index, colour in enumerate(colours):
             options.palette[index][:] = colour
     options.use_palette = 1
-    return options
 
 
-def decode(data: BytesLike, *, palette: Optional[PaletteChoice] = None) -> Picture:
-    """Decodes a C64 picture file's bytes into a 320 x 200 RGB Picture.
+def decode(
+    data: BytesLike,
+    *,
+    palette: Optional[PaletteChoice] = None,
+    layout: LayoutChoice = None,
+    frame: FrameChoice = "blend",
+    border: bool = False,
+    border_colour: Optional[int] = None,
+) -> Picture:
+    """Decodes a C64 picture file's bytes into an RGB Picture, 320 x 200
+    (384 x 272 with the border).
 
     ``palette`` chooses the colours: None for the library's own, the name of
     one of ``palettes()`` (any case), a ``Palette``, or 16 (red, green, blue)
     triples for C64 colours 0 to 15. Interlaced pictures blend pairs of these
     colours.
 
+    ``layout`` None finds the layout from the file's bytes; a short name
+    ("koala", any case) or a code (20) opens the file as that layout: it is
+    taken when it passes that layout's test with any load address in its
+    first two bytes, or without them (``info.headerless``).
+
+    ``frame`` "blend" draws an interlaced picture's two frames blended; 0 or
+    1 draws that frame alone in plain palette colours (a single-frame
+    picture is the same for every value). ``border`` True draws the picture
+    inside the C64's border, in ``border_colour`` (0 to 15), or the
+    picture's background colour when that is None.
+
     Raises NotRecognised (with the library's explanation) when the bytes are
-    none of the layouts, ValueError for a bad palette, TarnelError for any
-    other failure, and LibraryNotFound when the C library cannot be loaded.
+    none of the layouts, or not the layout named; ValueError for a bad
+    palette, layout, frame or border colour (before the file is looked at);
+    TarnelError for any other failure, and LibraryNotFound when the C
+    library cannot be loaded.
     """
-    # The display options (which frame of an interlaced picture, the border)
-    # join `palette` as keyword arguments here once the C library has them.
     lib = _library.load()
+    options = _decode_options(lib, palette, layout, frame, border, border_colour)
     raw, size = _file_bytes(data)
-    options = _options(lib, palette)
-    stride = WIDTH * 3
-    pixels = ctypes.create_string_buffer(stride * HEIGHT)
-    c_info = _library.CInfo()
-    result = lib.tarnel_decode(
+    width, height = ctypes.c_int(), ctypes.c_int()
+    result = lib.tarnel_output_size(ctypes.byref(options), ctypes.byref(width), ctypes.byref(height))
+    if result != _library.OK:
+        raise TarnelError(lib.tarnel_strerror(result).decode("utf-8"), result)
+    stride = width.value * 3
+    pixels = ctypes.create_string_buffer(stride * height.value)
+    c_info = _info_ex()
+    result = lib.tarnel_decode_ex(
         _thread_decoder(lib).handle, raw, size, ctypes.byref(options), pixels, stride, ctypes.byref(c_info)
     )
     if result != _library.OK:
-        raise _refusal(lib, result, raw, size)
-    return Picture(WIDTH, HEIGHT, "RGB", pixels.raw, _info(c_info))
+        raise _refusal(lib, result, raw, size, options)
+    return Picture(width.value, height.value, "RGB", pixels.raw, _info(lib, c_info.info, c_info))
 
 
-def identify(data: BytesLike) -> Optional[Info]:
-    """What the file is, without decoding it; None when it is none of the layouts."""
+def identify(data: BytesLike, layout: LayoutChoice = None) -> Optional[Info]:
+    """What the file is, without decoding it; None when it is none of the
+    layouts (or, with ``layout``, not the layout named, as ``decode`` takes it)."""
     lib = _library.load()
+    options = _decode_options(lib, layout=layout)
     raw, size = _file_bytes(data)
-    c_info = _library.CInfo()
-    result = lib.tarnel_identify(raw, size, ctypes.byref(c_info))
+    c_info = _info_ex()
+    result = lib.tarnel_identify_ex(raw, size, ctypes.byref(options), ctypes.byref(c_info))
     if result == _library.OK:
-        return _info(c_info)
+        return _info(lib, c_info.info, c_info)
     if result in (_library.E_NOT_RECOGNISED, _library.E_TOO_LARGE):
         return None
-    raise _refusal(lib, result, raw, size)
+    raise _refusal(lib, result, raw, size, options)
 
 
-def explain(data: BytesLike) -> str:
+def explain(data: BytesLike, layout: LayoutChoice = None) -> str:
     """Why the library refuses the file, in words.
 
     When the file comes close to a layout the text says so, e.g. "10,003
     bytes, the size of a Koala Painter file, but it loads at $0000 instead
-    of $6000". For a recognised file it is the library's text for success.
+    of $6000"; with ``layout``, why it is not that layout, naming the
+    layout's sizes. For a recognised file it is the library's text for
+    success.
     """
     lib = _library.load()
+    options = _decode_options(lib, layout=layout)
     raw, size = _file_bytes(data)
-    return _explain(lib, raw, size)
+    return _explain(lib, raw, size, options)
 
 
 def layouts() -> List[Info]:
@@ -255,7 +359,7 @@ def layouts() -> List[Info]:
     index = 0
     c_info = _library.CInfo()
     while lib.tarnel_layout(index, ctypes.byref(c_info)) == _library.OK:
-        found.append(_info(c_info))
+        found.append(_info(lib, c_info))
         index += 1
     return found
 

@@ -25,20 +25,14 @@ MAX_FILE_SIZE = 36864
 OK = 0
 E_NOT_RECOGNISED = -2
 E_TOO_LARGE = -3
+E_RANGE = -7
 RGB24 = 0
 EXPLAIN_TEXT_SIZE = 512
+FRAME_BLEND, FRAME_0, FRAME_1 = 0, 1, 2
+BORDER_NONE, BORDER_FULL = 0, 1
+BORDER_COLOUR_BACKGROUND = -1
 
 Palette16 = (ctypes.c_ubyte * 3) * 16
-
-
-class Options(ctypes.Structure):
-    """struct tarnel_options."""
-
-    _fields_ = [
-        ("pixel_format", ctypes.c_int),
-        ("use_palette", ctypes.c_int),
-        ("palette", Palette16),
-    ]
 
 
 class CInfo(ctypes.Structure):
@@ -56,25 +50,56 @@ class CInfo(ctypes.Structure):
     ]
 
 
+class DecodeOptions(ctypes.Structure):
+    """struct tarnel_decode_options (1.2): `size` tells the library how much of it we know."""
+
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("pixel_format", ctypes.c_int),
+        ("use_palette", ctypes.c_int),
+        ("palette", Palette16),
+        ("frame", ctypes.c_int),
+        ("border", ctypes.c_int),
+        ("border_colour", ctypes.c_int),
+        ("layout", ctypes.c_int),
+    ]
+
+
+class CInfoEx(ctypes.Structure):
+    """struct tarnel_info_ex (1.2); set `size` before passing it."""
+
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("info", CInfo),
+        ("frame_count", ctypes.c_int),
+        ("output_width", ctypes.c_int),
+        ("output_height", ctypes.c_int),
+        ("chosen", ctypes.c_int),
+        ("headerless", ctypes.c_int),
+    ]
+
+
 def _declare(lib: ctypes.CDLL) -> None:
     c_int, c_size_t, c_void_p, c_char_p = ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p, ctypes.c_char_p
     info_p = ctypes.POINTER(CInfo)
+    options_p, info_ex_p = ctypes.POINTER(DecodeOptions), ctypes.POINTER(CInfoEx)
+    c_int_p = ctypes.POINTER(c_int)
     signatures = {
         "tarnel_decoder_new": (c_void_p, []),
         "tarnel_decoder_free": (None, [c_void_p]),
-        "tarnel_options_init": (None, [ctypes.POINTER(Options)]),
-        "tarnel_identify": (c_int, [c_void_p, c_size_t, info_p]),
-        "tarnel_decode": (
-            c_int,
-            [c_void_p, c_void_p, c_size_t, ctypes.POINTER(Options), c_void_p, c_size_t, info_p],
-        ),
         "tarnel_layout": (c_int, [c_int, info_p]),
-        "tarnel_explain": (c_int, [c_void_p, c_size_t, c_char_p, c_size_t]),
         "tarnel_palette_count": (c_int, []),
         "tarnel_palette_name": (c_char_p, [c_int]),
         "tarnel_palette_credit": (c_char_p, [c_int]),
         "tarnel_palette_find": (c_int, [c_char_p]),
         "tarnel_palette_colours": (c_int, [c_int, ctypes.POINTER(Palette16)]),
+        "tarnel_decode_options_init": (None, [options_p]),
+        "tarnel_output_size": (c_int, [options_p, c_int_p, c_int_p]),
+        "tarnel_identify_ex": (c_int, [c_void_p, c_size_t, options_p, info_ex_p]),
+        "tarnel_decode_ex": (c_int, [c_void_p, c_void_p, c_size_t, options_p, c_void_p, c_size_t, info_ex_p]),
+        "tarnel_explain_ex": (c_int, [c_void_p, c_size_t, options_p, c_char_p, c_size_t]),
+        "tarnel_layout_short_name": (c_char_p, [c_int]),
+        "tarnel_layout_find": (c_int, [c_char_p]),
         "tarnel_strerror": (c_char_p, [c_int]),
         "tarnel_version": (c_char_p, []),
     }
@@ -92,7 +117,7 @@ def load() -> ctypes.CDLL:
     """The loaded library; loads it on the first call.
 
     Raises LibraryNotFound, naming both ways of finding the library,
-    when it cannot be loaded.
+    when it cannot be loaded (or is older than 1.2).
     """
     global _library
     if _library is not None:
@@ -116,6 +141,12 @@ def load() -> ctypes.CDLL:
                     f"Install {LIBRARY_NAME} where the system's loader finds it (or add its folder "
                     f"to LD_LIBRARY_PATH), or set {ENVIRONMENT_VARIABLE} to the library file's path."
                 ) from error
-            _declare(lib)
+            try:
+                _declare(lib)
+            except AttributeError as error:
+                # A library before 1.2 lacks the decode options' functions.
+                raise LibraryNotFound(
+                    f"tarnel: the C library at {target!r} is older than the 1.2 this package needs ({error})"
+                ) from error
             _library = lib
     return _library

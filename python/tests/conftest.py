@@ -16,6 +16,7 @@ import pytest
 from PIL import Image
 
 PICTURES = Path(__file__).resolve().parents[2] / "tests" / "data" / "pictures"
+VIEWS = PICTURES.parent / "views"
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
@@ -72,6 +73,12 @@ def golden_pixels(picture: Path) -> bytes:
     with Image.open(picture.with_suffix(".bmp")) as bmp:
         assert bmp.size == (320, 200)
         return bmp.convert("RGB").tobytes()
+
+
+def view(name: str) -> Tuple[Tuple[int, int], bytes]:
+    """The size and RGB pixels of tests/data/views/NAME.bmp (a frame alone, the border)."""
+    with Image.open(VIEWS / f"{name}.bmp") as bmp:
+        return bmp.size, bmp.convert("RGB").tobytes()
 
 
 def layout_code(picture: Path) -> int:

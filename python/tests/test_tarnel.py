@@ -12,7 +12,7 @@ from pathlib import Path
 from typing import Dict, List, Sequence, Tuple
 
 import pytest
-from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code, loaded_library
+from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code, loaded_library, view
 from PIL import Image, UnidentifiedImageError
 
 import tarnel
@@ -32,7 +32,83 @@ def test_decode_gives_the_golden_picture(picture: Path) -> None:
     assert info.layout == layout_code(picture)
     assert info.frames == (2 if info.interlaced else 1)
     assert info.load_address == data[0] | data[1] << 8
+    assert (info.frame_count, info.chosen, info.headerless) == (info.frames, False, False)
     assert tarnel.identify(bytearray(data)) == info
+
+
+SHORT_NAMES = {info.layout: info.short_name for info in tarnel.layouts()}
+
+
+# Each golden picture as its user may have it, saved at another load address
+# or without one, opened as its layout: by short name, and by code.
+@pytest.mark.parametrize("saved", ["elsewhere", "headerless"])
+@pytest.mark.parametrize("picture", GOLDEN, ids=golden_ids(GOLDEN))
+def test_a_file_opened_as_its_layout_gives_the_golden_picture(picture: Path, saved: str) -> None:
+    data = picture.read_bytes()
+    address = data[0] | data[1] << 8
+    if saved == "elsewhere":
+        address = (address + 0x1000) & 0xFFFF
+        data = bytes([address & 0xFF, address >> 8]) + data[2:]
+    else:
+        data = data[2:]
+    code = layout_code(picture)
+    result = tarnel.decode(data, layout=SHORT_NAMES[code])
+    assert (result.width, result.height) == (320, 200)
+    assert result.pixels == golden_pixels(picture)
+    info = result.info
+    assert (info.layout, info.short_name, info.load_address) == (code, SHORT_NAMES[code], address)
+    assert (info.chosen, info.headerless) == (True, saved == "headerless")
+    assert tarnel.identify(data, layout=code) == info
+
+
+# Each refused before the file is looked at (b"" would be NotRecognised).
+BAD_OPTIONS = [
+    ({"layout": "nonesuch"}, "no layout 'nonesuch'; the layouts are .*koala \\(20\\)"),
+    ({"layout": "koala\0"}, "no layout"),
+    ({"layout": ""}, "no layout"),
+    ({"layout": 10}, "no layout 10"),
+    ({"layout": 0}, "no layout 0"),
+    ({"layout": 2**40}, "no layout"),
+    ({"frame": 2}, "frame is"),
+    ({"frame": "0"}, "frame is"),
+    ({"border_colour": 16}, "border_colour is"),
+    ({"border_colour": -1}, "border_colour is"),
+]
+
+
+@pytest.mark.parametrize("options, message", BAD_OPTIONS, ids=[repr(o) for o, _ in BAD_OPTIONS])
+def test_bad_options_raise_value_error(options: Dict[str, object], message: str) -> None:
+    calls = [tarnel.decode] + ([tarnel.identify, tarnel.explain] if "layout" in options else [])
+    for call in calls:
+        with pytest.raises(ValueError, match=message):
+            call(b"", **options)  # type: ignore[operator]
+
+
+def test_a_file_not_of_the_named_layout_is_refused_naming_its_sizes() -> None:
+    data = next(p for p in GOLDEN if p.suffix == ".koa").read_bytes()[:9000]
+    with pytest.raises(tarnel.NotRecognised) as refused:
+        tarnel.decode(data, layout="KOALA")
+    assert "10,003" in str(refused.value)
+    assert str(refused.value) == tarnel.explain(data, layout="koala") != tarnel.explain(data)
+    assert tarnel.identify(data, layout="koala") is None
+
+
+# (picture, options, the view in tests/data/views it gives)
+VIEWS = [
+    ("06-drazlace", {"frame": 0}, "frame0"),
+    ("06-drazlace", {"frame": 1}, "frame1"),
+    ("06-drazlace", {"border": True}, "border"),
+    ("07-drazlace-packed", {"border": True, "border_colour": 14}, "border-14"),
+]
+
+
+@pytest.mark.parametrize("stem, options, name", VIEWS, ids=[f"{s}.{n}" for s, _, n in VIEWS])
+def test_frames_and_border_give_the_golden_views(stem: str, options: Dict[str, object], name: str) -> None:
+    picture = next(p for p in GOLDEN if p.stem == stem)
+    result = tarnel.decode(picture.read_bytes(), **options)  # type: ignore[arg-type]
+    size, pixels = view(f"{stem}.{name}")
+    assert (result.width, result.height) == size
+    assert result.pixels == pixels
 
 
 # How the file reaches Image.open: its own name, renamed, or an open file.
