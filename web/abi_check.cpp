@@ -25,7 +25,8 @@ static_assert(offsetof(tarnel_decode_options, palette) == 12, "DECODE_OPTIONS_PA
 static_assert(offsetof(tarnel_decode_options, frame) == 60, "DECODE_OPTIONS_FRAME");
 static_assert(offsetof(tarnel_decode_options, border) == 64, "DECODE_OPTIONS_BORDER");
 static_assert(offsetof(tarnel_decode_options, layout) == 72, "DECODE_OPTIONS_LAYOUT");
-static_assert(sizeof(tarnel_decode_options) == 76, "DECODE_OPTIONS_BYTES");
+static_assert(offsetof(tarnel_decode_options, view) == 76, "DECODE_OPTIONS_VIEW");
+static_assert(sizeof(tarnel_decode_options) == 80, "DECODE_OPTIONS_BYTES");
 
 static_assert(offsetof(tarnel_info_ex, size) == 0, "INFO_EX_SIZE");
 static_assert(offsetof(tarnel_info_ex, info) == 4, "INFO_EX_INFO");
