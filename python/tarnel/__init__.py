@@ -233,6 +233,7 @@ def _decode_options(
     frame: FrameChoice = "blend",
     border: bool = False,
     border_colour: Optional[int] = None,
+    view: str = "stored",
 ) -> _library.DecodeOptions:
     """The C options for the keyword arguments; raises ValueError (or
     TypeError) for any bad one, before the file is looked at."""
@@ -250,6 +251,10 @@ def _decode_options(
         options.border_colour = border_colour
     else:
         raise ValueError(f"tarnel: border_colour is a C64 colour, 0 to 15, or None, not {border_colour!r}")
+    views = {"stored": _library.VIEW_STORED, "c64": _library.VIEW_C64}
+    if view not in views:
+        raise ValueError(f'tarnel: view is "stored" or "c64", not {view!r}')
+    options.view = views[view]
     _set_palette(lib, options, palette)
     return options
 
@@ -278,6 +283,7 @@ def decode(
     frame: FrameChoice = "blend",
     border: bool = False,
     border_colour: Optional[int] = None,
+    view: str = "stored",
 ) -> Picture:
     """Decodes a C64 picture file's bytes into an RGB Picture, 320 x 200
     (384 x 272 with the border).
@@ -298,6 +304,12 @@ def decode(
     inside the C64's border, in ``border_colour`` (0 to 15), or the
     picture's background colour when that is None.
 
+    ``view`` "stored" draws the picture as the file stores it; "c64" as a C64
+    shows it, where that differs: the FLI layouts' leftmost 24 pixels (light
+    grey, or the line's background for multicolour bit pair 00) and
+    Drazlace's pixel shift as its flag byte asks. ``layout="hires-manager"``
+    opens a Hires Manager file, which is never chosen from the bytes.
+
     Raises NotRecognised (with the library's explanation) when the bytes are
     none of the layouts, or not the layout named; ValueError for a bad
     palette, layout, frame or border colour (before the file is looked at);
@@ -305,7 +317,7 @@ def decode(
     library cannot be loaded.
     """
     lib = _library.load()
-    options = _decode_options(lib, palette, layout, frame, border, border_colour)
+    options = _decode_options(lib, palette, layout, frame, border, border_colour, view)
     raw, size = _file_bytes(data)
     width, height = ctypes.c_int(), ctypes.c_int()
     result = lib.tarnel_output_size(ctypes.byref(options), ctypes.byref(width), ctypes.byref(height))

@@ -29,6 +29,7 @@ E_RANGE = -7
 RGB24 = 0
 EXPLAIN_TEXT_SIZE = 512
 FRAME_BLEND, FRAME_0, FRAME_1 = 0, 1, 2
+VIEW_STORED, VIEW_C64 = 0, 1
 BORDER_NONE, BORDER_FULL = 0, 1
 BORDER_COLOUR_BACKGROUND = -1
 
@@ -62,6 +63,7 @@ class DecodeOptions(ctypes.Structure):
         ("border", ctypes.c_int),
         ("border_colour", ctypes.c_int),
         ("layout", ctypes.c_int),
+        ("view", ctypes.c_int),
     ]
 
 

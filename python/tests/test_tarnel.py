@@ -12,7 +12,16 @@ from pathlib import Path
 from typing import Dict, List, Sequence, Tuple
 
 import pytest
-from conftest import colours, golden_ids, golden_pixels, golden_pictures, layout_code, loaded_library, view
+from conftest import (
+    VIEWS as VIEWS_DIR,
+    colours,
+    golden_ids,
+    golden_pixels,
+    golden_pictures,
+    layout_code,
+    loaded_library,
+    view,
+)
 from PIL import Image, UnidentifiedImageError
 
 import tarnel
@@ -70,6 +79,7 @@ BAD_OPTIONS = [
     ({"layout": 0}, "no layout 0"),
     ({"layout": 2**40}, "no layout"),
     ({"frame": 2}, "frame is"),
+    ({"view": "C64 "}, "view is"),
     ({"frame": "0"}, "frame is"),
     ({"border_colour": 16}, "border_colour is"),
     ({"border_colour": -1}, "border_colour is"),
@@ -99,12 +109,16 @@ VIEWS = [
     ("06-drazlace", {"frame": 1}, "frame1"),
     ("06-drazlace", {"border": True}, "border"),
     ("07-drazlace-packed", {"border": True, "border_colour": 14}, "border-14"),
+    ("17-afli", {"view": "c64"}, "c64"),
+    ("06-drazlace-shifted", {"view": "c64", "frame": 1}, "c64-frame1"),
+    ("22-hires-manager", {"layout": "hires-manager", "view": "c64"}, "c64"),
 ]
 
 
 @pytest.mark.parametrize("stem, options, name", VIEWS, ids=[f"{s}.{n}" for s, _, n in VIEWS])
-def test_frames_and_border_give_the_golden_views(stem: str, options: Dict[str, object], name: str) -> None:
-    picture = next(p for p in GOLDEN if p.stem == stem)
+def test_views_give_the_golden_views(stem: str, options: Dict[str, object], name: str) -> None:
+    # A golden picture, or one kept beside the views.
+    picture = next(p for p in [*GOLDEN, *VIEWS_DIR.iterdir()] if p.stem == stem and p.suffix != ".bmp")
     result = tarnel.decode(picture.read_bytes(), **options)  # type: ignore[arg-type]
     size, pixels = view(f"{stem}.{name}")
     assert (result.width, result.height) == size
