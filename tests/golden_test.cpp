@@ -67,6 +67,19 @@ uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
            static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
+// How many of `height` rows of BGR pixels (top row first, `row` bytes each)
+// differ from the bottom-up rows of a .bmp file.
+size_t RowsDifferingFromBmp(const std::vector<uint8_t>& bmp, const std::vector<uint8_t>& pixels,
+                            size_t row, size_t height) {
+    size_t differences = 0;
+    for (size_t y = 0; y < height; ++y) {
+        const uint8_t* golden = bmp.data() + BMP_FILE_HEADER_BYTES + TARNEL_BITMAP_HEADER_BYTES +
+                                (height - 1 - y) * row;
+        differences += std::memcmp(golden, pixels.data() + y * row, row) != 0;
+    }
+    return differences;
+}
+
 TEST(Golden, FolderHoldsASampleOfEveryLayout) {
     const GoldenFiles files = ListGoldenFiles();
     ASSERT_FALSE(files.pictures.empty()) << "no pictures in " << TARNEL_GOLDEN_DIR;
@@ -230,13 +243,8 @@ TEST(GoldenViews, EveryViewDecodesToItsBitmap) {
                                             pixels.data(), row, &info);
         tarnel_decoder_free(decoder);
         ASSERT_EQ(result, TARNEL_OK) << tarnel_strerror(result);
-        size_t differences = 0;
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* golden = bmp.data() + BMP_FILE_HEADER_BYTES +
-                                    TARNEL_BITMAP_HEADER_BYTES + (height - 1 - y) * row;
-            differences += std::memcmp(golden, pixels.data() + y * row, row) != 0;
-        }
-        EXPECT_EQ(differences, 0u) << "rows differ";
+        EXPECT_EQ(RowsDifferingFromBmp(bmp, pixels, row, static_cast<size_t>(height)), 0u)
+            << "rows differ";
         covered.insert(std::to_string(info.info.layout) + " " + view.substr(0, 6));
         ++checked;
     }
@@ -301,13 +309,7 @@ TEST(GoldenOpenAs, RelocatedAndHeaderlessPicturesDecodeToTheirBitmap) {
             EXPECT_EQ(info.chosen, 1);
             EXPECT_EQ(info.headerless, variant.headerless);
             EXPECT_EQ(static_cast<unsigned>(info.info.load_address), variant.loadAddress);
-            size_t differences = 0;
-            for (size_t y = 0; y < 200; ++y) {
-                const uint8_t* golden = bmp.data() + BMP_FILE_HEADER_BYTES +
-                                        TARNEL_BITMAP_HEADER_BYTES + (199 - y) * ROW;
-                differences += std::memcmp(golden, pixels.data() + y * ROW, ROW) != 0;
-            }
-            EXPECT_EQ(differences, 0u) << "rows differ";
+            EXPECT_EQ(RowsDifferingFromBmp(bmp, pixels, ROW, 200), 0u) << "rows differ";
         }
     }
     tarnel_decoder_free(decoder);
