@@ -91,8 +91,8 @@ bool VectorRowsAvx512(const uint8_t* indices, uint32_t rows, const PixelTable& t
 
 // core/x86/render_ssse3.cpp: every kind. core/x86/render_avx512.cpp:
 // multicolour and interlaced.
-PixelRowLoop RowLoopSsse3(RowLoop loop, FormatCode fetcher);
-PixelRowLoop RowLoopAvx512(RowLoop loop, FormatCode fetcher);
+PixelRowLoop RowLoopSsse3(RowLoop loop, Fetcher fetcher);
+PixelRowLoop RowLoopAvx512(RowLoop loop, Fetcher fetcher);
 #endif
 
 #if TARNEL_X86_64_KERNELS

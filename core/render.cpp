@@ -20,7 +20,7 @@ namespace tarnel {
 namespace row_loops {
 namespace {
 
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 void RenderMulticolourRows(const uint8_t* image, uint8_t background, Sink& sink) {
     constexpr MulticolourSources s =
         MULTICOLOUR_SOURCES[SourcesIndex(MULTICOLOUR_SOURCES, kFetcher)];
@@ -53,7 +53,7 @@ void RenderMulticolourRows(const uint8_t* image, uint8_t background, Sink& sink)
     }
 }
 
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 void RenderHiresRows(const uint8_t* image, uint8_t background, Sink& sink) {
     constexpr HiresSources s = HIRES_SOURCES[SourcesIndex(HIRES_SOURCES, kFetcher)];
     for (uint32_t y = 0; y < PICTURE_HEIGHT; ++y) {
@@ -92,7 +92,7 @@ inline Word OneByteLater(Word word, Word before, bool lowByteFirst) {
 // pixel u - 1. The ends of the row follow other rules: column 0 shows frame
 // 0 alone and column 319 frame 1 alone, as plain indices, and column 318
 // pairs the last columns of both frames.
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 void RenderInterlacedRows(const uint8_t* image, uint8_t background, Sink& sink) {
     constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
     constexpr FrameSources f0 = s.frames[0];
@@ -137,15 +137,15 @@ struct IndexSink {
 
 // The plain row loops by kind (see RowLoopOf).
 struct PlainLoops {
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static constexpr RowLoopFunction<Sink> Multicolour() {
         return RenderMulticolourRows<F, Sink>;
     }
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static constexpr RowLoopFunction<Sink> Hires() {
         return RenderHiresRows<F, Sink>;
     }
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static constexpr RowLoopFunction<Sink> Interlaced() {
         return RenderInterlacedRows<F, Sink>;
     }

@@ -133,46 +133,46 @@ using RowLoopFunction = void (*)(const uint8_t*, uint8_t, Sink&);
 // Multicolour, Hires and Interlaced, each giving the loop for a fetcher and
 // sink, or nullptr where the set has no loop of that kind.
 template <typename Loops, typename Sink>
-constexpr RowLoopFunction<Sink> RowLoopOf(RowLoop loop, FormatCode fetcher) {
+constexpr RowLoopFunction<Sink> RowLoopOf(RowLoop loop, Fetcher fetcher) {
     switch (loop) {
         case RowLoop::Multicolour:
             switch (fetcher) {
-                case 4:
-                    return Loops::template Multicolour<4, Sink>();
-                case 5:
-                    return Loops::template Multicolour<5, Sink>();
-                case 8:
-                    return Loops::template Multicolour<8, Sink>();
-                case 9:
-                    return Loops::template Multicolour<9, Sink>();
-                case 13:
-                    return Loops::template Multicolour<13, Sink>();
-                case 18:
-                    return Loops::template Multicolour<18, Sink>();
+                case Fetcher::FliDesigner:
+                    return Loops::template Multicolour<Fetcher::FliDesigner, Sink>();
+                case Fetcher::AdvancedArtStudio:
+                    return Loops::template Multicolour<Fetcher::AdvancedArtStudio, Sink>();
+                case Fetcher::Fli:
+                    return Loops::template Multicolour<Fetcher::Fli, Sink>();
+                case Fetcher::Koala:
+                    return Loops::template Multicolour<Fetcher::Koala, Sink>();
+                case Fetcher::FliGraph:
+                    return Loops::template Multicolour<Fetcher::FliGraph, Sink>();
+                case Fetcher::PaintMagic:
+                    return Loops::template Multicolour<Fetcher::PaintMagic, Sink>();
                 default:
                     return nullptr;
             }
         case RowLoop::Hires:
             switch (fetcher) {
-                case 12:
-                    return Loops::template Hires<12, Sink>();
-                case 15:
-                    return Loops::template Hires<15, Sink>();
-                case 16:
-                    return Loops::template Hires<16, Sink>();
-                case 17:
-                    return Loops::template Hires<17, Sink>();
+                case Fetcher::HiresBitmap:
+                    return Loops::template Hires<Fetcher::HiresBitmap, Sink>();
+                case Fetcher::ArtStudio:
+                    return Loops::template Hires<Fetcher::ArtStudio, Sink>();
+                case Fetcher::Doodle:
+                    return Loops::template Hires<Fetcher::Doodle, Sink>();
+                case Fetcher::Afli:
+                    return Loops::template Hires<Fetcher::Afli, Sink>();
                 default:
                     return nullptr;
             }
         case RowLoop::Interlaced:
             switch (fetcher) {
-                case 1:
-                    return Loops::template Interlaced<1, Sink>();
-                case 3:
-                    return Loops::template Interlaced<3, Sink>();
-                case 6:
-                    return Loops::template Interlaced<6, Sink>();
+                case Fetcher::Funpaint:
+                    return Loops::template Interlaced<Fetcher::Funpaint, Sink>();
+                case Fetcher::Gunpaint:
+                    return Loops::template Interlaced<Fetcher::Gunpaint, Sink>();
+                case Fetcher::Drazlace:
+                    return Loops::template Interlaced<Fetcher::Drazlace, Sink>();
                 default:
                     return nullptr;
             }

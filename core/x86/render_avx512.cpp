@@ -78,7 +78,7 @@ TARNEL_TARGET_AVX512 inline __m512i FrameColours(const uint8_t* bitmapCells, con
         ALL, _mm512_add_epi8(choices, Load64(AVX512_CONSTANTS.cellOffsets)), colours);
 }
 
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 TARNEL_TARGET_AVX512 void RenderInterlacedRowsAvx512(const uint8_t* image, uint8_t background,
                                                      Sink& sink) {
     constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
@@ -126,7 +126,7 @@ TARNEL_TARGET_AVX512 void RenderInterlacedRowsAvx512(const uint8_t* image, uint8
 // A single multicolour frame the same way, sixty-four pixels at a time;
 // the left strip's cells, where the layout has one, drawn again by their own
 // rules as in the SSSE3 loop (render_ssse3.cpp).
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 TARNEL_TARGET_AVX512 void RenderMulticolourRowsAvx512(const uint8_t* image, uint8_t background,
                                                       Sink& sink) {
     constexpr MulticolourSources s =
@@ -171,15 +171,15 @@ TARNEL_TARGET_AVX512 void RenderMulticolourRowsAvx512(const uint8_t* image, uint
 // AVX-512 draws the multicolour and interlaced layouts; hires ones keep
 // the SSSE3 loops.
 struct Avx512Loops {
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static RowLoopFunction<Sink> Multicolour() {
         return RenderMulticolourRowsAvx512<F, Sink>;
     }
-    template <FormatCode, typename Sink>
+    template <Fetcher, typename Sink>
     static RowLoopFunction<Sink> Hires() {
         return nullptr;
     }
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static RowLoopFunction<Sink> Interlaced() {
         return RenderInterlacedRowsAvx512<F, Sink>;
     }
@@ -188,7 +188,7 @@ struct Avx512Loops {
 }  // namespace
 }  // namespace row_loops
 
-PixelRowLoop RowLoopAvx512(RowLoop loop, FormatCode fetcher) {
+PixelRowLoop RowLoopAvx512(RowLoop loop, Fetcher fetcher) {
     return row_loops::RowLoopOf<row_loops::Avx512Loops, row_loops::PixelSink>(loop, fetcher);
 }
 

@@ -90,7 +90,7 @@ TARNEL_TARGET_SSSE3 void MulticolourRowSsse3(const uint8_t* bitmap, const uint8_
     }
 }
 
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 TARNEL_TARGET_SSSE3 void RenderMulticolourRowsSsse3(const uint8_t* image, uint8_t background,
                                                     Sink& sink) {
     constexpr MulticolourSources s =
@@ -120,7 +120,7 @@ TARNEL_TARGET_SSSE3 void RenderMulticolourRowsSsse3(const uint8_t* image, uint8_
     }
 }
 
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 TARNEL_TARGET_SSSE3 void RenderHiresRowsSsse3(const uint8_t* image, uint8_t background,
                                               Sink& sink) {
     constexpr HiresSources s = HIRES_SOURCES[SourcesIndex(HIRES_SOURCES, kFetcher)];
@@ -164,7 +164,7 @@ TARNEL_TARGET_SSSE3 void RenderHiresRowsSsse3(const uint8_t* image, uint8_t back
 // Both frames drawn as plain colours into two rows, frame 1 one place later
 // (its row starts with a 0), then merged sixteen pixels at a time into pair
 // indices; the three end columns follow the rules of the plain loop.
-template <FormatCode kFetcher, typename Sink>
+template <Fetcher kFetcher, typename Sink>
 TARNEL_TARGET_SSSE3 void RenderInterlacedRowsSsse3(const uint8_t* image, uint8_t background,
                                                    Sink& sink) {
     constexpr InterlacedSources s = INTERLACED_SOURCES[SourcesIndex(INTERLACED_SOURCES, kFetcher)];
@@ -208,15 +208,15 @@ TARNEL_TARGET_SSSE3 void RenderInterlacedRowsSsse3(const uint8_t* image, uint8_t
 }
 
 struct Ssse3Loops {
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static RowLoopFunction<Sink> Multicolour() {
         return RenderMulticolourRowsSsse3<F, Sink>;
     }
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static RowLoopFunction<Sink> Hires() {
         return RenderHiresRowsSsse3<F, Sink>;
     }
-    template <FormatCode F, typename Sink>
+    template <Fetcher F, typename Sink>
     static RowLoopFunction<Sink> Interlaced() {
         return RenderInterlacedRowsSsse3<F, Sink>;
     }
@@ -225,7 +225,7 @@ struct Ssse3Loops {
 }  // namespace
 }  // namespace row_loops
 
-PixelRowLoop RowLoopSsse3(RowLoop loop, FormatCode fetcher) {
+PixelRowLoop RowLoopSsse3(RowLoop loop, Fetcher fetcher) {
     return row_loops::RowLoopOf<row_loops::Ssse3Loops, row_loops::PixelSink>(loop, fetcher);
 }
 
