@@ -22,7 +22,7 @@ bool IsFli(const LayoutRoute& route) {
 }
 
 bool IsDrazlace(const LayoutRoute& route) {
-    return route.loop == RowLoop::Interlaced && route.fetcher == CodeOf(Layout::Drazlace);
+    return route.loop == RowLoop::Interlaced && route.fetcher == Fetcher::Drazlace;
 }
 
 // A multicolour pixel of the FLI strip: bit pair 00 keeps the line's

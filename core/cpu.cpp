@@ -2,17 +2,11 @@
 
 #include <atomic>
 
-#if defined(__x86_64__) || defined(__i386__)
-#define TARNEL_CPU_X86 1
-#else
-#define TARNEL_CPU_X86 0
-#endif
-
 namespace tarnel {
 namespace {
 
 InstructionSet AskProcessor() {
-#if TARNEL_CPU_X86
+#if TARNEL_X86_KERNELS
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vbmi")) {

@@ -2,8 +2,11 @@
 //
 // Each kernel (a row converter, a row loop, an unpacker) comes in variants
 // for AVX-512, AVX2, SSSE3 and plain C++, not every kernel in every one.
-// ChooseKernel takes the first variant, in that order of preference, that
-// the processor runs. What the processor has is asked once per process, at
+// The plain variants live with their family (pixels.cpp, render.cpp,
+// unpack.cpp), the others one file per family and instruction set in
+// core/x86/ (core/kernels.h declares them). Each family lists its variants
+// in order of preference; ChooseKernel takes the first that the processor
+// runs. What the processor has is asked once per process, at
 // the first use, and never changes: the one process-wide fact the library
 // keeps.
 #ifndef TARNEL_CORE_CPU_H
@@ -11,6 +14,15 @@
 
 #include <cstddef>
 #include <cstdint>
+
+// 1 where the x86 variants are built: GCC or Clang for a 32- or 64-bit x86
+// processor. Elsewhere (WebAssembly) the files of core/x86/ compile to
+// nothing and every family has its plain variant alone.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TARNEL_X86_KERNELS 1
+#else
+#define TARNEL_X86_KERNELS 0
+#endif
 
 namespace tarnel {
 

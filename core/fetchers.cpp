@@ -44,7 +44,7 @@ uint8_t FetchInterlaced(const InterlacedSources& s, ByteView image, uint8_t back
 
 namespace {
 template <typename Sources, size_t N>
-const Sources* FindSources(const Sources (&table)[N], FormatCode fetcher) {
+const Sources* FindSources(const Sources (&table)[N], Fetcher fetcher) {
     for (const Sources& s : table) {
         if (s.fetcher == fetcher) return &s;
     }
@@ -57,13 +57,13 @@ const LayoutRoute* FindLayoutRoute(FormatCode code) {
     return layout != nullptr ? &layout->route : nullptr;
 }
 
-const MulticolourSources* FindMulticolourSources(FormatCode fetcher) {
+const MulticolourSources* FindMulticolourSources(Fetcher fetcher) {
     return FindSources(MULTICOLOUR_SOURCES, fetcher);
 }
-const HiresSources* FindHiresSources(FormatCode fetcher) {
+const HiresSources* FindHiresSources(Fetcher fetcher) {
     return FindSources(HIRES_SOURCES, fetcher);
 }
-const InterlacedSources* FindInterlacedSources(FormatCode fetcher) {
+const InterlacedSources* FindInterlacedSources(Fetcher fetcher) {
     return FindSources(INTERLACED_SOURCES, fetcher);
 }
 

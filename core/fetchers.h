@@ -49,10 +49,10 @@ uint8_t FetchHires(const HiresSources& s, ByteView image, uint8_t background, ui
 uint8_t FetchInterlaced(const InterlacedSources& s, ByteView image, uint8_t background, uint32_t x,
                         uint32_t y, uint8_t frame);
 
-// The sources table entry of a fetcher, by the number in its name.
-const MulticolourSources* FindMulticolourSources(FormatCode fetcher);
-const HiresSources* FindHiresSources(FormatCode fetcher);
-const InterlacedSources* FindInterlacedSources(FormatCode fetcher);
+// The sources table entry of a fetcher, or nullptr where the table has none.
+const MulticolourSources* FindMulticolourSources(Fetcher fetcher);
+const HiresSources* FindHiresSources(Fetcher fetcher);
+const InterlacedSources* FindInterlacedSources(Fetcher fetcher);
 
 }  // namespace tarnel
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "core/layouts.h"
 
@@ -29,7 +30,7 @@ constexpr uint8_t HIRES_SHIFTS[8] = {7, 6, 5, 4, 3, 2, 1, 0};
 // screen byte's high nibble, 2 its low nibble, 3 the colour memory's low
 // nibble, except where a flag says otherwise.
 struct MulticolourSources {
-    FormatCode fetcher;  // lowest code the fetcher serves (its name)
+    Fetcher fetcher;
     uint32_t bitmapBase;
     uint32_t screenBase;
     bool screenBanked;      // each pixel row of a cell has its own screen (bank y & 7)
@@ -46,20 +47,20 @@ struct MulticolourSources {
 
 // clang-format off
 constexpr MulticolourSources MULTICOLOUR_SOURCES[] = {
-    // fetcher bitmap screen banked colour shared rowbg  rowtable strip
-    { 4,     9218,  1026,  true,   2,     false, false, 0,       0},   // code 4
-    { 5,     2,     8002,  false,  9018,  false, false, 0,       0},   // code 5
-    { 8,     9474,  1282,  true,   258,   false, false, 0,       0},   // code 8
-    { 9,     2,     8002,  false,  9002,  false, false, 0,       0},   // codes 9, 11, 19, 20
-    {13,     9474,  1282,  true,   258,   false, true,  2,       12},  // codes 13, 14
-    {18,     116,   8308,  false,  8119,  true,  false, 0,       0},   // code 18
+    // fetcher                  bitmap screen banked colour shared rowbg  rowtable strip
+    {Fetcher::FliDesigner,       9218,  1026,  true,  2,     false, false, 0,       0},
+    {Fetcher::AdvancedArtStudio, 2,     8002,  false, 9018,  false, false, 0,       0},
+    {Fetcher::Fli,               9474,  1282,  true,  258,   false, false, 0,       0},
+    {Fetcher::Koala,             2,     8002,  false, 9002,  false, false, 0,       0},
+    {Fetcher::FliGraph,          9474,  1282,  true,  258,   false, true,  2,       12},
+    {Fetcher::PaintMagic,        116,   8308,  false, 8119,  true,  false, 0,       0},
 };
 // clang-format on
 
 // Hires layouts: a set bit shows the screen byte's high nibble, a clear bit
 // its low nibble; or, with fixedColours, colour 15 and the background.
 struct HiresSources {
-    FormatCode fetcher;
+    Fetcher fetcher;
     uint32_t bitmapBase;
     uint32_t screenBase;
     bool screenBanked;
@@ -68,11 +69,11 @@ struct HiresSources {
 
 // clang-format off
 constexpr HiresSources HIRES_SOURCES[] = {
-    // fetcher bitmap screen banked fixed
-    {12,     2,     0,     false,  true},   // code 12: bitmap only
-    {15,     2,     8002,  false,  false},  // code 15
-    {16,     1026,  2,     false,  false},  // codes 16, 21
-    {17,     8194,  2,     true,   false},  // code 17
+    // fetcher            bitmap screen banked fixed
+    {Fetcher::HiresBitmap, 2,     0,     false, true},   // bitmap only
+    {Fetcher::ArtStudio,   2,     8002,  false, false},
+    {Fetcher::Doodle,      1026,  2,     false, false},
+    {Fetcher::Afli,        8194,  2,     true,  false},
 };
 // clang-format on
 constexpr uint8_t HIRES_FIXED_SET_COLOUR = 15;
@@ -83,7 +84,7 @@ struct FrameSources {
     uint32_t screenBase;
 };
 struct InterlacedSources {
-    FormatCode fetcher;
+    Fetcher fetcher;
     FrameSources frames[2];
     bool screenBanked;
     uint32_t colourBase;
@@ -91,10 +92,10 @@ struct InterlacedSources {
 
 // clang-format off
 constexpr InterlacedSources INTERLACED_SOURCES[] = {
-    // fetcher frame 0        frame 1           banked colour
-    { 1,     {{8210, 18},   {25594, 17402}},  true,  16402},  // codes 1, 2
-    { 3,     {{8194, 2},    {25602, 17410}},  true,  16386},  // code 3
-    { 6,     {{2050, 1026}, {10242, 1026}},   false, 2},      // codes 6, 7
+    // fetcher         frame 0        frame 1          banked colour
+    {Fetcher::Funpaint, {{8210, 18},   {25594, 17402}}, true,  16402},
+    {Fetcher::Gunpaint, {{8194, 2},    {25602, 17410}}, true,  16386},
+    {Fetcher::Drazlace, {{2050, 1026}, {10242, 1026}},  false, 2},
 };
 // clang-format on
 
@@ -103,12 +104,28 @@ const LayoutRoute* FindLayoutRoute(FormatCode code);
 
 // Position of a fetcher's entry in its sources table (N when absent).
 template <typename Sources, size_t N>
-constexpr size_t SourcesIndex(const Sources (&table)[N], FormatCode fetcher) {
+constexpr size_t SourcesIndex(const Sources (&table)[N], Fetcher fetcher) {
     for (size_t i = 0; i < N; ++i) {
         if (table[i].fetcher == fetcher) return i;
     }
     return N;
 }
+
+// Every layout's route names a fetcher of its row loop's table.
+constexpr bool RoutesHaveSources() {
+    for (const LayoutInfo& layout : LAYOUTS) {
+        const LayoutRoute& route = layout.route;
+        const bool found =
+            route.loop == RowLoop::Multicolour
+                ? SourcesIndex(MULTICOLOUR_SOURCES, route.fetcher) < std::size(MULTICOLOUR_SOURCES)
+            : route.loop == RowLoop::Hires
+                ? SourcesIndex(HIRES_SOURCES, route.fetcher) < std::size(HIRES_SOURCES)
+                : SourcesIndex(INTERLACED_SOURCES, route.fetcher) < std::size(INTERLACED_SOURCES);
+        if (!found) return false;
+    }
+    return true;
+}
+static_assert(RoutesHaveSources(), "every route's fetcher has sources for its row loop");
 
 // Highest offset any fetcher of a table can read; all must lie inside the
 // memory image so the row loops need no per-pixel bounds checks.

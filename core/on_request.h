@@ -30,10 +30,10 @@ struct OnRequestLayout {
 // Only unpacked files: the packed form is not documented well enough.
 // clang-format off
 inline constexpr OnRequestLayout ON_REQUEST_LAYOUTS[] = {
-    {layout_rows::Row(Layout::HiresManager, "Hires Manager", false, false, Layout::HiresManager,
-                      layout_rows::BLACK, RowLoop::Hires, Layout::HiresManager),
+    {layout_rows::Row(Layout::HiresManager, "Hires Manager", "him", false, false, Layout::HiresManager,
+                      layout_rows::BLACK, RowLoop::Hires, Fetcher::HiresManager),
      "hires-manager", 16385, 0x00, 0x40, 3, 0xFF,
-     {CodeOf(Layout::HiresManager), 2, 8194, true, false}, 8},
+     {Fetcher::HiresManager, 2, 8194, true, false}, 8},
 };
 // clang-format on
 constexpr size_t ON_REQUEST_LAYOUT_COUNT = sizeof ON_REQUEST_LAYOUTS / sizeof ON_REQUEST_LAYOUTS[0];

@@ -4,12 +4,8 @@
 
 #include "core/byte_order.h"
 #include "core/cpu.h"
+#include "core/kernels.h"
 #include "core/layouts.h"
-
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define TARNEL_PIXELS_SSSE3 1
-#include <immintrin.h>
-#endif
 
 namespace tarnel {
 namespace {
@@ -79,207 +75,6 @@ void ConvertRow4(const uint8_t* indices, const PixelTable& table, uint8_t* out) 
     }
 }
 
-#if TARNEL_PIXELS_SSSE3
-
-// Sixteen pixels at a time with SSSE3's byte shuffle: the sixteen colours'
-// bytes fit one register per byte place, so a shuffle by the indices looks
-// sixteen pixels' byte up at once; pairs look both colours up and average
-// them. Three shuffles per output register then interleave the three byte
-// places into pixels.
-__attribute__((target("ssse3"))) inline __m128i AverageRoundedDown(__m128i x, __m128i y) {
-    // pavgb rounds up: take back the half where the sum is odd.
-    const __m128i odd = _mm_and_si128(_mm_xor_si128(x, y), _mm_set1_epi8(1));
-    return _mm_sub_epi8(_mm_avg_epu8(x, y), odd);
-}
-
-// Shuffle masks placing byte place k of sixteen pixels into output register
-// r (bytes 16r to 16r + 15 of the 48): pixel p's byte k goes to 3p + k.
-struct InterleaveMasks {
-    uint8_t mask[3][3][16];  // [register][byte place][byte]
-};
-constexpr InterleaveMasks MakeInterleaveMasks() {
-    InterleaveMasks m{};
-    for (int r = 0; r < 3; ++r) {
-        for (int k = 0; k < 3; ++k) {
-            for (int j = 0; j < 16; ++j) {
-                const int q = 16 * r + j;
-                m.mask[r][k][j] = q % 3 == k ? static_cast<uint8_t>(q / 3) : 0x80;
-            }
-        }
-    }
-    return m;
-}
-constexpr InterleaveMasks INTERLEAVE = MakeInterleaveMasks();
-
-// Pixel u shows colour a[u] (b null), or the blend of a[u] and b[u]; with
-// `pairs`, a holds pair indices 16 * first + second instead.
-__attribute__((target("ssse3"))) void ConvertRow3Ssse3(const uint8_t* a, const uint8_t* b,
-                                                       bool pairs, const PixelTable& table,
-                                                       uint8_t* out) {
-    __m128i place[3];
-    __m128i masks[3][3];
-    for (int k = 0; k < 3; ++k) {
-        place[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.paletteBytes[k]));
-        for (int r = 0; r < 3; ++r) {
-            masks[r][k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(INTERLEAVE.mask[r][k]));
-        }
-    }
-    const __m128i low = _mm_set1_epi8(0x0F);
-    for (uint32_t x = 0; x < PICTURE_WIDTH; x += 16, out += 48) {
-        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
-        __m128i second = first;
-        if (pairs) {
-            second = _mm_and_si128(first, low);
-            first = _mm_and_si128(_mm_srli_epi16(first, 4), low);
-        } else if (b != nullptr) {
-            second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
-        }
-        __m128i bytes[3];
-        for (int k = 0; k < 3; ++k) {
-            bytes[k] = _mm_shuffle_epi8(place[k], first);
-            if (pairs || b != nullptr) {
-                bytes[k] = AverageRoundedDown(bytes[k], _mm_shuffle_epi8(place[k], second));
-            }
-        }
-        for (int r = 0; r < 3; ++r) {
-            const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(bytes[0], masks[r][0]),
-                                                        _mm_shuffle_epi8(bytes[1], masks[r][1])),
-                                           _mm_shuffle_epi8(bytes[2], masks[r][2]));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * r), v);
-        }
-    }
-}
-
-// The same with AVX2, thirty-two pixels at a time: each 128-bit half of a
-// register does what the SSSE3 loop does for sixteen pixels.
-__attribute__((target("avx2"))) inline __m256i AverageRoundedDown(__m256i x, __m256i y) {
-    const __m256i odd = _mm256_and_si256(_mm256_xor_si256(x, y), _mm256_set1_epi8(1));
-    return _mm256_sub_epi8(_mm256_avg_epu8(x, y), odd);
-}
-
-__attribute__((target("avx2"))) void ConvertRow3Avx2(const uint8_t* a, const uint8_t* b, bool pairs,
-                                                     const PixelTable& table, uint8_t* out) {
-    static_assert(PICTURE_WIDTH % 32 == 0, "rows are whole 32-pixel runs");
-    __m256i place[3];
-    __m256i masks[3][3];
-    for (int k = 0; k < 3; ++k) {
-        place[k] = _mm256_broadcastsi128_si256(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.paletteBytes[k])));
-        for (int r = 0; r < 3; ++r) {
-            masks[r][k] = _mm256_broadcastsi128_si256(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(INTERLEAVE.mask[r][k])));
-        }
-    }
-    const __m256i low = _mm256_set1_epi8(0x0F);
-    for (uint32_t x = 0; x < PICTURE_WIDTH; x += 32, out += 96) {
-        __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
-        __m256i second = first;
-        if (pairs) {
-            second = _mm256_and_si256(first, low);
-            first = _mm256_and_si256(_mm256_srli_epi16(first, 4), low);
-        } else if (b != nullptr) {
-            second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x));
-        }
-        __m256i bytes[3];
-        for (int k = 0; k < 3; ++k) {
-            bytes[k] = _mm256_shuffle_epi8(place[k], first);
-            if (pairs || b != nullptr) {
-                bytes[k] = AverageRoundedDown(bytes[k], _mm256_shuffle_epi8(place[k], second));
-            }
-        }
-        for (int r = 0; r < 3; ++r) {
-            const __m256i v =
-                _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(bytes[0], masks[r][0]),
-                                                _mm256_shuffle_epi8(bytes[1], masks[r][1])),
-                                _mm256_shuffle_epi8(bytes[2], masks[r][2]));
-            // The low half holds pixels 0 to 15 of the run, the high half 16 to 31.
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * r), _mm256_castsi256_si128(v));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48 + 16 * r),
-                             _mm256_extracti128_si256(v, 1));
-        }
-    }
-}
-
-// With AVX-512 (VBMI), sixty-four pixels at a time: a byte permute over two
-// registers looks 128 entries up at once, so two of them and a choice by the
-// index's top bit give any of the 256 entries of a byte place, exactly the
-// table's; pairs of colours become pair indices first. Two more permutes
-// per output register interleave the three byte places into pixels.
-struct Interleave64 {
-    uint8_t firstTwo[3][64];  // places 0 and 1: pixel p of place 1 at 64 + p
-    uint8_t third[3][64];     // place 2
-    uint64_t thirdMask[3];    // which bytes are place 2
-};
-constexpr Interleave64 MakeInterleave64() {
-    Interleave64 m{};
-    for (int r = 0; r < 3; ++r) {
-        for (int j = 0; j < 64; ++j) {
-            const int q = 64 * r + j;
-            const int pixel = q / 3;
-            const int place = q % 3;
-            m.firstTwo[r][j] = static_cast<uint8_t>(place == 1 ? 64 + pixel : pixel);
-            m.third[r][j] = static_cast<uint8_t>(pixel);
-            if (place == 2) m.thirdMask[r] |= uint64_t{1} << j;
-        }
-    }
-    return m;
-}
-constexpr Interleave64 INTERLEAVE64 = MakeInterleave64();
-
-#define TARNEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
-
-TARNEL_AVX512 inline __m512i Load64(const uint8_t* bytes) {
-    return _mm512_loadu_si512(static_cast<const void*>(bytes));
-}
-
-// Pixel u shows entry a[u], or with b the pair 16 * a[u] + b[u].
-TARNEL_AVX512 void ConvertRow3Avx512(const uint8_t* a, const uint8_t* b, const PixelTable& table,
-                                     uint8_t* out, uint32_t rows = 1, ptrdiff_t stride = 0) {
-    static_assert(PICTURE_WIDTH % 64 == 0, "rows are whole 64-pixel runs");
-    __m512i entries[3][4];
-    for (int k = 0; k < 3; ++k) {
-        for (int part = 0; part < 4; ++part)
-            entries[k][part] = Load64(table.entryBytes[k] + 64 * part);
-    }
-    __m512i firstTwo[3];
-    __m512i third[3];
-    __mmask64 thirdMask[3];
-    for (int r = 0; r < 3; ++r) {
-        firstTwo[r] = Load64(INTERLEAVE64.firstTwo[r]);
-        third[r] = Load64(INTERLEAVE64.third[r]);
-        thirdMask[r] = INTERLEAVE64.thirdMask[r];
-    }
-    // Row k of `rows` (indices one row after another) goes to out + k * stride,
-    // with the table's registers loaded once.
-    for (uint32_t row = 0; row < rows; ++row) {
-        const uint8_t* ra = a + row * PICTURE_WIDTH;
-        const uint8_t* rb = b != nullptr ? b + row * PICTURE_WIDTH : nullptr;
-        uint8_t* o = out + static_cast<ptrdiff_t>(row) * stride;
-        for (uint32_t x = 0; x < PICTURE_WIDTH; x += 64, o += 192) {
-            __m512i i = Load64(ra + x);
-            // Colours are below 16: shifting 16-bit lanes moves nothing across bytes.
-            if (rb != nullptr) i = _mm512_or_si512(_mm512_slli_epi16(i, 4), Load64(rb + x));
-            const __mmask64 high = _mm512_movepi8_mask(i);  // entries 128 to 255
-            __m512i bytes[3];
-            for (int k = 0; k < 3; ++k) {
-                const __m512i low = _mm512_permutex2var_epi8(entries[k][0], i, entries[k][1]);
-                const __m512i upper = _mm512_permutex2var_epi8(entries[k][2], i, entries[k][3]);
-                bytes[k] = _mm512_mask_blend_epi8(high, low, upper);
-            }
-            for (int r = 0; r < 3; ++r) {
-                const __m512i two = _mm512_permutex2var_epi8(bytes[0], firstTwo[r], bytes[1]);
-                const __m512i all =
-                    _mm512_mask_permutexvar_epi8(two, thirdMask[r], third[r], bytes[2]);
-                _mm512_storeu_si512(static_cast<void*>(o + 64 * r), all);
-            }
-        }
-    }
-}
-
-#undef TARNEL_AVX512
-
-#endif  // TARNEL_PIXELS_SSSE3
-
 }  // namespace
 
 void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format,
@@ -298,43 +93,29 @@ void BuildPixelTable(const Palette& palette, bool interlaced, PixelFormat format
 
 namespace {
 
-// The row converters by instruction set; each returns false, writing
-// nothing, for a table it does not serve (the caller then converts plainly).
-using VectorRowKernel = bool (*)(const uint8_t* a, const uint8_t* b, bool pairs,
-                                 const PixelTable& table, uint8_t* out);
-
-#if TARNEL_PIXELS_SSSE3
-bool VectorRowAvx512(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
-                     uint8_t* out) {
-    if (BytesPerPixel(table.format) != 3) return false;
-    // Any table: its own entries are looked up.
-    ConvertRow3Avx512(a, pairs ? nullptr : b, table, out);
-    return true;
-}
-bool VectorRowAvx2(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
-                   uint8_t* out) {
-    if (!table.fromPalette || BytesPerPixel(table.format) != 3) return false;
-    ConvertRow3Avx2(a, b, pairs, table, out);
-    return true;
-}
-bool VectorRowSsse3(const uint8_t* a, const uint8_t* b, bool pairs, const PixelTable& table,
-                    uint8_t* out) {
-    if (!table.fromPalette || BytesPerPixel(table.format) != 3) return false;
-    ConvertRow3Ssse3(a, b, pairs, table, out);
-    return true;
-}
-#endif
+// The plain variants: no vector path, so the caller converts plainly.
 bool NoVectorRow(const uint8_t*, const uint8_t*, bool, const PixelTable&, uint8_t*) {
     return false;
 }
+bool NoVectorRows(const uint8_t*, uint32_t, const PixelTable&, uint8_t*, ptrdiff_t) {
+    return false;
+}
 
+// The row converters by instruction set, widest first (core/kernels.h).
 constexpr KernelVariant<VectorRowKernel> VECTOR_ROW_VARIANTS[] = {
-#if TARNEL_PIXELS_SSSE3
+#if TARNEL_X86_KERNELS
     {InstructionSet::Avx512, VectorRowAvx512},
     {InstructionSet::Avx2, VectorRowAvx2},
     {InstructionSet::Ssse3, VectorRowSsse3},
 #endif
     {InstructionSet::Plain, NoVectorRow},
+};
+// Whole groups of rows, with the table set up once for all of them.
+constexpr KernelVariant<VectorRowsKernel> VECTOR_ROWS_VARIANTS[] = {
+#if TARNEL_X86_KERNELS
+    {InstructionSet::Avx512, VectorRowsAvx512},
+#endif
+    {InstructionSet::Plain, NoVectorRows},
 };
 
 // Converts with the widest vector path there is; false when there is none
@@ -354,12 +135,7 @@ void ConvertPictureRow(const uint8_t* indices, const PixelTable& table, uint8_t*
 
 void ConvertPictureRows(const uint8_t* indices, uint32_t rows, const PixelTable& table,
                         uint8_t* out, ptrdiff_t stride) {
-#if TARNEL_PIXELS_SSSE3
-    if (BytesPerPixel(table.format) == 3 && MayUse(InstructionSet::Avx512)) {
-        ConvertRow3Avx512(indices, nullptr, table, out, rows, stride);
-        return;
-    }
-#endif
+    if (ChooseKernel(VECTOR_ROWS_VARIANTS)(indices, rows, table, out, stride)) return;
     for (uint32_t row = 0; row < rows; ++row) {
         ConvertPictureRow(indices + row * PICTURE_WIDTH, table,
                           out + static_cast<ptrdiff_t>(row) * stride);

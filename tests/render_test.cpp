@@ -95,13 +95,29 @@ INSTANTIATE_TEST_SUITE_P(Codes, EveryLayoutRendering, ::testing::ValuesIn(tarnel
 struct FetcherOf {
     FormatCode code;
     char kind;  // 'm' multicolour, 'h' hires, 'i' interlaced
-    FormatCode fetcher;
+    Fetcher fetcher;
 };
 const FetcherOf kFetchers[] = {
-    {1, 'i', 1},   {2, 'i', 1},   {3, 'i', 3},   {4, 'm', 4},   {5, 'm', 5},
-    {6, 'i', 6},   {7, 'i', 6},   {8, 'm', 8},   {9, 'm', 9},   {11, 'm', 9},
-    {12, 'h', 12}, {13, 'm', 13}, {14, 'm', 13}, {15, 'h', 15}, {16, 'h', 16},
-    {17, 'h', 17}, {18, 'm', 18}, {19, 'm', 9},  {20, 'm', 9},  {21, 'h', 16},
+    {1, 'i', Fetcher::Funpaint},
+    {2, 'i', Fetcher::Funpaint},
+    {3, 'i', Fetcher::Gunpaint},
+    {4, 'm', Fetcher::FliDesigner},
+    {5, 'm', Fetcher::AdvancedArtStudio},
+    {6, 'i', Fetcher::Drazlace},
+    {7, 'i', Fetcher::Drazlace},
+    {8, 'm', Fetcher::Fli},
+    {9, 'm', Fetcher::Koala},
+    {11, 'm', Fetcher::Koala},
+    {12, 'h', Fetcher::HiresBitmap},
+    {13, 'm', Fetcher::FliGraph},
+    {14, 'm', Fetcher::FliGraph},
+    {15, 'h', Fetcher::ArtStudio},
+    {16, 'h', Fetcher::Doodle},
+    {17, 'h', Fetcher::Afli},
+    {18, 'm', Fetcher::PaintMagic},
+    {19, 'm', Fetcher::Koala},
+    {20, 'm', Fetcher::Koala},
+    {21, 'h', Fetcher::Doodle},
 };
 
 std::vector<uint8_t> FetchAll(const FetcherOf& f, ByteView image, uint8_t background) {
@@ -210,7 +226,7 @@ TEST(RowLoops, MulticolourColumnsAreDoubled) {
 // Fetcher rules, with hand-placed bytes.
 TEST(Fetchers, MulticolourBitPairsLeftToRight) {
     std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
-    const MulticolourSources& koala = *FindMulticolourSources(9);
+    const MulticolourSources& koala = *FindMulticolourSources(Fetcher::Koala);
     image[2] = 0xE4;                           // bit pairs 3, 2, 1, 0
     image[8002] = 0x12;                        // screen: high 1, low 2
     image[9002] = 0xF3;                        // colour memory: low 3 (high ignored)
@@ -222,7 +238,7 @@ TEST(Fetchers, MulticolourBitPairsLeftToRight) {
 
 TEST(Fetchers, HiresBitSevenIsLeftmost) {
     std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
-    const HiresSources& artStudio = *FindHiresSources(15);
+    const HiresSources& artStudio = *FindHiresSources(Fetcher::ArtStudio);
     image[2] = 0x80;
     image[8002] = 0xAB;  // set: 10, clear: 11
     for (uint32_t x = 0; x < 8; ++x) {
@@ -232,7 +248,7 @@ TEST(Fetchers, HiresBitSevenIsLeftmost) {
 
 TEST(Fetchers, NextCellAndNextCellRow) {
     std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
-    const MulticolourSources& koala = *FindMulticolourSources(9);
+    const MulticolourSources& koala = *FindMulticolourSources(Fetcher::Koala);
     image[2 + 8] = 0x40;     // column 4 (next cell), pair 1
     image[8002 + 1] = 0x50;  // that cell's screen high nibble: 5
     EXPECT_EQ(FetchMulticolour(koala, View(image), 0, 4, 0), 5);
@@ -243,14 +259,14 @@ TEST(Fetchers, NextCellAndNextCellRow) {
 
 TEST(Fetchers, ScreenBanksFollowTheRowWithinTheCell) {
     std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
-    const MulticolourSources& fliDesigner = *FindMulticolourSources(4);
+    const MulticolourSources& fliDesigner = *FindMulticolourSources(Fetcher::FliDesigner);
     image[9218 + 7] = 0x40;              // row 7, column 0: pair 1
     image[9218 + 320] = 0x40;            // row 8, column 0: pair 1
     image[1026 + 7 * 1024] = 0x90;       // bank 7, cell 0
     image[1026 + 0 * 1024 + 40] = 0xA0;  // bank 0, cell 40
     EXPECT_EQ(FetchMulticolour(fliDesigner, View(image), 0, 0, 7), 9);
     EXPECT_EQ(FetchMulticolour(fliDesigner, View(image), 0, 0, 8), 10);
-    const HiresSources& afli = *FindHiresSources(17);
+    const HiresSources& afli = *FindHiresSources(Fetcher::Afli);
     image[8194 + 7] = 0x80;
     image[2 + 7 * 1024] = 0xC0;
     EXPECT_EQ(FetchHires(afli, View(image), 0, 0, 7), 12);
@@ -258,11 +274,11 @@ TEST(Fetchers, ScreenBanksFollowTheRowWithinTheCell) {
 
 TEST(Fetchers, LastBitmapByte) {
     std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
-    const MulticolourSources& koala = *FindMulticolourSources(9);
+    const MulticolourSources& koala = *FindMulticolourSources(Fetcher::Koala);
     image[2 + 7999] = 0x03;  // column 159, row 199: pair 3
     image[9002 + 999] = 0x06;
     EXPECT_EQ(FetchMulticolour(koala, View(image), 0, 159, 199), 6);
-    const HiresSources& hires = *FindHiresSources(12);
+    const HiresSources& hires = *FindHiresSources(Fetcher::HiresBitmap);
     image[2 + 7999] = 0x01;
     EXPECT_EQ(FetchHires(hires, View(image), 4, 319, 199), 15);
     EXPECT_EQ(FetchHires(hires, View(image), 4, 318, 199), 4);
@@ -270,7 +286,7 @@ TEST(Fetchers, LastBitmapByte) {
 
 TEST(Fetchers, FliGraphLeftStripSwitchesAtColumn12) {
     std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0);
-    const MulticolourSources& fliGraph = *FindMulticolourSources(13);
+    const MulticolourSources& fliGraph = *FindMulticolourSources(Fetcher::FliGraph);
     const uint32_t y = 3;
     image[2 + y] = 0x7B;  // row byte: background 11, strip pair-3 colour 7
     image[1282] = 0x2D;   // strip pairs 1 and 2: colour 13
@@ -296,7 +312,7 @@ TEST(Fetchers, FliGraphLeftStripSwitchesAtColumn12) {
 
 TEST(Fetchers, PaintMagicSharedColourByte) {
     std::vector<uint8_t> image(MEMORY_IMAGE_BYTES, 0xFF);  // every pixel pair 3
-    const MulticolourSources& paintMagic = *FindMulticolourSources(18);
+    const MulticolourSources& paintMagic = *FindMulticolourSources(Fetcher::PaintMagic);
     image[8119] = 0x35;
     EXPECT_EQ(FetchMulticolour(paintMagic, View(image), 0, 0, 0), 5);
     EXPECT_EQ(FetchMulticolour(paintMagic, View(image), 0, 159, 199), 5);

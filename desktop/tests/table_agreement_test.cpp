@@ -1,6 +1,8 @@
 // The desktop's ways of recognising a file agree with the decoder's table:
 // the magic of mime/tarnel.xml names exactly the load addresses and
-// signatures identification tests, and the gdk-pixbuf loader's signature
+// signatures identification tests, its globs exactly the extensions of the
+// layout rows, each type's globs and load addresses those of the same
+// layouts, and the gdk-pixbuf loader's signature
 // patterns (read from the built module through fill_info) pick up a file
 // of every layout that has a fixed header and no file of none.
 //
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -100,6 +103,93 @@ TEST(DesktopTable, MimeMagicNamesTheLoadAddressesAndSignatures) {
         {fliGraph, 0},
     };
     EXPECT_EQ(strings, expected);
+}
+
+// One mime-type element of tarnel.xml: its globs' extensions and the load
+// addresses its magic names.
+struct MimeType {
+    std::string name;
+    std::set<std::string> extensions;
+    std::set<uint32_t> loads;
+};
+
+std::vector<MimeType> ReadMimeTypes(const std::string& xml) {
+    std::vector<MimeType> types;
+    const std::regex element("<mime-type type=\"([^\"]+)\">([\\s\\S]*?)</mime-type>");
+    const std::regex glob("<glob pattern=\"\\*\\.([a-z0-9]+)\"/>");
+    const std::regex little16("<match type=\"little16\" value=\"0x([0-9a-fA-F]+)\" offset=\"0\"/>");
+    for (auto t = std::sregex_iterator(xml.begin(), xml.end(), element);
+         t != std::sregex_iterator(); ++t) {
+        MimeType type{(*t)[1].str(), {}, {}};
+        const std::string body = (*t)[2].str();
+        for (auto m = std::sregex_iterator(body.begin(), body.end(), glob);
+             m != std::sregex_iterator(); ++m) {
+            type.extensions.insert((*m)[1].str());
+        }
+        for (auto m = std::sregex_iterator(body.begin(), body.end(), little16);
+             m != std::sregex_iterator(); ++m) {
+            type.loads.insert(static_cast<uint32_t>(std::stoul((*m)[1].str(), nullptr, 16)));
+        }
+        types.push_back(type);
+    }
+    return types;
+}
+
+std::set<std::string> Extensions(const tarnel::LayoutInfo& layout) {
+    std::set<std::string> extensions;
+    std::istringstream words(layout.extensions);
+    for (std::string word; words >> word;) extensions.insert(word);
+    return extensions;
+}
+
+// The type whose globs hold `extension`, or nullptr.
+const MimeType* TypeOf(const std::vector<MimeType>& types, const std::string& extension) {
+    for (const MimeType& type : types) {
+        if (type.extensions.count(extension) != 0) return &type;
+    }
+    return nullptr;
+}
+
+TEST(DesktopTable, MimeGlobsAndLoadAddressesAgreeWithTheLayoutRows) {
+    const std::vector<MimeType> types = ReadMimeTypes(ReadText(g_mimeXml));
+    ASSERT_GT(types.size(), 1u) << g_mimeXml;
+    // The first type is the common one, which every other is a kind of.
+    const MimeType& common = types.front();
+    ASSERT_EQ(common.name, "image/x-c64-picture");
+    EXPECT_TRUE(common.extensions.empty());
+
+    std::set<std::string> globs;
+    for (const MimeType& type : types) globs.insert(type.extensions.begin(), type.extensions.end());
+    std::set<std::string> rows;
+    // Per type, the load addresses of the layouts whose extensions it has.
+    std::map<const MimeType*, std::set<uint32_t>> typeLoads;
+    for (const tarnel::LayoutInfo& layout : tarnel::LAYOUTS) {
+        const std::set<std::string> extensions = Extensions(layout);
+        rows.insert(extensions.begin(), extensions.end());
+        if (extensions.empty()) continue;
+        const MimeType* type = TypeOf(types, *extensions.begin());
+        if (type == nullptr) continue;  // reported as a missing glob below
+        for (const std::string& extension : extensions) {
+            EXPECT_EQ(TypeOf(types, extension), type)
+                << layout.name << ": ." << extension << " belongs to another type";
+        }
+        tarnel::LoadAndSize found{};
+        if (!tarnel::FindLoadAndSize(layout.code, &found)) continue;
+        const uint32_t load = found.load0 | found.load1 << 8;
+        typeLoads[type].insert(load);
+        EXPECT_TRUE(type->loads.count(load) != 0 || common.loads.count(load) != 0)
+            << layout.name << ": load address " << std::hex << load << " is no magic of "
+            << type->name << " nor of " << common.name;
+    }
+    EXPECT_EQ(globs, rows);
+    for (const MimeType& type : types) {
+        if (&type == &common) continue;
+        for (const uint32_t load : type.loads) {
+            EXPECT_EQ(typeLoads[&type].count(load), 1u)
+                << type.name << ": magic load address " << std::hex << load
+                << " is no layout's of this type";
+        }
+    }
 }
 
 // gdk-pixbuf's rule for one pattern at the file's start.
