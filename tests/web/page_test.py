@@ -31,7 +31,7 @@ file input, that
     marked as chosen, and follows the border toggle;
   - the browser asks for nothing but the page's own files and logs no error.
 Leaves screenshots in the artifacts folder, among them a bordered picture
-with PAL pixels (bordered-pal.png).
+with PAL pixels (bordered-pal.png) and the C64's view (c64-view.png).
 """
 
 import argparse
@@ -521,7 +521,7 @@ def golden_views(pictures, views):
 def show_as_named(driver, path):
     """A picture whose code prefix is not the layout the page finds from its
     bytes (or that the page refuses) is opened as that code under "Open
-    as…"; gives whether it was."""
+    as…"; gives whether it was so opened."""
     code = int(path.name.split("-")[0])
     entry = shown(driver).get(path.name)
     if entry is not None and entry["kind"] == "canvas" and entry["layout"] == str(code):
@@ -532,11 +532,11 @@ def show_as_named(driver, path):
              f"{path.name}: shown as {entry and entry['layout']}, and layout {code} not under "
              f"Open as ({labels})"):
         caption = figure_of(driver, path.name).find_element(By.TAG_NAME, "figcaption").text
-        check("opened as chosen" in caption, f"{path.name}: caption {caption!r}")
-    return True
+        return check("opened as chosen" in caption, f"{path.name}: caption {caption!r}")
+    return False
 
 
-def check_views(driver, pictures, views):
+def check_views(driver, pictures, views, artifacts):
     """Each golden view through the page: the choice made before the
     pictures come, and again made with them shown."""
     table = golden_views(pictures, views)
@@ -565,6 +565,9 @@ def check_views(driver, pictures, views):
                                f"{path.name} {view} ({'chosen before' if before else 'redrawn'}): "
                                "not the golden view")
                 checked += 1
+            if view == "c64" and before:
+                driver.execute_script("window.scrollTo(0, 0)")
+                driver.save_screenshot(str(artifacts / "c64-view.png"))
             clear(driver)
     set_view(driver, "blend", False)
     for view in ("frame0", "frame1", "border", "stored", "c64", "c64-frame1"):
@@ -765,7 +768,7 @@ def main():
             driver.save_screenshot(str(artifacts / "hostile.png"))
             clear(driver)
         check_open_as(driver, args.pictures, views, workdir, artifacts)
-        check_views(driver, args.pictures, views)
+        check_views(driver, args.pictures, views, artifacts)
         check_flicker(driver, args.pictures, views)
         check_bordered_pal(driver, args.pictures, artifacts)
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
