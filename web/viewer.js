@@ -5,10 +5,13 @@
 // and, for the C64's pixel shape, narrows. The frame control shows the blend
 // of an interlaced picture, either frame, or both frames alternately, one
 // each display frame, as a C64 shows them ("flicker"); the border control
-// decodes the picture inside the C64's border (384 x 272). A refused file
-// whose bytes pass some layouts' own tests (saved at another load address,
-// or without one) offers those layouts under "Open as…", and is then
-// decoded as the one chosen.
+// decodes the picture inside the C64's border (384 x 272); the view control
+// draws it as stored or as a C64 shows it (the FLI layouts' leftmost 24
+// pixels, Drazlace's pixel shift). A file whose bytes pass other layouts'
+// own tests (saved at another load address, or without one, or a layout
+// opened only on request, such as Hires Manager, whose files look like
+// AFLI's) offers those layouts under "Open as…", refused or shown, and is
+// then decoded as the one chosen.
 'use strict';
 
 (function () {
@@ -36,6 +39,7 @@
   const DECODE_OPTIONS_FRAME = 60;
   const DECODE_OPTIONS_BORDER = 64;
   const DECODE_OPTIONS_LAYOUT = 72;
+  const DECODE_OPTIONS_VIEW = 76;
   const INFO_EX_BYTES = 56;
   const INFO_EX_INFO = 4;
   const INFO_EX_FRAME_COUNT = 36;
@@ -43,6 +47,7 @@
   const INFO_EX_HEADERLESS = 52;
   const TARNEL_FRAMES = {blend: 0, 0: 1, 1: 2}; // tarnel_frame values
   const TARNEL_BORDER_FULL = 1;
+  const TARNEL_VIEWS = {stored: 0, c64: 1}; // tarnel_view values
   const LARGEST_PICTURE = 384 * 272; // TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT
   // A pixel's width for its height: square, PAL and NTSC (VICE's figures).
   const ASPECTS = {square: 1, pal: 0.9365, ntsc: 0.75};
@@ -60,6 +65,8 @@
   const frameSelect = $('frame');
   const shapeSelect = $('shape');
   const borderToggle = $('border');
+  const viewSelect = $('view');
+  const viewNote = $('view-note');
   const dropZone = $('drop-zone');
   const status = $('status');
   const picturesSection = $('pictures');
@@ -106,19 +113,22 @@
     }
 
     // The layouts (code and name) whose own test takes `bytes`, with their
-    // load address in the first two bytes or put before them.
+    // load address in the first two bytes or put before them: those found
+    // from a file's bytes, then those opened only on request.
     function fittingLayouts(bytes) {
       const list = [];
       if (bytes === null) return list;
       m.HEAPU8.set(bytes, data);
-      for (let index = 0; m._tarnel_layout(index, info) === TARNEL_OK; ++index) {
-        const code = int32(info + INFO_LAYOUT);
-        const name = m.UTF8ToString(int32(info + INFO_NAME));
-        m._tarnel_decode_options_init(options);
-        setInt32(options + DECODE_OPTIONS_LAYOUT, code);
-        setInt32(info, INFO_EX_BYTES);
-        if (m._tarnel_identify_ex(data, bytes.length, options, info) === TARNEL_OK) {
-          list.push({code, name});
+      for (const layoutInfo of [m._tarnel_layout, m._tarnel_layout_on_request]) {
+        for (let index = 0; layoutInfo(index, info) === TARNEL_OK; ++index) {
+          const code = int32(info + INFO_LAYOUT);
+          const name = m.UTF8ToString(int32(info + INFO_NAME));
+          m._tarnel_decode_options_init(options);
+          setInt32(options + DECODE_OPTIONS_LAYOUT, code);
+          setInt32(info, INFO_EX_BYTES);
+          if (m._tarnel_identify_ex(data, bytes.length, options, info) === TARNEL_OK) {
+            list.push({code, name});
+          }
         }
       }
       return list;
@@ -127,9 +137,10 @@
     // Decodes `bytes` (null for a file above the size limit, which is never
     // read) of a file of `fileSize` bytes as layout `layout` (0: found from
     // the bytes) with palette `paletteIndex` (0: the library's own), frame
-    // `frame` ('blend', '0' or '1') and with or without the border. Gives
-    // the picture or the library's reason for refusing.
-    function decode(bytes, fileSize, layout, paletteIndex, frame, border) {
+    // `frame` ('blend', '0' or '1'), with or without the border, and view
+    // `view` ('stored' or 'c64'). Gives the picture or the library's reason
+    // for refusing.
+    function decode(bytes, fileSize, layout, paletteIndex, frame, border, view) {
       // size_t is 32 bits in the module; larger sizes are refused all the same.
       const sizeArgument = Math.min(fileSize, 0xffffffff);
       if (bytes !== null) m.HEAPU8.set(bytes, data);
@@ -142,6 +153,7 @@
       }
       setInt32(options + DECODE_OPTIONS_FRAME, TARNEL_FRAMES[frame]);
       if (border) setInt32(options + DECODE_OPTIONS_BORDER, TARNEL_BORDER_FULL);
+      setInt32(options + DECODE_OPTIONS_VIEW, TARNEL_VIEWS[view]);
       let result = m._tarnel_output_size(options, size, size + 4);
       const width = int32(size);
       const height = int32(size + 4);
@@ -241,10 +253,11 @@
     const paletteIndex = Number(paletteSelect.value);
     const border = borderToggle.checked;
     const choice = frameSelect.value;
+    const view = viewSelect.value;
     flickering.delete(picture);
     picture.frames = null;
     const result = decoder.decode(picture.bytes, picture.size, picture.layout, paletteIndex,
-                                  choice === 'flicker' ? '0' : choice, border);
+                                  choice === 'flicker' ? '0' : choice, border, view);
     if (!result.ok || !picture.canvas) return result;
     const canvas = picture.canvas;
     if (canvas.width !== result.width || canvas.height !== result.height) {
@@ -257,9 +270,10 @@
     const first = new ImageData(result.rgba, result.width, result.height);
     canvas.getContext('2d').putImageData(first, 0, 0);
     canvas.dataset.frame = choice;
+    canvas.dataset.view = view;
     if (choice === 'flicker' && result.frameCount === 2) {
       const second = decoder.decode(picture.bytes, picture.size, picture.layout, paletteIndex,
-                                    '1', border);
+                                    '1', border, view);
       if (second.ok) {
         picture.frames = [first, new ImageData(second.rgba, second.width, second.height)];
         picture.phase = 0;
@@ -271,15 +285,17 @@
     return result;
   }
 
-  // "Open as…": the layouts whose own test takes the picture's bytes, each
-  // a button that shows the picture as that layout; null when none does.
-  function openAsControl(picture) {
+  // "Open as…": the layouts other than `shown` (the one the picture is
+  // shown as, 0 for none) whose own test takes the picture's bytes, each a
+  // button that shows the picture as that layout; null when none does.
+  function openAsControl(picture, shown) {
     if (!picture.choices) picture.choices = decoder.fittingLayouts(picture.bytes);
-    if (picture.choices.length === 0) return null;
+    const others = picture.choices.filter(({code}) => code !== shown);
+    if (others.length === 0) return null;
     const details = element('details', 'open-as');
     details.appendChild(element('summary', '', 'Open as…'));
     const list = element('ul');
-    for (const {code, name} of picture.choices) {
+    for (const {code, name} of others) {
       const button = element('button', '', `${name} (code ${code})`);
       button.type = 'button';
       button.dataset.layout = String(code);
@@ -331,8 +347,9 @@
       save.setAttribute('aria-label', `Save ${pngName(picture.name)}`);
       save.addEventListener('click', () => savePng(canvas, picture.name));
       caption.appendChild(save);
-      // Another choice, for a picture opened as one.
-      const openAs = result.chosen ? openAsControl(picture) : null;
+      // The other layouts that take the file (an AFLI-looking file may be
+      // a Hires Manager picture).
+      const openAs = openAsControl(picture, result.layout);
       if (openAs) caption.appendChild(openAs);
       figure.classList.remove('refused');
     } else {
@@ -340,7 +357,7 @@
       error.dataset.file = picture.name;
       error.appendChild(element('strong', '', 'Not shown'));
       error.appendChild(element('span', 'reason', result.reason));
-      const openAs = picture.readError ? null : openAsControl(picture);
+      const openAs = picture.readError ? null : openAsControl(picture, 0);
       if (openAs) error.appendChild(openAs);
       figure.appendChild(error);
       picture.canvas = null;
@@ -351,8 +368,8 @@
     figure.appendChild(caption);
   }
 
-  // Redraws every picture with the chosen palette, frame and border (same
-  // layouts, new pixels).
+  // Redraws every picture with the chosen palette, frame, border and view
+  // (same layouts, new pixels).
   function redrawAll() {
     for (const picture of pictures) {
       if (picture.canvas) render(picture);
@@ -511,6 +528,11 @@
     picturesSection.style.setProperty('--aspect', String(ASPECTS[shapeSelect.value] || 1));
   }
 
+  // What the C64's view changes, shown while it is chosen.
+  function showViewNote() {
+    viewNote.hidden = viewSelect.value !== 'c64';
+  }
+
   function connect() {
     pickFiles.addEventListener('click', () => fileInput.click());
     pickFolder.addEventListener('click', () => folderInput.click());
@@ -539,6 +561,10 @@
     frameSelect.addEventListener('change', redrawAll);
     borderToggle.addEventListener('change', redrawAll);
     shapeSelect.addEventListener('change', applyShape);
+    viewSelect.addEventListener('change', () => {
+      showViewNote();
+      redrawAll();
+    });
 
     // The whole page takes drops; the drop zone lights up while one hovers.
     let depth = 0;
@@ -567,6 +593,7 @@
     scaleSelect.value = String(fittingScale());
     applyScale();
     applyShape();
+    showViewNote();
     connect();
     try {
       if (typeof createTarnelModule !== 'function') throw new Error('tarnel.js did not load');

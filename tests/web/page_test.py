@@ -17,17 +17,21 @@ file input, that
   - hostile files (the corpus written by tarnel_make_corpus, whose
     EXPECTED.txt says which open, and a few made here) give an error in place
     or the layout expected, and a good file after them still decodes;
-  - the frame control and the border toggle give, byte for byte, the golden
-    frames and borders of tests/data/views (beside PICTURES_DIR), for
-    pictures added after the choice and for pictures redrawn by it;
-    "flicker" alternates frame 0 and frame 1 (the canvas read at several
-    moments shows each, and nothing else); the pixel shape is CSS alone;
+  - the frame control, the border toggle and the view control (stored or
+    as a C64 shows it) give, byte for byte, the golden views of
+    tests/data/views (beside PICTURES_DIR), for pictures added after the
+    choice and for pictures redrawn by it; a picture whose code prefix is
+    not the layout found from its bytes (Hires Manager, which looks like
+    AFLI) is opened as that code under its card's "Open as…";
+    "flicker" alternates frame 0 and frame 1 in either view (the canvas read
+    at several moments shows each, and nothing else); the pixel shape is
+    CSS alone;
   - "Open as…" on a refused file lists the layouts that take it (none, no
     control), and the one chosen (by the keyboard) gives the golden pixels,
     marked as chosen, and follows the border toggle;
   - the browser asks for nothing but the page's own files and logs no error.
 Leaves screenshots in the artifacts folder, among them a bordered picture
-with PAL pixels (bordered-pal.png).
+with PAL pixels (bordered-pal.png) and the C64's view (c64-view.png).
 """
 
 import argparse
@@ -36,6 +40,7 @@ import functools
 import http.server
 import json
 import os
+import re
 import shutil
 import struct
 import sys
@@ -435,65 +440,184 @@ def check_hostile(driver, files, good, expected):
 BORDERED = (384, 272)
 
 
-def set_view(driver, frame, border, shape="square"):
-    """Sets the frame control, the border toggle and the pixel shape."""
+def set_view(driver, frame, border, shape="square", view="stored"):
+    """Sets the frame control, the border toggle, the pixel shape and the
+    view control."""
     Select(driver.find_element(By.ID, "frame")).select_by_value(frame)
     toggle = driver.find_element(By.ID, "border")
     if toggle.is_selected() != border:
         # The keyboard, as a user without a mouse would.
         toggle.send_keys(" ")
     Select(driver.find_element(By.ID, "shape")).select_by_value(shape)
+    select = driver.find_element(By.ID, "view")
+    if Select(select).first_selected_option.get_attribute("value") != view:
+        # The keyboard again: the options in turn until the one wanted.
+        for _ in range(len(Select(select).options)):
+            select.send_keys(Keys.ARROW_DOWN if view == "c64" else Keys.ARROW_UP)
+            if Select(select).first_selected_option.get_attribute("value") == view:
+                break
+    check(Select(select).first_selected_option.get_attribute("value") == view,
+          f"view control: {view} not chosen by the keyboard")
 
 
-def check_views(driver, pictures, views):
+def figure_of(driver, name):
+    return next(f for f in driver.find_elements(By.CSS_SELECTOR, "#pictures figure")
+                if f.get_attribute("data-file") == name)
+
+
+def open_as(driver, name, code):
+    """Chooses layout `code` under the card's "Open as…" by the keyboard;
+    gives the labels offered, or None when the card has no such control or
+    the layout is not among them."""
+    figure = figure_of(driver, name)
+    summaries = figure.find_elements(By.CSS_SELECTOR, ".open-as summary")
+    if not summaries:
+        return None
+    summaries[0].send_keys(Keys.ENTER)
+    choices = figure.find_elements(By.CSS_SELECTOR, ".open-as button")
+    labels = [c.get_attribute("textContent") for c in choices]
+    choice = next((c for c in choices if c.get_attribute("data-layout") == str(code)), None)
+    if choice is None or not choice.is_displayed():
+        return None
+    choice.send_keys(Keys.ENTER)
+    try:
+        WebDriverWait(driver, 10).until(lambda d: shown(d)[name]["layout"] == str(code))
+    except TimeoutException:
+        pass
+    return labels
+
+
+# The page's controls for each golden view (tests/data/views/STEM.VIEW.bmp):
+# the frame choice, the border toggle and the view control. A border of a
+# colour of its own (border-N) has no control on the page.
+VIEW_CONTROLS = {
+    "frame0": ("0", False, "stored"),
+    "frame1": ("1", False, "stored"),
+    "border": ("blend", True, "stored"),
+    "stored": ("blend", False, "stored"),
+    "c64": ("blend", False, "c64"),
+    "c64-frame0": ("0", False, "c64"),
+    "c64-frame1": ("1", False, "c64"),
+}
+NOT_ON_THE_PAGE = re.compile(r"border-\d+")
+
+
+def golden_views(pictures, views):
+    """{view: [(picture, golden view)]} for every STEM.VIEW.bmp; a picture is
+    a sample or a file kept beside the views."""
+    inputs = {p.stem: p for folder in (pictures, views) for p in sorted(folder.iterdir())
+              if p.suffix != ".bmp"}
+    table = {}
+    for golden in sorted(views.glob("*.bmp")):
+        stem, _, view = golden.stem.partition(".")
+        if NOT_ON_THE_PAGE.fullmatch(view):
+            continue
+        if (check(view in VIEW_CONTROLS, f"{golden.name}: no page controls for view {view!r}") and
+                check(stem in inputs, f"{golden.name}: no picture {stem}.*")):
+            table.setdefault(view, []).append((inputs[stem], golden))
+    return table
+
+
+def show_as_named(driver, path):
+    """A picture whose code prefix is not the layout the page finds from its
+    bytes (or that the page refuses) is opened as that code under "Open
+    as…"; gives whether it was so opened."""
+    code = int(path.name.split("-")[0])
+    entry = shown(driver).get(path.name)
+    if entry is not None and entry["kind"] == "canvas" and entry["layout"] == str(code):
+        return False
+    labels = open_as(driver, path.name, code)
+    entry = shown(driver).get(path.name)
+    if check(labels is not None and entry["kind"] == "canvas" and entry["layout"] == str(code),
+             f"{path.name}: shown as {entry and entry['layout']}, and layout {code} not under "
+             f"Open as ({labels})"):
+        caption = figure_of(driver, path.name).find_element(By.TAG_NAME, "figcaption").text
+        return check("opened as chosen" in caption, f"{path.name}: caption {caption!r}")
+    return False
+
+
+def check_views(driver, pictures, views, artifacts):
     """Each golden view through the page: the choice made before the
     pictures come, and again made with them shown."""
-    settings = {"frame0": ("0", False), "frame1": ("1", False), "border": ("blend", True)}
+    table = golden_views(pictures, views)
     checked = 0
     equal = 0
-    for view, (frame, border) in settings.items():
-        files = sorted(views.glob(f"*.{view}.bmp"))
-        stems = [f.name[: -len(f".{view}.bmp")] for f in files]
-        paths = [next(p for p in pictures.iterdir() if p.stem == stem and p.suffix != ".bmp")
-                 for stem in stems]
+    chosen = set()
+    for view, entries in table.items():
+        frame, border, mode = VIEW_CONTROLS[view]
+        paths = [path for path, _ in entries]
         for before in (True, False):
             if before:
-                set_view(driver, frame, border)
+                set_view(driver, frame, border, view=mode)
                 give_files(driver, paths)
             else:
                 set_view(driver, "blend", False)
                 give_files(driver, paths)
-                set_view(driver, frame, border)
-            for path, golden in zip(paths, files):
+            for path in paths:
+                if show_as_named(driver, path):
+                    chosen.add(path.name)
+            if not before:
+                set_view(driver, frame, border, view=mode)
+            for path, golden in entries:
                 rgba = canvas_rgba(driver, path.name)
                 want = bmp_rgb(golden, BORDERED if border else (WIDTH, HEIGHT))
                 equal += check(rgba is not None and rgba_to_rgb(rgba) == want,
                                f"{path.name} {view} ({'chosen before' if before else 'redrawn'}): "
                                "not the golden view")
                 checked += 1
+            if view == "c64" and before:
+                driver.execute_script("window.scrollTo(0, 0)")
+                driver.save_screenshot(str(artifacts / "c64-view.png"))
             clear(driver)
-    check(checked >= 2 * 17, f"only {checked} golden views checked")
-    print(f"views: {equal} of {checked} golden frames and borders equal through the page")
+    set_view(driver, "blend", False)
+    for view in ("frame0", "frame1", "border", "stored", "c64", "c64-frame1"):
+        check(view in table, f"no golden {view} view")
+    check(checked >= 2 * 27, f"only {checked} golden views checked")
+    print(f"views: {equal} of {checked} golden views equal through the page "
+          f"(opened as chosen: {', '.join(sorted(chosen)) or 'none'})")
+
+
+# Flicker in each view: (picture, view). Each frame's pixels are its golden
+# STEM.frameK.bmp (STEM.c64-frameK.bmp in the C64's view) where there is one,
+# else what the page shows for that frame's own choice.
+FLICKER = [("06-drazlace", "stored"), ("06-drazlace-shifted", "c64")]
 
 
 def check_flicker(driver, pictures, views):
-    """Flicker shows frame 0 and frame 1 in turn, on one canvas."""
-    stem = "06-drazlace"
-    path = next(p for p in pictures.iterdir() if p.stem == stem and p.suffix != ".bmp")
-    frames = [bmp_rgb(views / f"{stem}.frame{k}.bmp") for k in (0, 1)]
-    set_view(driver, "flicker", False)
-    give_files(driver, [path])
-    seen = []
-    for _ in range(40):
-        seen.append(rgba_to_rgb(canvas_rgba(driver, path.name)))
-        if frames[0] in seen and frames[1] in seen:
-            break
-        time.sleep(0.013)
-    if (check(all(s in frames for s in seen), "flicker: a canvas that is neither frame") and
-            check(frames[0] in seen and frames[1] in seen,
-                  f"flicker: {len(seen)} readings did not show both frames")):
-        print(f"flicker: both frames seen in {len(seen)} readings of the canvas")
-    clear(driver)
+    """Flicker shows frame 0 and frame 1 in turn, on one canvas, in each view."""
+    inputs = {p.stem: p for folder in (pictures, views) for p in folder.iterdir()
+              if p.suffix != ".bmp"}
+    for stem, view in FLICKER:
+        path = inputs[stem]
+        prefix = "" if view == "stored" else f"{view}-"
+        give_files(driver, [path])
+        frames = []
+        for k in (0, 1):
+            golden = views / f"{stem}.{prefix}frame{k}.bmp"
+            set_view(driver, str(k), False, view=view)
+            page = rgba_to_rgb(canvas_rgba(driver, path.name))
+            if golden.exists():
+                check(page == bmp_rgb(golden), f"{path.name}: frame {k} not {golden.name}")
+                page = bmp_rgb(golden)
+            frames.append(page)
+        check(frames[0] != frames[1], f"{path.name} {view}: both frames alike")
+        check(any((views / f"{stem}.{prefix}frame{k}.bmp").exists() for k in (0, 1)),
+              f"{path.name} {view}: no golden frame")
+        set_view(driver, "flicker", False, view=view)
+        seen = []
+        for _ in range(40):
+            seen.append(rgba_to_rgb(canvas_rgba(driver, path.name)))
+            if frames[0] in seen and frames[1] in seen:
+                break
+            time.sleep(0.013)
+        if (check(all(s in frames for s in seen),
+                  f"flicker {path.name} {view}: a canvas that is neither frame") and
+                check(frames[0] in seen and frames[1] in seen,
+                      f"flicker {path.name} {view}: {len(seen)} readings did not show both "
+                      "frames")):
+            print(f"flicker ({view}): both frames of {path.name} seen in {len(seen)} readings")
+        clear(driver)
+    set_view(driver, "blend", False)
 
 
 def check_bordered_pal(driver, pictures, artifacts):
@@ -644,7 +768,7 @@ def main():
             driver.save_screenshot(str(artifacts / "hostile.png"))
             clear(driver)
         check_open_as(driver, args.pictures, views, workdir, artifacts)
-        check_views(driver, args.pictures, views)
+        check_views(driver, args.pictures, views, artifacts)
         check_flicker(driver, args.pictures, views)
         check_bordered_pal(driver, args.pictures, artifacts)
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
