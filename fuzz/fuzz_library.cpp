@@ -56,8 +56,10 @@ void DecodeWithOptions(tarnel_decoder* decoder, const uint8_t* data, const uint8
     options.pixel_format = data[0] % 4;
     int width = 0;
     int height = 0;
-    Check(tarnel_output_size(&options, &width, &height) == TARNEL_OK || options.frame == 3,
-          "the output size of good options");
+    const bool good = options.frame != 3 &&
+                      (options.layout == 0 || tarnel_layout_short_name(options.layout) != nullptr);
+    Check((tarnel_output_size(&options, &width, &height) == TARNEL_OK) == good,
+          "the output size of good options, and no size for bad ones");
     const size_t row = 384 * 4;
     const size_t stride = row + 8;
     std::vector<uint8_t> pixels(stride * 272, UNTOUCHED);
