@@ -371,6 +371,7 @@ uint32_t ProbeUnpackedLength(ByteView file) {
 uint32_t ProbeUnpackedLengthUpTo(ByteView file, uint32_t limit) {
     if (file.size < 2) return 0;
     const uint8_t escape = file[file.size - 1];
+    const LiteralsKernel literalsBackward = LiteralsBackwardKernel();
     uint32_t count = 0;
     // p counts down from size-2; kept as p+1 in an unsigned so that 0 means "before the start".
     uint32_t remaining = file.size - 1;  // bytes at offsets [0, remaining)
@@ -378,12 +379,25 @@ uint32_t ProbeUnpackedLengthUpTo(ByteView file, uint32_t limit) {
         const uint32_t p = remaining - 1;
         if (count > limit) break;  // past the limit: the count can only grow
         if (file[p] != escape) {
-            // A stretch of literals, one output byte each; no further back
-            // than needed to pass the limit.
-            const uint32_t wanted = limit - count < UINT32_MAX ? limit - count + 1 : UINT32_MAX;
-            const uint32_t from = remaining > wanted ? remaining - wanted : 0;
-            const uint32_t literals = LiteralsBackward(ByteView{file.data + from, remaining - from},
-                                                       remaining - from, escape);
+            // A stretch of literals, one output byte each. Pictures whose
+            // last byte is common have many short ones: the first few bytes
+            // are looked at here, the rest of a long one by the kernel, no
+            // further back than needed to pass the limit.
+            constexpr uint32_t PEEKED_LITERALS = 8;
+            uint32_t literals = 1;
+            while (literals < PEEKED_LITERALS && literals < remaining &&
+                   file[p - literals] != escape) {
+                ++literals;
+            }
+            if (literals == PEEKED_LITERALS && literals < remaining) {
+                const uint32_t start = remaining - literals;
+                const uint32_t counted = count + literals;
+                const uint32_t wanted =
+                    limit - counted < UINT32_MAX ? limit - counted + 1 : UINT32_MAX;
+                const uint32_t from = start > wanted ? start - wanted : 0;
+                literals += literalsBackward(ByteView{file.data + from, start - from}, start - from,
+                                             escape);
+            }
             count += literals;
             remaining -= literals;
             continue;

@@ -56,7 +56,7 @@ using PixelRowLoop = row_loops::RowLoopFunction<row_loops::PixelSink>;
 // search for the next run (LiteralsBackward in unpack.h).
 using UnpackKernel = void (*)(ByteView file, const PackedVariant& variant, uint8_t* out,
                               uint8_t escape);
-using LiteralsKernel = uint32_t (*)(ByteView file, uint32_t end, uint8_t escape);
+// LiteralsKernel: in unpack.h.
 
 // Literals looked for one by one before a stretch is handed to memchr: the
 // stretches between two runs are often this short.

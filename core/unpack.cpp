@@ -121,8 +121,12 @@ constexpr KernelVariant<UnpackKernel> UNPACK_BACKWARD_VARIANTS[] = {
 
 }  // namespace
 
+LiteralsKernel LiteralsBackwardKernel() {
+    return ChooseKernel(LITERALS_BACKWARD_VARIANTS);
+}
+
 uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape) {
-    return ChooseKernel(LITERALS_BACKWARD_VARIANTS)(file, end, escape);
+    return LiteralsBackwardKernel()(file, end, escape);
 }
 
 const PackedVariant* FindPackedVariant(FormatCode code) {

@@ -49,6 +49,9 @@ void UnpackBackward(ByteView file, const PackedVariant& variant, uint8_t* out);
 // How many bytes before offset `end`, counting down towards offset 0, differ
 // from `escape`: the literals a backward stream reads before its next run.
 uint32_t LiteralsBackward(ByteView file, uint32_t end, uint8_t escape);
+// The variant LiteralsBackward calls, for a loop that calls it many times.
+using LiteralsKernel = uint32_t (*)(ByteView file, uint32_t end, uint8_t escape);
+LiteralsKernel LiteralsBackwardKernel();
 
 // Dispatches on the variant's form.
 void Unpack(ByteView file, const PackedVariant& variant, uint8_t* out);
