@@ -241,6 +241,22 @@ void ExplainChosen(tarnel::FormatCode code, size_t size, char* text, size_t text
                   bytes.c_str(), Article(code), layout.name, sizes, without);
 }
 
+// Writes the words for `result` into `text` (nothing when there is no room)
+// and returns it: `notRecognised` words a file no layout takes.
+template <typename Words>
+int WriteRefusal(int result, size_t size, char* text, size_t text_size, Words notRecognised) {
+    if (text == nullptr || text_size == 0) return result;
+    if (result == TARNEL_E_TOO_LARGE) {
+        std::snprintf(text, text_size, "too large: %s bytes, the largest layout is %s",
+                      Thousands(size).c_str(), Thousands(MAX_FILE_BYTES).c_str());
+    } else if (result == TARNEL_E_NOT_RECOGNISED) {
+        notRecognised();
+    } else {
+        std::snprintf(text, text_size, "%s", tarnel_strerror(result));
+    }
+    return result;
+}
+
 // The options of tarnel_decode_ex, checked: what a decode needs of them.
 struct DecodeChoices {
     tarnel::PixelFormat format = tarnel::PixelFormat::Rgb24;
@@ -552,17 +568,10 @@ int tarnel_layout_on_request(int index, tarnel_info* info) {
 int tarnel_explain(const void* data, size_t size, char* text, size_t text_size) {
     tarnel::Identification found;
     const int result = Identify(data, size, &found);
-    if (text == nullptr || text_size == 0) return result;
-    if (result == TARNEL_E_TOO_LARGE) {
-        std::snprintf(text, text_size, "too large: %s bytes, the largest layout is %s",
-                      Thousands(size).c_str(), Thousands(MAX_FILE_BYTES).c_str());
-    } else if (result == TARNEL_E_NOT_RECOGNISED) {
+    return WriteRefusal(result, size, text, text_size, [&] {
         const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
         ExplainNearMiss(tarnel::FindNearMiss(file), size, text, text_size);
-    } else {
-        std::snprintf(text, text_size, "%s", tarnel_strerror(result));
-    }
-    return result;
+    });
 }
 
 int tarnel_explain_ex(const void* data, size_t size, const tarnel_decode_options* options,
@@ -579,16 +588,8 @@ int tarnel_explain_ex(const void* data, size_t size, const tarnel_decode_options
     std::unique_ptr<uint8_t[]> opened(new (std::nothrow) uint8_t[tarnel::OPEN_AS_BYTES]);
     const int result =
         opened ? Resolve(data, size, choices, opened.get(), nullptr) : TARNEL_E_NO_MEMORY;
-    if (text == nullptr || text_size == 0) return result;
-    if (result == TARNEL_E_TOO_LARGE) {
-        std::snprintf(text, text_size, "too large: %s bytes, the largest layout is %s",
-                      Thousands(size).c_str(), Thousands(MAX_FILE_BYTES).c_str());
-    } else if (result == TARNEL_E_NOT_RECOGNISED) {
-        ExplainChosen(choices.layout, size, text, text_size);
-    } else {
-        std::snprintf(text, text_size, "%s", tarnel_strerror(result));
-    }
-    return result;
+    return WriteRefusal(result, size, text, text_size,
+                        [&] { ExplainChosen(choices.layout, size, text, text_size); });
 }
 
 const char* tarnel_layout_short_name(int code) {
