@@ -77,7 +77,10 @@ if ((${#missing[@]} > 0)) || [[ -n "${need_update:-}" ]]; then
     exit 1
   fi
   echo "installing: ${missing[*]}"
-  apt-get update -qq
+  # One index failing to update (a mirror in the middle of a sync) need not
+  # stop the install: the packages may still be found, and if not, apt says
+  # which and why.
+  apt-get update -qq || echo "apt-get update failed for some index; installing anyway" >&2
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     -o DPkg::Lock::Timeout=900 "${missing[@]}" >/dev/null
 fi

@@ -287,12 +287,37 @@ web_page() {
   return $result
 }
 
+# Qt 5 and Qt 6 installed side by side: fresh build folders configure with
+# either Qt asked for and the other probed, with both asked for and with both
+# probed, and each again over its own cache.
+both_qt_configure() {
+  local folder shape status=0
+  local shapes=("-DTARNEL_BUILD_QT6=ON" "-DTARNEL_BUILD_QT5=ON"
+    "-DTARNEL_BUILD_QT6=ON -DTARNEL_BUILD_QT5=ON" "")
+  for shape in "${shapes[@]}"; do
+    folder=$(mktemp -d)
+    for _ in 1 2; do
+      # shellcheck disable=SC2086
+      if ! cmake -S . -B "$folder" -DTARNEL_BUILD_TESTS=OFF -DTARNEL_BUILD_DESKTOP=ON $shape \
+        >"$folder.log" 2>&1; then
+        echo "configuring the desktop plug-ins with Qt 5 and Qt 6 installed ($shape) failed:"
+        tail -n 20 "$folder.log"
+        status=1
+        break
+      fi
+    done
+    rm -rf "$folder" "$folder.log"
+  done
+  return $status
+}
+
 # The gdk-pixbuf loader, the Qt image plugin, the MIME types and the
 # thumbnailer through their real hosts and Eye of GNOME under Xvfb, from the
 # release build with the desktop plug-ins required (a missing gdk-pixbuf or
 # Qt 6 fails the configuration rather than leaving them out).
 desktop_hosts() {
-  cmake --preset release -DTARNEL_BUILD_DESKTOP=ON -DTARNEL_BUILD_QT6=ON >/dev/null &&
+  both_qt_configure &&
+    cmake --preset release -DTARNEL_BUILD_DESKTOP=ON -DTARNEL_BUILD_QT6=ON >/dev/null &&
     cmake --build --preset release -j"$jobs" &&
     bash scripts/test_desktop.sh build/release
 }
@@ -340,7 +365,7 @@ steps=(
   "tsan|sanitize|threads (ThreadSanitizer)|threads_under_tsan"
   "valgrind|valgrind fuzz|valgrind memcheck of the converter|valgrind_converter"
   "web|web browser fuzz|web viewer in headless Chromium|web_page"
-  "desktop|desktop|desktop plug-ins through gdk-pixbuf, Qt and Eye of GNOME|desktop_hosts"
+  "desktop|desktop imagemagick|desktop plug-ins through gdk-pixbuf, Qt and Eye of GNOME|desktop_hosts"
   "python|python packages fuzz|Python package and Pillow plugin (pytest)|python_package"
   "imagemagick|imagemagick valgrind fuzz|ImageMagick coder and Qt 5 plugin through their hosts|imagemagick_hosts"
 )
