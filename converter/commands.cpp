@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "authoring/format_samples.h"
 #include "authoring/sample_pictures.h"
 #include "converter/ordered_batch.h"
 #include "converter/palette_file.h"
@@ -552,11 +553,11 @@ InfoRecord Inspect(const Input& input, int layout) {
     return record;
 }
 
-// The name of the layout with code `code`.
+// The name of the format with code `code`.
 const char* LayoutName(int code) {
-    for (int i = 0; i < TARNEL_LAYOUT_COUNT; ++i) {
-        tarnel_info layout;
-        if (tarnel_layout(i, &layout) == TARNEL_OK && layout.layout == code) return layout.name;
+    tarnel_format_info format;
+    for (int i = 0; tarnel_format_at(i, &format) == TARNEL_OK; ++i) {
+        if (format.code == code) return format.name;
     }
     return "?";
 }
@@ -639,6 +640,14 @@ int RunLayouts() {
         std::printf("%-5d %-20s %s\n", layout.layout, tarnel_layout_short_name(layout.layout),
                     layout.name);
     }
+    std::printf("Other formats, at their own size (by content, or * by the file's name):\n");
+    tarnel_format_info format;
+    for (int index = 0; tarnel_format_at(index, &format) == TARNEL_OK; ++index) {
+        if (format.since_1_3 == 0) continue;
+        const std::string name = std::string(format.name) + " (." + format.extensions + ")";
+        std::printf("%-5d %-20s %s%s\n", format.code, format.short_name, name.c_str(),
+                    format.found_by == TARNEL_FOUND_BY_NAME ? " *" : "");
+    }
     return EXIT_ALL_DONE;
 }
 
@@ -676,12 +685,12 @@ int RunSamples(const std::string& directory) {
     }
     size_t written = 0;
     size_t failed = 0;
-    for (const SamplePicture& sample : MakeAllSamples()) {
-        const std::string path = (fs::path(directory) / sample.fileName).string();
+    auto write = [&](const std::string& path, const std::vector<uint8_t>& bytes,
+                     tarnel::FormatCode code) {
         std::string why;
-        if (sample.bytes.empty()) {
-            why = "the sample of layout " + std::to_string(sample.code) + " could not be built";
-        } else if (!WriteAtomically(path, BytesWriter(sample.bytes), &why)) {
+        if (bytes.empty()) {
+            why = "the sample of layout " + std::to_string(code) + " could not be built";
+        } else if (!WriteAtomically(path, BytesWriter(bytes), &why)) {
             why = "cannot be written: " + why;
         }
         if (why.empty()) {
@@ -690,6 +699,20 @@ int RunSamples(const std::string& directory) {
             ++failed;
             ReportFailure(nullptr, path, why);
         }
+    };
+    for (const SamplePicture& sample : MakeAllSamples()) {
+        write((fs::path(directory) / sample.fileName).string(), sample.bytes, sample.code);
+    }
+    // The other formats' samples, in a folder of their own.
+    const fs::path formats = fs::path(directory) / "formats";
+    fs::create_directories(formats, ec);
+    if (ec) {
+        std::fprintf(stderr, "tarnel samples: cannot create %s: %s\n", formats.c_str(),
+                     ec.message().c_str());
+        return EXIT_SOME_FAILED;
+    }
+    for (const FormatSample& sample : MakeFormatSamples()) {
+        write((formats / sample.fileName).string(), sample.bytes, sample.code);
     }
     std::printf("%zu sample pictures written to %s, %zu failed\n", written, directory.c_str(),
                 failed);

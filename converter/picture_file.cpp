@@ -83,13 +83,13 @@ PictureFile ReadPicture(const std::string& path, int layout) {
     if (S_ISDIR(status.st_mode)) return CannotRead(picture, std::strerror(EISDIR));
 
     // Enough to hold any picture and to know that a larger file is larger.
-    std::vector<uint8_t> bytes(TARNEL_MAX_FILE_SIZE + 1);
+    std::vector<uint8_t> bytes(TARNEL_MAX_ANY_FILE_SIZE + 1);
     const size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (std::ferror(file.get()) != 0) return CannotRead(picture, std::strerror(errno));
     bytes.resize(got);
     const bool regular = S_ISREG(status.st_mode);
     picture.fileSize = regular ? static_cast<uint64_t>(status.st_size) : got;
-    if (!regular && got > TARNEL_MAX_FILE_SIZE) {
+    if (!regular && got > TARNEL_MAX_ANY_FILE_SIZE) {
         // Count the rest of the stream.
         std::vector<uint8_t> rest(65536);
         size_t more = 0;
@@ -104,15 +104,18 @@ PictureFile ReadPicture(const std::string& path, int layout) {
         }
     }
     picture.sizeKnown = true;
-    if (picture.fileSize <= TARNEL_MAX_FILE_SIZE && got != picture.fileSize) {
+    if (picture.fileSize <= TARNEL_MAX_ANY_FILE_SIZE && got != picture.fileSize) {
         return CannotRead(picture, "the file ended before its size");
     }
+    // The name helps where the bytes carry no signature.
+    if (path != STDIN_PATH) picture.fileName = path;
     tarnel_decode_options options;
     tarnel_decode_options_init(&options);
     options.layout = layout;
+    options.file_name = picture.fileName.empty() ? nullptr : picture.fileName.c_str();
     picture.layout = layout;
     int result = TARNEL_E_TOO_LARGE;
-    if (picture.fileSize <= TARNEL_MAX_FILE_SIZE) {
+    if (picture.fileSize <= TARNEL_MAX_ANY_FILE_SIZE) {
         picture.bytes = std::move(bytes);
         tarnel_info_ex info{};
         info.size = sizeof info;
@@ -145,14 +148,18 @@ PictureFile ReadPicture(const std::string& path, int layout) {
 bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file,
                    const tarnel_decode_options& options, std::vector<uint8_t>* pixels,
                    uint32_t* width, uint32_t* height, std::string* why) {
-    int w = 0;
-    int h = 0;
-    int result = tarnel_output_size(&options, &w, &h);
+    tarnel_decode_options chosen = options;
+    chosen.layout = file.layout;
+    chosen.file_name = file.fileName.empty() ? nullptr : file.fileName.c_str();
+    // The picture's size with these options: each format's own.
+    tarnel_info_ex info{};
+    info.size = sizeof info;
+    int result = tarnel_identify_ex(file.bytes.data(), file.bytes.size(), &chosen, &info);
+    const int w = info.output_width;
+    const int h = info.output_height;
     if (result == TARNEL_OK) {
         const size_t stride = static_cast<size_t>(w) * tarnel_bytes_per_pixel(options.pixel_format);
         pixels->resize(stride * static_cast<size_t>(h));
-        tarnel_decode_options chosen = options;
-        chosen.layout = file.layout;
         result = tarnel_decode_ex(decoder, file.bytes.data(), file.bytes.size(), &chosen,
                                   pixels->data(), stride, nullptr);
     }

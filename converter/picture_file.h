@@ -28,6 +28,7 @@ struct PictureFile {
     int frameCount = 0;          // on success: 2 for an interlaced layout, otherwise 1
     int layout = 0;              // the layout the user named (--as), or 0
     bool headerless = false;     // on success with --as: the file has no load address
+    std::string fileName;        // the path, for the library's name hint (empty for stdin)
 };
 
 // Reads `path` ("-": standard input) and identifies it; for a file that is

@@ -143,14 +143,16 @@ std::vector<uint8_t> BmpFile(const std::vector<uint8_t>& block) {
 
 std::vector<uint8_t> DibFromBgr(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgr) {
     const size_t rowBytes = size_t{width} * 3;
-    std::vector<uint8_t> block(INFO_HEADER_BYTES + rowBytes * height, 0);
+    // Each row padded with zeros to four bytes.
+    const size_t paddedBytes = (rowBytes + 3) & ~size_t{3};
+    std::vector<uint8_t> block(INFO_HEADER_BYTES + paddedBytes * height, 0);
     Put32(block, 0, INFO_HEADER_BYTES);
     Put32(block, 4, width);
     Put32(block, 8, height);
     block[12] = 1;   // planes
     block[14] = 24;  // bits per pixel; BI_RGB, sizes and colour counts stay 0
     for (uint32_t r = 0; r < height && (size_t{height - r} * rowBytes) <= bgr.size(); ++r) {
-        std::memcpy(block.data() + INFO_HEADER_BYTES + size_t{r} * rowBytes,
+        std::memcpy(block.data() + INFO_HEADER_BYTES + size_t{r} * paddedBytes,
                     bgr.data() + size_t{height - 1 - r} * rowBytes, rowBytes);
     }
     return block;

@@ -29,7 +29,7 @@ std::vector<uint8_t> BmpFile(const std::vector<uint8_t>& block);
 
 // A packed 24-bit DIB block (a 40-byte BITMAPINFOHEADER with a positive
 // height, then the rows bottom row first) from blue-green-red pixels given
-// top row first; `width` * 3 must be a multiple of four (no row padding).
+// top row first; each row padded with zeros to a multiple of four bytes.
 std::vector<uint8_t> DibFromBgr(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgr);
 
 // Each pixel repeated `factor` times across and down.

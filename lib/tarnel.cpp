@@ -10,6 +10,7 @@
 
 #include "core/byte_view.h"
 #include "core/decode.h"
+#include "core/formats/formats.h"
 #include "core/identify.h"
 #include "core/layouts.h"
 #include "core/on_request.h"
@@ -25,6 +26,11 @@ static_assert(TARNEL_WIDTH == tarnel::PICTURE_WIDTH && TARNEL_HEIGHT == tarnel::
               "picture size");
 static_assert(TARNEL_MAX_FILE_SIZE == MAX_FILE_BYTES, "file size limit");
 static_assert(TARNEL_LAYOUT_COUNT == tarnel::LAYOUT_COUNT, "layout count");
+static_assert(TARNEL_MAX_ANY_FILE_SIZE == tarnel::MAX_ANY_FILE_BYTES, "file size limit, 1.3");
+static_assert(TARNEL_MAX_PICTURE_SIDE == tarnel::MAX_PICTURE_SIDE &&
+                  TARNEL_MAX_PICTURE_PIXELS == tarnel::MAX_PICTURE_PIXELS,
+              "picture size limit");
+static_assert(TARNEL_FORMAT_CGFX == 31 && TARNEL_FORMAT_HIRES_MANAGER == 22, "format codes");
 
 // All working memory of a decode, kept from one file to the next.
 struct tarnel_decoder {
@@ -39,6 +45,10 @@ struct tarnel_decoder {
     bool tableInterlaced;
     tarnel::PixelFormat tableFormat;
     tarnel::Palette tablePalette;
+    // The colour numbers of a picture of another format than the twenty,
+    // grown to the largest picture decoded so far.
+    std::unique_ptr<uint8_t[]> colours;
+    size_t colourBytes = 0;
 };
 
 namespace {
@@ -77,6 +87,19 @@ void FillInfo(const tarnel::LayoutInfo& layout, const uint8_t* data, size_t size
     info->height = TARNEL_HEIGHT;
     info->unpacked_as = layout.unpackedAs;
     info->load_address = data != nullptr && size >= 2 ? data[0] | data[1] << 8 : 0;
+}
+
+void FillReaderInfo(const tarnel::FormatReader& reader, tarnel::PictureSize size,
+                    const uint8_t* data, size_t sizeBytes, tarnel_info* info) {
+    info->layout = reader.code;
+    info->name = reader.name;
+    info->packed = 0;
+    info->interlaced = 0;
+    info->width = static_cast<int>(size.width);
+    info->height = static_cast<int>(size.height);
+    info->unpacked_as = reader.code;
+    info->load_address =
+        reader.loadAddress && data != nullptr && sizeBytes >= 2 ? data[0] | data[1] << 8 : 0;
 }
 
 // Identification shared by tarnel_identify and tarnel_decode.
@@ -268,6 +291,9 @@ struct DecodeChoices {
     tarnel::View view = tarnel::View::Stored;
     size_t width = TARNEL_WIDTH;
     size_t height = TARNEL_HEIGHT;
+    // A 1.3 record: the formats beyond the twenty open too.
+    bool anyFormat = false;
+    char extension[16] = {};  // of the caller's file name, lower case
 };
 
 // Reads `options` (NULL: the defaults) as far as its size reaches; false for
@@ -278,8 +304,15 @@ bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choi
     if (options == nullptr) return true;
     // A size far beyond any record is no record (an uninitialised field).
     constexpr size_t LARGEST_RECORD = 4096;
-    if (options->size < sizeof(tarnel_decode_options) || options->size > LARGEST_RECORD) {
+    // A program built against 1.2 passes the 1.2 record, and opens what 1.2 opens.
+    const bool record12 = options->size == TARNEL_DECODE_OPTIONS_SIZE_1_2;
+    if ((!record12 && options->size < sizeof(tarnel_decode_options)) ||
+        options->size > LARGEST_RECORD) {
         return false;
+    }
+    if (!record12) {
+        choices->anyFormat = true;
+        tarnel::ExtensionOf(options->file_name, choices->extension);
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(options);
     for (size_t at = sizeof(tarnel_decode_options); at < options->size; ++at) {
@@ -302,11 +335,13 @@ bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choi
     }
     choices->borderColour = options->border_colour;
     if (options->layout != 0) {
-        if (options->layout < 0 || options->layout > 255 ||
-            tarnel::FindAnyLayout(static_cast<tarnel::FormatCode>(options->layout)) == nullptr) {
+        if (options->layout < 0 || options->layout > 255) return false;
+        const auto code = static_cast<tarnel::FormatCode>(options->layout);
+        if (tarnel::FindAnyLayout(code) == nullptr &&
+            (!choices->anyFormat || tarnel::FindFormatReader(code) == nullptr)) {
             return false;
         }
-        choices->layout = static_cast<tarnel::FormatCode>(options->layout);
+        choices->layout = code;
     }
     if (options->view != TARNEL_VIEW_STORED && options->view != TARNEL_VIEW_C64) return false;
     choices->view = options->view == TARNEL_VIEW_C64 ? tarnel::View::C64 : tarnel::View::Stored;
@@ -323,13 +358,64 @@ struct Resolved {
     tarnel::ByteView file;  // the bytes drawn: the caller's, or rebuilt in `opened`
     bool chosen = false;
     bool headerless = false;
+    // A format beyond the twenty, and its picture's size.
+    const tarnel::FormatReader* reader = nullptr;
+    tarnel::PictureSize picture;
 };
+
+int Resolve12(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
+              Resolved* resolved);
+
+// A file taken as a format beyond the twenty: its picture measured, and
+// refused when that is too large to draw.
+int ResolveReader(const tarnel::FormatReader& reader, tarnel::ByteView file, bool chosen,
+                  Resolved* resolved) {
+    const tarnel::PictureSize picture = reader.measure(file);
+    if (resolved != nullptr) {
+        resolved->code = reader.code;
+        resolved->file = file;
+        resolved->chosen = chosen;
+        resolved->reader = &reader;
+        resolved->picture = picture;
+    }
+    return tarnel::DrawableSize(picture) ? TARNEL_OK : TARNEL_E_TOO_LARGE;
+}
+
+// Resolve for a 1.3 caller: the twenty by their bytes, then the formats
+// beyond them, by their marks or by the file's name.
+int ResolveAny(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
+               Resolved* resolved) {
+    if (data == nullptr && size > 0) return TARNEL_E_NULL_ARGUMENT;
+    if (size > tarnel::MAX_ANY_FILE_BYTES) return TARNEL_E_TOO_LARGE;
+    const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
+    if (const tarnel::FormatReader* reader = tarnel::FindFormatReader(choices.layout)) {
+        if (reader->sniff(file) == tarnel::Evidence::None) return TARNEL_E_NOT_RECOGNISED;
+        return ResolveReader(*reader, file, true, resolved);
+    }
+    if (choices.layout != tarnel::FORMAT_UNKNOWN) {
+        if (size > MAX_FILE_BYTES) return TARNEL_E_NOT_RECOGNISED;
+        return Resolve12(data, size, choices, opened, resolved);
+    }
+    if (size <= MAX_FILE_BYTES) {
+        tarnel::Identification found;
+        if (Identify(data, size, &found) == TARNEL_OK) {
+            if (resolved != nullptr) {
+                resolved->code = found.code;
+                resolved->file = file;
+            }
+            return TARNEL_OK;
+        }
+    }
+    const tarnel::FormatCode code = tarnel::FindFormat(file, choices.extension);
+    if (code == tarnel::FORMAT_UNKNOWN) return TARNEL_E_NOT_RECOGNISED;
+    return ResolveReader(*tarnel::FindFormatReader(code), file, false, resolved);
+}
 
 // The layout the file is, found from its bytes or, when the caller names
 // one, opened as that layout into `opened` (OPEN_AS_BYTES long). `resolved`
 // may be NULL for a caller that wants only the result.
-int Resolve(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
-            Resolved* resolved) {
+int Resolve12(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
+              Resolved* resolved) {
     if (choices.layout == tarnel::FORMAT_UNKNOWN) {
         tarnel::Identification found;
         const int result = Identify(data, size, &found);
@@ -352,6 +438,27 @@ int Resolve(const void* data, size_t size, const DecodeChoices& choices, uint8_t
     return TARNEL_OK;
 }
 
+// The layout the file is: as 1.2 finds it, or for a 1.3 record among every
+// format.
+int Resolve(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
+            Resolved* resolved) {
+    return choices.anyFormat ? ResolveAny(data, size, choices, opened, resolved)
+                             : Resolve12(data, size, choices, opened, resolved);
+}
+
+// The size of the picture drawn: the format's own, inside the border where
+// the caller asks for it and the picture is the C64's 320 x 200.
+void OutputSize(const Resolved& resolved, const DecodeChoices& choices, size_t* width,
+                size_t* height) {
+    *width = choices.width;
+    *height = choices.height;
+    if (resolved.reader == nullptr) return;
+    const bool framed = choices.border && resolved.picture.width == TARNEL_WIDTH &&
+                        resolved.picture.height == TARNEL_HEIGHT;
+    *width = framed ? TARNEL_BORDER_WIDTH : resolved.picture.width;
+    *height = framed ? TARNEL_BORDER_HEIGHT : resolved.picture.height;
+}
+
 bool InfoExWritable(const tarnel_info_ex* info) {
     return info == nullptr || info->size >= sizeof(tarnel_info_ex);
 }
@@ -362,6 +469,18 @@ bool InfoExWritable(const tarnel_info_ex* info) {
 void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
                 const DecodeChoices& choices, tarnel_info_ex* info) {
     if (info == nullptr) return;
+    if (resolved.reader != nullptr) {
+        FillReaderInfo(*resolved.reader, resolved.picture, static_cast<const uint8_t*>(data), size,
+                       &info->info);
+        size_t width = 0, height = 0;
+        OutputSize(resolved, choices, &width, &height);
+        info->frame_count = 1;
+        info->output_width = static_cast<int>(width);
+        info->output_height = static_cast<int>(height);
+        info->chosen = resolved.chosen ? 1 : 0;
+        info->headerless = 0;
+        return;
+    }
     const tarnel::LayoutInfo& layout = *tarnel::FindAnyLayout(resolved.code);
     if (resolved.headerless) {
         FillInfo(layout, resolved.file.data, resolved.file.size, &info->info);
@@ -387,6 +506,20 @@ void FillBorder(uint8_t* pixels, size_t stride, const uint8_t* pixel, size_t byt
     }
 }
 
+// Fills the border around the 320 x 200 picture at (TARNEL_BORDER_LEFT,
+// TARNEL_BORDER_TOP) of the border picture.
+void FillFrame(uint8_t* out, size_t stride, const uint8_t* pixel, size_t bytesPerPixel) {
+    constexpr size_t left = TARNEL_BORDER_LEFT;
+    constexpr size_t top = TARNEL_BORDER_TOP;
+    constexpr size_t right = left + TARNEL_WIDTH;
+    constexpr size_t bottom = top + TARNEL_HEIGHT;
+    FillBorder(out, stride, pixel, bytesPerPixel, 0, top, 0, TARNEL_BORDER_WIDTH);
+    FillBorder(out, stride, pixel, bytesPerPixel, top, bottom, 0, left);
+    FillBorder(out, stride, pixel, bytesPerPixel, top, bottom, right, TARNEL_BORDER_WIDTH);
+    FillBorder(out, stride, pixel, bytesPerPixel, bottom, TARNEL_BORDER_HEIGHT, 0,
+               TARNEL_BORDER_WIDTH);
+}
+
 // The border colour's pixel in the chosen format.
 void BorderPixel(const DecodeChoices& choices, uint8_t colour, uint8_t pixel[4]) {
     const uint8_t red = choices.palette.red[colour];
@@ -398,6 +531,106 @@ void BorderPixel(const DecodeChoices& choices, uint8_t colour, uint8_t pixel[4])
     pixel[1] = green;
     pixel[2] = redFirst ? blue : red;
     pixel[3] = 255;
+}
+
+// Draws a picture of a format beyond the twenty into `out`: its colour
+// numbers first, then each as a pixel of the caller's format, inside the
+// border where OutputSize puts one.
+int DrawReaderPicture(tarnel_decoder* decoder, const Resolved& resolved,
+                      const DecodeChoices& choices, uint8_t* out, size_t stride) {
+    const tarnel::PictureSize picture = resolved.picture;
+    const size_t pixelCount = size_t{picture.width} * picture.height;
+    if (decoder->colourBytes < pixelCount) {
+        decoder->colours.reset(new (std::nothrow) uint8_t[pixelCount]);
+        decoder->colourBytes = decoder->colours ? pixelCount : 0;
+        if (!decoder->colours) return TARNEL_E_NO_MEMORY;
+    }
+    const tarnel::ColourCanvas canvas{decoder->colours.get(), picture.width, picture.height};
+    resolved.reader->draw(resolved.file, canvas);
+
+    uint8_t pixels[16][4];
+    for (uint8_t colour = 0; colour < 16; ++colour) BorderPixel(choices, colour, pixels[colour]);
+    const size_t bytesPerPixel = tarnel::BytesPerPixel(choices.format);
+    size_t width = 0, height = 0;
+    OutputSize(resolved, choices, &width, &height);
+    const bool framed = width != picture.width;
+    uint8_t* topLeft =
+        framed ? out + TARNEL_BORDER_TOP * stride + TARNEL_BORDER_LEFT * bytesPerPixel : out;
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        const uint8_t* from = canvas.Row(y);
+        uint8_t* to = topLeft + y * stride;
+        if (bytesPerPixel == 4) {
+            for (uint32_t x = 0; x < picture.width; ++x) {
+                std::memcpy(to + 4 * x, pixels[from[x] & 15], 4);
+            }
+        } else {
+            for (uint32_t x = 0; x < picture.width; ++x) {
+                std::memcpy(to + 3 * x, pixels[from[x] & 15], 3);
+            }
+        }
+    }
+    if (framed) {
+        const uint8_t border =
+            choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
+                ? static_cast<uint8_t>(resolved.reader->background(resolved.file) & 15)
+                : static_cast<uint8_t>(choices.borderColour);
+        FillFrame(out, stride, pixels[border], bytesPerPixel);
+    }
+    return TARNEL_OK;
+}
+
+// tarnel_explain_ex for a 1.3 record: among every format, with the name.
+int ExplainAny(const void* data, size_t size, const DecodeChoices& choices, char* text,
+               size_t text_size) {
+    std::unique_ptr<uint8_t[]> opened(new (std::nothrow) uint8_t[tarnel::OPEN_AS_BYTES]);
+    if (!opened) return WriteRefusal(TARNEL_E_NO_MEMORY, size, text, text_size, [] {});
+    Resolved resolved;
+    const int result = Resolve(data, size, choices, opened.get(), &resolved);
+    if (text == nullptr || text_size == 0) return result;
+    const Thousands bytes(size);
+    if (result == TARNEL_E_TOO_LARGE) {
+        if (size > tarnel::MAX_ANY_FILE_BYTES) {
+            std::snprintf(text, text_size,
+                          "too large: %s bytes, the largest file of any format is %s",
+                          bytes.c_str(), Thousands(tarnel::MAX_ANY_FILE_BYTES).c_str());
+        } else {
+            std::snprintf(text, text_size,
+                          "%s file of a %s x %s picture, larger than tarnel draws (%s pixels a "
+                          "side, %s in all)",
+                          resolved.reader->name, Thousands(resolved.picture.width).c_str(),
+                          Thousands(resolved.picture.height).c_str(),
+                          Thousands(tarnel::MAX_PICTURE_SIDE).c_str(),
+                          Thousands(tarnel::MAX_PICTURE_PIXELS).c_str());
+        }
+        return result;
+    }
+    if (result != TARNEL_E_NOT_RECOGNISED) {
+        std::snprintf(text, text_size, "%s", tarnel_strerror(result));
+        return result;
+    }
+    // The format the caller or the file's name gives, if any.
+    const tarnel::FormatReader* named = tarnel::FindFormatReader(choices.layout);
+    if (named == nullptr && choices.layout == tarnel::FORMAT_UNKNOWN) {
+        for (size_t i = 0; i < tarnel::FORMAT_READER_COUNT && choices.extension[0] != '\0'; ++i) {
+            if (tarnel::ListsExtension(tarnel::FORMAT_READERS[i].extensions, choices.extension)) {
+                named = &tarnel::FORMAT_READERS[i];
+                break;
+            }
+        }
+    }
+    if (named != nullptr) {
+        std::snprintf(text, text_size, "%s bytes, not %s %s file: such a file %s", bytes.c_str(),
+                      std::strchr("AEIOU", named->name[0]) != nullptr ? "an" : "a", named->name,
+                      named->what);
+    } else if (choices.layout != tarnel::FORMAT_UNKNOWN) {
+        ExplainChosen(choices.layout, size, text, text_size);
+    } else if (size <= MAX_FILE_BYTES) {
+        const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
+        ExplainNearMiss(tarnel::FindNearMiss(file), size, text, text_size);
+    } else {
+        std::snprintf(text, text_size, "%s", tarnel_strerror(TARNEL_E_NOT_RECOGNISED));
+    }
+    return result;
 }
 
 }  // namespace
@@ -439,8 +672,9 @@ int tarnel_identify(const void* data, size_t size, tarnel_info* info) {
 int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t size,
                   const tarnel_options* options, void* pixels, size_t stride, tarnel_info* info) {
     // The 1.1 entry: the 1.2 one with the default frame and no border.
+    // The 1.1 entry opens what 1.1 opens: a 1.2 record.
     tarnel_decode_options decoding;
-    tarnel_decode_options_init(&decoding);
+    (tarnel_decode_options_init)(&decoding);
     if (options != nullptr) {
         decoding.pixel_format = options->pixel_format;
         decoding.use_palette = options->use_palette;
@@ -454,10 +688,12 @@ int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t size,
     return result;
 }
 
-void tarnel_decode_options_init(tarnel_decode_options* options) {
+// Programs built against 1.2 hold a record of TARNEL_DECODE_OPTIONS_SIZE_1_2
+// bytes: this writes no further.
+void(tarnel_decode_options_init)(tarnel_decode_options* options) {
     if (options == nullptr) return;
-    std::memset(options, 0, sizeof *options);
-    options->size = sizeof *options;
+    std::memset(options, 0, TARNEL_DECODE_OPTIONS_SIZE_1_2);
+    options->size = TARNEL_DECODE_OPTIONS_SIZE_1_2;
     options->pixel_format = TARNEL_RGB24;
     options->use_palette = 0;
     tarnel_palette_colours(0, options->palette);
@@ -468,10 +704,22 @@ void tarnel_decode_options_init(tarnel_decode_options* options) {
     options->view = TARNEL_VIEW_STORED;
 }
 
+void tarnel_decode_options_init_ex(tarnel_decode_options* options, size_t size) {
+    if (options == nullptr || size < TARNEL_DECODE_OPTIONS_SIZE_1_2 ||
+        (size > TARNEL_DECODE_OPTIONS_SIZE_1_2 && size < sizeof *options) || size > 4096) {
+        return;
+    }
+    std::memset(options, 0, size);
+    (tarnel_decode_options_init)(options);
+    options->size = size;
+}
+
 int tarnel_output_size(const tarnel_decode_options* options, int* width, int* height) {
     DecodeChoices choices;
     if (!ReadDecodeOptions(options, &choices)) return TARNEL_E_BAD_OPTIONS;
     if (width == nullptr || height == nullptr) return TARNEL_E_NULL_ARGUMENT;
+    // A format beyond the twenty has the size its file gives.
+    if (tarnel::FindFormatReader(choices.layout) != nullptr) return TARNEL_E_RANGE;
     *width = static_cast<int>(choices.width);
     *height = static_cast<int>(choices.height);
     return TARNEL_OK;
@@ -504,14 +752,32 @@ int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
         return TARNEL_E_BAD_OPTIONS;
     }
     const size_t bytesPerPixel = tarnel::BytesPerPixel(choices.format);
-    if (stride < choices.width * bytesPerPixel) return TARNEL_E_STRIDE;
-    // The last row must be addressable.
-    if (stride > (PTRDIFF_MAX - size_t{TARNEL_BORDER_WIDTH} * 4) / choices.height) {
-        return TARNEL_E_STRIDE;
+    // A 1.2 record: the stride is checked before the file, as 1.2 does.
+    if (!choices.anyFormat) {
+        if (stride < choices.width * bytesPerPixel) return TARNEL_E_STRIDE;
+        // The last row must be addressable.
+        if (stride > (PTRDIFF_MAX - size_t{TARNEL_BORDER_WIDTH} * 4) / choices.height) {
+            return TARNEL_E_STRIDE;
+        }
     }
     Resolved resolved;
     const int result = Resolve(data, size, choices, decoder->opened, &resolved);
     if (result != TARNEL_OK) return result;
+    if (choices.anyFormat) {
+        size_t width = 0, height = 0;
+        OutputSize(resolved, choices, &width, &height);
+        if (stride < width * bytesPerPixel ||
+            stride > (PTRDIFF_MAX - size_t{TARNEL_MAX_PICTURE_SIDE} * 4) / height) {
+            return TARNEL_E_STRIDE;
+        }
+    }
+    if (resolved.reader != nullptr) {
+        const int drawn =
+            DrawReaderPicture(decoder, resolved, choices, static_cast<uint8_t*>(pixels), stride);
+        if (drawn != TARNEL_OK) return drawn;
+        FillInfoEx(resolved, data, size, choices, info);
+        return TARNEL_OK;
+    }
     const tarnel::FormatCode code = resolved.code;
 
     const tarnel::ByteView image = tarnel::ChooseImage(code, resolved.file, decoder->image);
@@ -526,6 +792,7 @@ int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
     auto* out = static_cast<uint8_t*>(pixels);
     constexpr size_t left = TARNEL_BORDER_LEFT;
     constexpr size_t top = TARNEL_BORDER_TOP;
+
     uint8_t* picture = choices.border ? out + top * stride + left * bytesPerPixel : out;
     const bool drawn = tarnel::DrawImage(code, image, decoder->pixels, picture,
                                          static_cast<ptrdiff_t>(stride), frame, choices.view);
@@ -537,13 +804,7 @@ int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
                         ? static_cast<uint8_t>(background & 0x0F)
                         : static_cast<uint8_t>(choices.borderColour),
                     pixel);
-        constexpr size_t right = left + TARNEL_WIDTH;
-        constexpr size_t bottom = top + TARNEL_HEIGHT;
-        FillBorder(out, stride, pixel, bytesPerPixel, 0, top, 0, TARNEL_BORDER_WIDTH);
-        FillBorder(out, stride, pixel, bytesPerPixel, top, bottom, 0, left);
-        FillBorder(out, stride, pixel, bytesPerPixel, top, bottom, right, TARNEL_BORDER_WIDTH);
-        FillBorder(out, stride, pixel, bytesPerPixel, bottom, TARNEL_BORDER_HEIGHT, 0,
-                   TARNEL_BORDER_WIDTH);
+        FillFrame(out, stride, pixel, bytesPerPixel);
     }
     FillInfoEx(resolved, data, size, choices, info);
     return TARNEL_OK;
@@ -583,6 +844,7 @@ int tarnel_explain_ex(const void* data, size_t size, const tarnel_decode_options
         }
         return TARNEL_E_BAD_OPTIONS;
     }
+    if (choices.anyFormat) return ExplainAny(data, size, choices, text, text_size);
     if (choices.layout == tarnel::FORMAT_UNKNOWN)
         return tarnel_explain(data, size, text, text_size);
     std::unique_ptr<uint8_t[]> opened(new (std::nothrow) uint8_t[tarnel::OPEN_AS_BYTES]);
@@ -599,7 +861,56 @@ const char* tarnel_layout_short_name(int code) {
     for (const tarnel::OnRequestLayout& layout : tarnel::ON_REQUEST_LAYOUTS) {
         if (layout.info.code == code) return layout.key;
     }
+    if (code > 0 && code < 256) {
+        const tarnel::FormatReader* reader =
+            tarnel::FindFormatReader(static_cast<tarnel::FormatCode>(code));
+        if (reader != nullptr) return reader->key;
+    }
     return nullptr;
+}
+
+int tarnel_format_count(void) {
+    return static_cast<int>(tarnel::LAYOUT_COUNT + tarnel::ON_REQUEST_LAYOUT_COUNT +
+                            tarnel::FORMAT_READER_COUNT);
+}
+
+int tarnel_format_at(int index, tarnel_format_info* info) {
+    if (index < 0 || index >= tarnel_format_count()) return TARNEL_E_RANGE;
+    if (info == nullptr) return TARNEL_E_NULL_ARGUMENT;
+    auto at = static_cast<size_t>(index);
+    if (at < tarnel::LAYOUT_COUNT) {
+        const tarnel::LayoutInfo& layout = tarnel::LAYOUTS[at];
+        *info = {layout.code,
+                 tarnel::LAYOUT_KEYS[at],
+                 layout.name,
+                 layout.extensions,
+                 tarnel::LayoutMimeType(layout.code),
+                 TARNEL_FOUND_BY_CONTENT,
+                 0};
+        return TARNEL_OK;
+    }
+    at -= tarnel::LAYOUT_COUNT;
+    if (at < tarnel::ON_REQUEST_LAYOUT_COUNT) {
+        const tarnel::OnRequestLayout& layout = tarnel::ON_REQUEST_LAYOUTS[at];
+        *info = {layout.info.code,
+                 layout.key,
+                 layout.info.name,
+                 layout.info.extensions,
+                 tarnel::LayoutMimeType(layout.info.code),
+                 TARNEL_FOUND_ON_REQUEST,
+                 0};
+        return TARNEL_OK;
+    }
+    const tarnel::FormatReader& reader =
+        tarnel::FORMAT_READERS[at - tarnel::ON_REQUEST_LAYOUT_COUNT];
+    *info = {reader.code,
+             reader.key,
+             reader.name,
+             reader.extensions,
+             reader.mime,
+             reader.signature ? TARNEL_FOUND_BY_CONTENT : TARNEL_FOUND_BY_NAME,
+             1};
+    return TARNEL_OK;
 }
 
 int tarnel_layout_find(const char* name) {
@@ -613,10 +924,7 @@ int tarnel_layout_find(const char* name) {
             }
             code = code * 10 + (*c - '0');
         }
-        return code <= 255 &&
-                       tarnel::FindAnyLayout(static_cast<tarnel::FormatCode>(code)) != nullptr
-                   ? code
-                   : TARNEL_E_RANGE;
+        return code <= 255 && tarnel_layout_short_name(code) != nullptr ? code : TARNEL_E_RANGE;
     }
     for (int code = 1; code < 256; ++code) {
         const char* key = tarnel_layout_short_name(code);

@@ -28,6 +28,15 @@ mkdir -p "$dir"
 mapfile -t pictures < <(find "$dir" -maxdepth 1 -type f ! -iname '*.bmp' | sort)
 "$build/tarnel" convert --format bmp --out-dir "$dir" "${pictures[@]}"
 
+# The other formats' samples (written into a folder of their own) go to
+# tests/data/formats, each beside its picture.
+formats=tests/data/formats
+mkdir -p "$formats"
+mv "$dir"/formats/* "$formats"/
+rmdir "$dir/formats"
+mapfile -t pictures < <(find "$formats" -maxdepth 1 -type f ! -iname '*.bmp' | sort)
+"$build/tarnel" convert --format bmp --out-dir "$formats" "${pictures[@]}"
+
 views=tests/data/views
 mkdir -p "$views"
 # stem and the views made of it
@@ -67,4 +76,4 @@ for row in "${view_table[@]}"; do
     "$build/tarnel" convert --format bmp "${as[@]}" "${options[@]}" -o "$views/$stem.$name.bmp" "$picture" >/dev/null
   done
 done
-git status --short -- "$dir" "$views"
+git status --short -- "$dir" "$formats" "$views"

@@ -45,7 +45,7 @@ namespace fs = std::filesystem;
 constexpr const char* NOT_PICTURE = "not a C64 picture this module knows";
 
 std::string TooLarge(const std::string& size) {
-    return "too large: " + size + " bytes, the largest layout is 36,864";
+    return "too large: " + size + " bytes, the largest file of any format is 8,388,608";
 }
 
 constexpr const char* EXIT_CODES = "Exit codes: 0 all done; 1 some files failed";
@@ -309,7 +309,41 @@ TEST_F(CliTest, SamplesCommandWritesTheGoldenPictures) {
             << picture.filename() << " differs from the golden copy; see tests/data/README.md";
     }
     EXPECT_EQ(expected.size(), tarnel::LAYOUT_COUNT);
+    expected.insert("formats");
     EXPECT_EQ(Listing(dir / "samples"), expected);
+    // The other formats' samples, in their folder: the golden ones.
+    std::set<std::string> formats;
+    for (const auto& entry : fs::directory_iterator(TARNEL_FORMATS_DIR)) {
+        if (entry.path().extension() == ".bmp") continue;
+        formats.insert(entry.path().filename().string());
+        EXPECT_EQ(ReadBytes(dir / "samples" / "formats" / entry.path().filename()),
+                  ReadBytes(entry.path()))
+            << entry.path().filename() << " differs from the golden copy";
+    }
+    EXPECT_EQ(Listing(dir / "samples" / "formats"), formats);
+}
+
+// The other formats, each by its name, at its own size: their golden .bmp.
+TEST_F(CliTest, OtherFormatsConvertToTheirGoldenBmp) {
+    const fs::path in = dir / "formats";
+    fs::create_directories(in);
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(TARNEL_FORMATS_DIR)) {
+        if (entry.path().extension() == ".bmp") continue;
+        fs::copy_file(entry.path(), in / entry.path().filename());
+        ++count;
+    }
+    const Result run =
+        Tarnel({"convert", "--format", "bmp", "--out-dir", (dir / "bmp").string(), in.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, std::to_string(count) + " converted, 0 failed\n");
+    for (const auto& entry : fs::directory_iterator(in)) {
+        fs::path bmpName = entry.path().filename();
+        bmpName.replace_extension(".bmp");
+        EXPECT_EQ(ReadBytes(dir / "bmp" / bmpName),
+                  ReadBytes(fs::path(TARNEL_FORMATS_DIR) / bmpName))
+            << bmpName;
+    }
 }
 
 TEST_F(CliTest, BmpIsTheFileHeaderAndTheModulesBlock) {
@@ -415,9 +449,9 @@ TEST_F(CliTest, FailuresAreOneLineEachAndDoNotStopTheOthers) {
     fs::copy_file(GoldenPictures()[3], in / "nested" / GoldenPictures()[3].filename());
     WriteBytes(in / "empty.bin", {});
     WriteBytes(in / "words.txt", {'h', 'e', 'l', 'l', 'o'});
-    // The size limit: 36,864 bytes may be opened, one more may not.
-    WriteBytes(in / "limit.bin", std::vector<uint8_t>(36864, 0x55));
-    WriteBytes(in / "toolarge.bin", std::vector<uint8_t>(36865, 0x55));
+    // The size limit: 8,388,608 bytes may be opened, one more may not.
+    WriteBytes(in / "limit.bin", std::vector<uint8_t>(8388608, 0x55));
+    WriteBytes(in / "toolarge.bin", std::vector<uint8_t>(8388609, 0x55));
     const std::string missing = (dir / "missing.koa").string();
 
     const fs::path out = dir / "out";
@@ -431,7 +465,7 @@ TEST_F(CliTest, FailuresAreOneLineEachAndDoNotStopTheOthers) {
                             (in / "empty.bin").string() + ": " + NOT_PICTURE,
                             (in / "words.txt").string() + ": " + NOT_PICTURE,
                             (in / "limit.bin").string() + ": " + NOT_PICTURE,
-                            (in / "toolarge.bin").string() + ": " + TooLarge("36,865"),
+                            (in / "toolarge.bin").string() + ": " + TooLarge("8,388,609"),
                             missing + ": cannot be read: No such file or directory",
                         }));
     // Only the converted pictures are there: no output for a failure and no
@@ -570,14 +604,14 @@ TEST_F(CliTest, InfoTextNamesTheLayout) {
 }
 
 TEST_F(CliTest, InfoJsonOfNothingRecognisedStillParses) {
-    WriteBytes(dir / "odd \"name\"\t.bin", std::vector<uint8_t>(40000, 1));
+    WriteBytes(dir / "odd \"name\"\t.bin", std::vector<uint8_t>(8388609, 1));
     const Result run = Tarnel({"info", "--json", (dir / "odd \"name\"\t.bin").string()});
     EXPECT_EQ(run.exitCode, 1);
     const nlohmann::json all = nlohmann::json::parse(run.out);
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].at("file").get<std::string>(), (dir / "odd \"name\"\t.bin").string());
     EXPECT_FALSE(all[0].at("recognised").get<bool>());
-    EXPECT_EQ(all[0].at("reason").get<std::string>(), TooLarge("40,000"));
+    EXPECT_EQ(all[0].at("reason").get<std::string>(), TooLarge("8,388,609"));
 }
 
 // ---------------------------------------------------------------------------
@@ -803,7 +837,7 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     moved[1] = 0x00;
     WriteBytes(in / "a-moved.koa", moved);
     WriteBytes(in / "b-short.koa", std::vector<uint8_t>(koala.begin(), koala.end() - 2));
-    WriteBytes(in / "c-huge.bin", std::vector<uint8_t>(61700, 0x55));
+    WriteBytes(in / "c-huge.bin", std::vector<uint8_t>(8400000, 0x55));
     std::vector<uint8_t> amica(5000, 0x11);
     amica[1] = 0x40;
     amica[2] = 0xC2;
@@ -820,7 +854,7 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
         "10,003 bytes, the size of a Koala Painter file, but it loads at $0000 instead of $6000" +
             openAsKoala,
         "loads at $6000 like a Koala Painter file, but is 10,001 bytes instead of 10,003",
-        TooLarge("61,700"),
+        TooLarge("8,400,000"),
         "loads at $4000 like an Amica Paint (packed) file, but does not end with the end marker "
         "of its packed stream ($C2 $00)",
         NOT_PICTURE,
@@ -849,11 +883,11 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     }
 
     // A stream is read to its end to learn its size.
-    const pid_t writer = FeedFifo(dir / "fifo", std::vector<uint8_t>(61700, 0x55));
+    const pid_t writer = FeedFifo(dir / "fifo", std::vector<uint8_t>(8400000, 0x55));
     run = Tarnel({"info", "-"}, (dir / "fifo").string());
     EXPECT_EQ(Wait(writer), 0);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "stdin: " + TooLarge("61,700") + "\n");
+    EXPECT_EQ(run.err, "stdin: " + TooLarge("8,400,000") + "\n");
 }
 
 // --as: each golden picture saved at another load address, and without its

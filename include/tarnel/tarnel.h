@@ -5,7 +5,11 @@
  * run-length packed files and interlaced two-frame pictures) by their content
  * and decodes each into a 320 x 200 picture in the caller's buffer; since
  * 1.2, tarnel_decode_ex also gives either frame of an interlaced picture and
- * the picture inside the C64's border.
+ * the picture inside the C64's border. Since 1.3, a caller whose options
+ * record is 1.3's (tarnel_decode_options.size) also opens the formats
+ * beyond the twenty layouts (character sets, CharPad projects, SpritePad
+ * sprite sets, ...; tarnel_format_at lists them), each at its own picture
+ * size, helped by the file's name where its bytes carry no signature.
  *
  *     tarnel_decoder *decoder = tarnel_decoder_new();
  *     unsigned char pixels[TARNEL_HEIGHT][TARNEL_WIDTH * 3];
@@ -43,14 +47,25 @@ extern "C" {
 #endif
 
 #define TARNEL_VERSION_MAJOR 1
-#define TARNEL_VERSION_MINOR 2
+#define TARNEL_VERSION_MINOR 3
 #define TARNEL_VERSION_PATCH 0
 
-/* Every picture is this size. */
+/* Every picture of the twenty layouts is this size; since 1.3 a picture of
+ * another format has its own (tarnel_info.width and height). */
 #define TARNEL_WIDTH 320
 #define TARNEL_HEIGHT 200
-/* Files above this many bytes are refused (no layout is larger). */
+/* Files above this many bytes are refused (no layout is larger); 1.1 and
+ * 1.2 callers never see a larger one opened. */
 #define TARNEL_MAX_FILE_SIZE 36864
+/* Since 1.3: files above this many bytes are refused for 1.3 callers too
+ * (no format's file is larger: CharPad projects are the largest). */
+#define TARNEL_MAX_ANY_FILE_SIZE 8388608
+/* Since 1.3: the largest picture any file gives, in pixels a side and in
+ * all; a file that would need a larger one (a CharPad map of 5,000 x 5,000
+ * tiles, say) is refused with TARNEL_E_TOO_LARGE before anything is
+ * allocated. At 4 bytes a pixel the largest picture takes 64 MiB. */
+#define TARNEL_MAX_PICTURE_SIDE 16384
+#define TARNEL_MAX_PICTURE_PIXELS 16777216
 /* The number of layouts the library knows. */
 #define TARNEL_LAYOUT_COUNT 20
 
@@ -67,11 +82,12 @@ extern "C" {
 #define TARNEL_OK 0
 #define TARNEL_E_NULL_ARGUMENT (-1)  /* a required pointer was NULL */
 #define TARNEL_E_NOT_RECOGNISED (-2) /* the bytes are none of the twenty layouts */
-#define TARNEL_E_TOO_LARGE (-3)      /* above TARNEL_MAX_FILE_SIZE bytes */
-#define TARNEL_E_STRIDE (-4)         /* the row stride is smaller than one row of pixels */
-#define TARNEL_E_BAD_OPTIONS (-5)    /* an unknown pixel format, or a bad option value */
-#define TARNEL_E_NO_MEMORY (-6)      /* memory ran out */
-#define TARNEL_E_RANGE (-7)          /* an index (layout, palette) out of range */
+#define TARNEL_E_TOO_LARGE \
+    (-3) /* above TARNEL_MAX_FILE_SIZE bytes (1.3: the file or its picture too large) */
+#define TARNEL_E_STRIDE (-4)      /* the row stride is smaller than one row of pixels */
+#define TARNEL_E_BAD_OPTIONS (-5) /* an unknown pixel format, or a bad option value */
+#define TARNEL_E_NO_MEMORY (-6)   /* memory ran out */
+#define TARNEL_E_RANGE (-7)       /* an index (layout, palette) out of range */
 
 /* How each pixel is laid out in the caller's buffer, bytes in memory order. */
 typedef enum tarnel_pixel_format {
@@ -92,16 +108,54 @@ typedef struct tarnel_options {
     unsigned char palette[16][3];
 } tarnel_options;
 
+/* Every format's code (tarnel_info.layout): the twenty layouts (1 to 9 and
+ * 11 to 21), Hires Manager (opened on request) and, since 1.3, the formats
+ * opened only by 1.3 callers. Codes are never reused or renumbered. */
+typedef enum tarnel_format_code {
+    TARNEL_FORMAT_FUNPAINT_PACKED = 1,
+    TARNEL_FORMAT_FUNPAINT = 2,
+    TARNEL_FORMAT_GUNPAINT = 3,
+    TARNEL_FORMAT_FLI_DESIGNER = 4,
+    TARNEL_FORMAT_ADVANCED_ART_STUDIO = 5,
+    TARNEL_FORMAT_DRAZLACE = 6,
+    TARNEL_FORMAT_DRAZLACE_PACKED = 7,
+    TARNEL_FORMAT_FLI = 8,
+    TARNEL_FORMAT_FACE_PAINTER = 9,
+    TARNEL_FORMAT_AMICA_PAINT = 11,
+    TARNEL_FORMAT_HIRES = 12,
+    TARNEL_FORMAT_FLI_GRAPH = 13,
+    TARNEL_FORMAT_FLI_GRAPH_PACKED = 14,
+    TARNEL_FORMAT_ART_STUDIO = 15,
+    TARNEL_FORMAT_DOODLE_9217 = 16,
+    TARNEL_FORMAT_AFLI = 17,
+    TARNEL_FORMAT_PAINT_MAGIC = 18,
+    TARNEL_FORMAT_MULTICOLOUR_PACKED = 19,
+    TARNEL_FORMAT_KOALA = 20,
+    TARNEL_FORMAT_DOODLE = 21,
+    TARNEL_FORMAT_HIRES_MANAGER = 22,
+    /* Since 1.3. */
+    TARNEL_FORMAT_CHARSET = 23,      /* .64c: a load address, then characters */
+    TARNEL_FORMAT_FONT_64 = 24,      /* .g: 64 characters at $0042 */
+    TARNEL_FORMAT_CHARSET_9 = 25,    /* .zs: characters 9 bytes apart */
+    TARNEL_FORMAT_CHARPAD = 26,      /* .ctm: CharPad project, format versions 1 to 9 */
+    TARNEL_FORMAT_SPRITEPAD = 27,    /* .spd: SpritePad sprite set, every version */
+    TARNEL_FORMAT_SPRITE_BANK = 28,  /* .a: 127 multicolour sprites */
+    TARNEL_FORMAT_LOGO_PAINTER = 29, /* .lp3: 40 x 50 characters */
+    TARNEL_FORMAT_FLUFF64 = 30,      /* .flf: Fluff64 / TRSE image, C64 types */
+    TARNEL_FORMAT_CGFX = 31          /* .cgx: RIFF CGFX character frames */
+} tarnel_format_code;
+
 /* What a file is. */
 typedef struct tarnel_info {
-    int layout;       /* the layout's code: 1 to 9 or 11 to 21 */
+    int layout;       /* the format's code (tarnel_format_code) */
     const char* name; /* the layout's name, e.g. "Koala Painter"; static text */
     int packed;       /* 1 when the file holds a run-length packed stream */
     int interlaced;   /* 1 when two frames are blended into the picture */
-    int width;        /* TARNEL_WIDTH */
-    int height;       /* TARNEL_HEIGHT */
+    int width;        /* TARNEL_WIDTH; since 1.3 the picture's own width */
+    int height;       /* TARNEL_HEIGHT; since 1.3 the picture's own height */
     int unpacked_as;  /* the layout a packed file unpacks to (its own code if not packed) */
-    int load_address; /* the C64 load address in the file's first two bytes */
+    int load_address; /* the C64 load address in the file's first two bytes (0 for
+                         a format whose files start with a signature instead) */
 } tarnel_info;
 
 /* Which picture of a file tarnel_decode_ex draws (tarnel_decode_options.frame).
@@ -117,7 +171,9 @@ typedef enum tarnel_frame {
  * Since 1.2. */
 typedef enum tarnel_border {
     TARNEL_BORDER_NONE = 0, /* the picture alone, TARNEL_WIDTH x TARNEL_HEIGHT (the default) */
-    TARNEL_BORDER_FULL = 1  /* the picture inside the border, TARNEL_BORDER_WIDTH x _HEIGHT */
+    /* the picture inside the border, TARNEL_BORDER_WIDTH x _HEIGHT; a picture
+     * that is not 320 x 200 (since 1.3) is drawn alone, at its own size */
+    TARNEL_BORDER_FULL = 1
 } tarnel_border;
 
 /* How tarnel_decode_ex shows a picture (tarnel_decode_options.view).
@@ -178,7 +234,20 @@ typedef struct tarnel_decode_options {
     int layout;
     /* A tarnel_view value. Default TARNEL_VIEW_STORED. */
     int view;
+    /* Since 1.3. The file's name, a path ("/pictures/logo.64c") or an
+     * extension ("64c", ".64c"), or NULL (the default); the library keeps
+     * no pointer to it. The bytes decide first: the name only decides
+     * between formats the bytes fit equally, and opens the formats whose
+     * files carry no signature (a .64c character set is a load address and
+     * character bytes). A file whose bytes fit no format stays refused,
+     * whatever its name. */
+    const char* file_name;
 } tarnel_decode_options;
+
+/* The size of the 1.2 record: what a program built against 1.2 passes.
+ * Such a record, and tarnel_decode and tarnel_identify, open the twenty
+ * layouts exactly as 1.2 does, and nothing else. Since 1.3. */
+#define TARNEL_DECODE_OPTIONS_SIZE_1_2 (offsetof(tarnel_decode_options, file_name))
 
 /* What a file is, with what tarnel_info has no room for. Set `size` to
  * sizeof(tarnel_info_ex) before passing it (the library writes no further
@@ -196,6 +265,25 @@ typedef struct tarnel_info_ex {
      * info.load_address is then the layout's own. */
     int headerless;
 } tarnel_info_ex;
+
+/* A format of the library's table (tarnel_format_at). Since 1.3. */
+typedef struct tarnel_format_info {
+    int code;               /* tarnel_format_code */
+    const char* short_name; /* e.g. "koala", "charpad": tarnel_layout_find knows it */
+    const char* name;       /* e.g. "Koala Painter", "CharPad project" */
+    const char* extensions; /* usual file name extensions, lower case, space-separated */
+    const char* mime_type;  /* e.g. "image/x-c64-koala" */
+    /* How files are found to be this format: TARNEL_FOUND_BY_CONTENT (its
+     * bytes alone say so), TARNEL_FOUND_BY_NAME (its bytes fit, and its name
+     * says so) or TARNEL_FOUND_ON_REQUEST (only when the caller names it). */
+    int found_by;
+    /* 1 when only 1.3 callers (and later) open it. */
+    int since_1_3;
+} tarnel_format_info;
+
+#define TARNEL_FOUND_BY_CONTENT 1
+#define TARNEL_FOUND_BY_NAME 2
+#define TARNEL_FOUND_ON_REQUEST 3
 
 /* An opaque decoder: all working memory of a decode, reused file after file. */
 typedef struct tarnel_decoder tarnel_decoder;
@@ -233,6 +321,15 @@ TARNEL_API int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t s
                              const tarnel_options* options, void* pixels, size_t stride,
                              tarnel_info* info);
 
+/* The number of formats in the library's table (every tarnel_format_code).
+ * Since 1.3. */
+TARNEL_API int tarnel_format_count(void);
+
+/* Fills `info` for the format with the given index, 0 to
+ * tarnel_format_count() - 1, in code order; TARNEL_E_RANGE out of range,
+ * TARNEL_E_NULL_ARGUMENT for NULL `info`. Since 1.3. */
+TARNEL_API int tarnel_format_at(int index, tarnel_format_info* info);
+
 /* Fills `info` for the layout with the given index, 0 to
  * TARNEL_LAYOUT_COUNT - 1 (in code order), or returns TARNEL_E_RANGE. */
 TARNEL_API int tarnel_layout(int index, tarnel_info* info);
@@ -263,7 +360,7 @@ TARNEL_API int tarnel_explain_ex(const void* data, size_t size,
                                  const tarnel_decode_options* options, char* text,
                                  size_t text_size);
 
-/* The short name of the layout with code `code` (as in tarnel_info.layout),
+/* The short name of the format with code `code` (as in tarnel_info.layout),
  * e.g. "koala" or "art-studio", by which users name it; NULL for a code that
  * is no layout. Since 1.2. */
 TARNEL_API const char* tarnel_layout_short_name(int code);
@@ -285,17 +382,33 @@ TARNEL_API int tarnel_palette_find(const char* name);
 /* Copies palette `index` into `palette`; TARNEL_E_RANGE when out of range. */
 TARNEL_API int tarnel_palette_colours(int index, unsigned char palette[16][3]);
 
-/* Fills `options` with the defaults: `size` set to sizeof(tarnel_decode_options),
- * TARNEL_RGB24, the library's own palette (also copied into `palette`), the
- * blend, no border, the border in the picture's background colour. Since 1.2. */
+/* Fills `options` with the defaults: `size` set to
+ * TARNEL_DECODE_OPTIONS_SIZE_1_2, TARNEL_RGB24, the library's own palette
+ * (also copied into `palette`), the blend, no border, the border in the
+ * picture's background colour. Writes only the 1.2 record. Since 1.2; a
+ * program built against 1.3 calls tarnel_decode_options_init_ex through
+ * the macro below. */
 TARNEL_API void tarnel_decode_options_init(tarnel_decode_options* options);
 
+/* Fills the first `size` bytes of `options` with the defaults (those of
+ * tarnel_decode_options_init, no file name) and sets `size`: between
+ * TARNEL_DECODE_OPTIONS_SIZE_1_2 and the largest record this library
+ * knows; any other size leaves `options` untouched. Since 1.3. */
+TARNEL_API void tarnel_decode_options_init_ex(tarnel_decode_options* options, size_t size);
+
+/* Programs built against this header fill the whole of their record. */
+#define tarnel_decode_options_init(options) \
+    tarnel_decode_options_init_ex((options), sizeof *(options))
+
 /* The width and height, in pixels, of the picture tarnel_decode_ex draws
- * with `options` (NULL: the defaults), for every file: TARNEL_WIDTH x
- * TARNEL_HEIGHT, or TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT with the
- * border. Returns TARNEL_OK, or TARNEL_E_BAD_OPTIONS (a bad size or value)
- * or TARNEL_E_NULL_ARGUMENT (width or height NULL), and then writes
- * nothing. Since 1.2. */
+ * with `options` (NULL: the defaults) for a file of the twenty layouts (or,
+ * with a 1.3 record naming a format of one fixed size, for that format):
+ * TARNEL_WIDTH x TARNEL_HEIGHT, or TARNEL_BORDER_WIDTH x
+ * TARNEL_BORDER_HEIGHT with the border. A picture whose size comes from its
+ * file (a CharPad map, a sprite set) has the size tarnel_identify_ex gives
+ * (tarnel_info_ex.output_width and output_height). Returns TARNEL_OK, or TARNEL_E_BAD_OPTIONS (a
+ * bad size or value) or TARNEL_E_NULL_ARGUMENT (width or height NULL), and then writes nothing.
+ * Since 1.2. */
 TARNEL_API int tarnel_output_size(const tarnel_decode_options* options, int* width, int* height);
 
 /* tarnel_identify with `options` (NULL: the defaults), filling `info` (may be

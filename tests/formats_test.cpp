@@ -1,0 +1,244 @@
+// The formats beyond the twenty layouts, through the C library: every
+// sample decodes to the picture its generator drew; every file of
+// tests/data/formats gives its .bmp, byte for byte; the name decides only
+// where the bytes do not; and programs built against 1.1 and 1.2 see none
+// of it.
+#include "core/formats/formats.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "authoring/format_samples.h"
+#include "tarnel/tarnel.h"
+
+#ifndef TARNEL_FORMATS_DIR
+#error "TARNEL_FORMATS_DIR names the folder of the formats' golden pictures"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarnel_tools::FormatSample;
+using tarnel_tools::MakeFormatSamples;
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Decoded {
+    int result = TARNEL_E_NOT_RECOGNISED;
+    tarnel_info_ex info{};
+    std::vector<uint8_t> rgb;  // top row first, no padding
+};
+
+// Decodes `bytes` as a 1.3 caller with `name` as the file name hint.
+Decoded Decode(const std::vector<uint8_t>& bytes, const char* name, int border = 0,
+               int pixelFormat = TARNEL_RGB24) {
+    Decoded d;
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.file_name = name;
+    options.border = border;
+    options.pixel_format = pixelFormat;
+    d.info.size = sizeof d.info;
+    d.result = tarnel_identify_ex(bytes.data(), bytes.size(), &options, &d.info);
+    if (d.result != TARNEL_OK) return d;
+    const size_t stride = size_t(d.info.output_width) * tarnel_bytes_per_pixel(pixelFormat);
+    d.rgb.assign(stride * size_t(d.info.output_height), 0xAB);
+    tarnel_decoder* decoder = tarnel_decoder_new();
+    d.result = tarnel_decode_ex(decoder, bytes.data(), bytes.size(), &options, d.rgb.data(), stride,
+                                &d.info);
+    tarnel_decoder_free(decoder);
+    return d;
+}
+
+class SampleTest : public ::testing::TestWithParam<FormatSample> {};
+
+TEST_P(SampleTest, DecodesToThePictureItWasWrittenFrom) {
+    const FormatSample& sample = GetParam();
+    unsigned char palette[16][3];
+    ASSERT_EQ(tarnel_palette_colours(0, palette), TARNEL_OK);
+    const Decoded d = Decode(sample.bytes, sample.fileName.c_str());
+    ASSERT_EQ(d.result, TARNEL_OK) << sample.fileName;
+    EXPECT_EQ(d.info.info.layout, sample.code);
+    ASSERT_EQ(d.info.output_width, int(sample.width));
+    ASSERT_EQ(d.info.output_height, int(sample.height));
+    EXPECT_EQ(d.info.info.width, int(sample.width));
+    EXPECT_EQ(d.info.frame_count, 1);
+    size_t wrong = 0;
+    std::string first;
+    for (uint32_t y = 0; y < sample.height; ++y) {
+        for (uint32_t x = 0; x < sample.width; ++x) {
+            const uint8_t colour = sample.colours[y * sample.width + x];
+            if (std::memcmp(&d.rgb[(size_t(y) * sample.width + x) * 3], palette[colour], 3) != 0 &&
+                wrong++ == 0) {
+                first = "first at (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0u) << sample.fileName << ": " << first;
+}
+
+// Pictures of 320 x 200 get the border in their background colour; others
+// keep their own size.
+TEST_P(SampleTest, BorderOnlyAroundC64SizedPictures) {
+    const FormatSample& sample = GetParam();
+    unsigned char palette[16][3];
+    ASSERT_EQ(tarnel_palette_colours(0, palette), TARNEL_OK);
+    const Decoded d = Decode(sample.bytes, sample.fileName.c_str(), TARNEL_BORDER_FULL);
+    ASSERT_EQ(d.result, TARNEL_OK);
+    if (sample.width != 320 || sample.height != 200) {
+        EXPECT_EQ(d.info.output_width, int(sample.width));
+        EXPECT_EQ(d.info.output_height, int(sample.height));
+        return;
+    }
+    ASSERT_EQ(d.info.output_width, TARNEL_BORDER_WIDTH);
+    ASSERT_EQ(d.info.output_height, TARNEL_BORDER_HEIGHT);
+    EXPECT_EQ(std::memcmp(&d.rgb[0], palette[sample.background], 3), 0);
+    const size_t inside =
+        (size_t(TARNEL_BORDER_TOP) * TARNEL_BORDER_WIDTH + TARNEL_BORDER_LEFT) * 3;
+    EXPECT_EQ(std::memcmp(&d.rgb[inside], palette[sample.colours[0]], 3), 0);
+}
+
+// Formats whose files carry a mark open by their bytes alone; the others
+// only by their name. Neither opens through the 1.1 and 1.2 entries.
+TEST_P(SampleTest, NameNeededOnlyWithoutSignatureAndOnlyFor13Callers) {
+    const FormatSample& sample = GetParam();
+    const tarnel::FormatReader* reader = tarnel::FindFormatReader(sample.code);
+    ASSERT_NE(reader, nullptr);
+    const bool marked = reader->sniff({sample.bytes.data(), uint32_t(sample.bytes.size())}) ==
+                        tarnel::Evidence::Signature;
+    EXPECT_EQ(Decode(sample.bytes, nullptr).result == TARNEL_OK, marked);
+    EXPECT_EQ(Decode(sample.bytes, "picture.koa").result == TARNEL_OK, marked);
+    // The extension alone does as well as a path.
+    const std::string extension = sample.fileName.substr(sample.fileName.rfind('.') + 1);
+    EXPECT_EQ(Decode(sample.bytes, extension.c_str()).result, TARNEL_OK);
+
+    tarnel_info info;
+    EXPECT_EQ(tarnel_identify(sample.bytes.data(), sample.bytes.size(), &info) == TARNEL_OK, false);
+    tarnel_decode_options old;
+    (tarnel_decode_options_init)(&old);
+    EXPECT_EQ(old.size, TARNEL_DECODE_OPTIONS_SIZE_1_2);
+    old.layout = sample.code;
+    tarnel_info_ex found{};
+    found.size = sizeof found;
+    EXPECT_EQ(tarnel_identify_ex(sample.bytes.data(), sample.bytes.size(), &old, &found),
+              TARNEL_E_BAD_OPTIONS);
+    old.layout = 0;
+    EXPECT_EQ(tarnel_identify_ex(sample.bytes.data(), sample.bytes.size(), &old, &found),
+              TARNEL_E_NOT_RECOGNISED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SampleTest, ::testing::ValuesIn(MakeFormatSamples()),
+                         [](const ::testing::TestParamInfo<FormatSample>& param) {
+                             std::string name;
+                             for (char c : param.param.fileName) {
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return name;
+                         });
+
+// Every file of tests/data/formats beside its .bmp (any size, rows padded to
+// four bytes, bottom row first), decoded with its name.
+TEST(FormatGolden, EveryFileGivesItsBmp) {
+    size_t checked = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TARNEL_FORMATS_DIR)) {
+        const fs::path path = entry.path();
+        if (path.extension() == ".bmp") continue;
+        fs::path bmpPath = path;
+        bmpPath.replace_extension(".bmp");
+        const std::vector<uint8_t> bmp = ReadFile(bmpPath);
+        ASSERT_FALSE(bmp.empty()) << path << " has no .bmp beside it";
+        const Decoded d = Decode(ReadFile(path), path.filename().string().c_str(), 0, TARNEL_BGR24);
+        ASSERT_EQ(d.result, TARNEL_OK) << path;
+        const size_t row = size_t(d.info.output_width) * 3;
+        const size_t padded = (row + 3) & ~size_t{3};
+        const size_t height = size_t(d.info.output_height);
+        ASSERT_EQ(bmp.size(), 54 + padded * height) << path;
+        for (size_t y = 0; y < height; ++y) {
+            ASSERT_EQ(std::memcmp(&bmp[54 + (height - 1 - y) * padded], &d.rgb[y * row], row), 0)
+                << path << " row " << y;
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, MakeFormatSamples().size());
+}
+
+std::vector<uint8_t> SampleBytes(const char* fileName) {
+    for (const FormatSample& sample : MakeFormatSamples()) {
+        if (sample.fileName == fileName) return sample.bytes;
+    }
+    return {};
+}
+
+// The bytes decide first: one of the twenty stays what it is whatever its
+// name; a file that fits no format is refused, named or not, with words
+// that say what the named format's files hold.
+TEST(NameHint, BytesDecideFirst) {
+    const std::vector<uint8_t> koala =
+        ReadFile(fs::path(TARNEL_FORMATS_DIR).parent_path() / "pictures" / "20-koala-painter.koa");
+    ASSERT_FALSE(koala.empty());
+    EXPECT_EQ(Decode(koala, "not-a-charset.64c").info.info.layout, TARNEL_FORMAT_KOALA);
+
+    std::vector<uint8_t> charset = SampleBytes("23-charset.64c");
+    charset[0] = 0x01;  // not at the start of a page
+    EXPECT_EQ(Decode(charset, "font.64c").result, TARNEL_E_NOT_RECOGNISED);
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.file_name = "font.64c";
+    char text[256];
+    EXPECT_EQ(tarnel_explain_ex(charset.data(), charset.size(), &options, text, sizeof text),
+              TARNEL_E_NOT_RECOGNISED);
+    EXPECT_STREQ(text,
+                 "2,050 bytes, not a C64 character set file: such a file has a load address at "
+                 "the start of a page, then 8 to 2,048 bytes of characters");
+}
+
+// A CharPad map too large to draw is refused before anything is allocated,
+// with words that give its size.
+TEST(NameHint, PictureTooLargeIsRefusedWithItsSize) {
+    std::vector<uint8_t> project = SampleBytes("26-charpad-v5-chars.ctm");
+    ASSERT_FALSE(project.empty());
+    // 2,000 x 1,500 characters of 8 x 8 pixels; the map's bytes follow.
+    project[16] = 2000 & 0xFF;
+    project[17] = 2000 >> 8;
+    project[18] = 1500 & 0xFF;
+    project[19] = 1500 >> 8;
+    project.resize(project.size() + 2 * 2000 * 1500, 0);
+    const Decoded d = Decode(project, nullptr);
+    EXPECT_EQ(d.result, TARNEL_E_TOO_LARGE);
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    char text[256];
+    EXPECT_EQ(tarnel_explain_ex(project.data(), project.size(), &options, text, sizeof text),
+              TARNEL_E_TOO_LARGE);
+    EXPECT_STREQ(text,
+                 "CharPad project file of a 16,000 x 12,000 picture, larger than tarnel draws "
+                 "(16,384 pixels a side, 16,777,216 in all)");
+}
+
+// The table lists every format once, in code order, and the names find them.
+TEST(FormatTable, ListsEveryFormatByCodeAndName) {
+    int previous = 0;
+    for (int index = 0; index < tarnel_format_count(); ++index) {
+        tarnel_format_info format{};
+        ASSERT_EQ(tarnel_format_at(index, &format), TARNEL_OK);
+        EXPECT_GT(format.code, previous);
+        previous = format.code;
+        EXPECT_EQ(tarnel_layout_find(format.short_name), format.code);
+        EXPECT_STREQ(tarnel_layout_short_name(format.code), format.short_name);
+        EXPECT_EQ(std::strncmp(format.mime_type, "image/x-c64-", 12), 0) << format.mime_type;
+        EXPECT_EQ(format.since_1_3 != 0, format.code > TARNEL_FORMAT_HIRES_MANAGER);
+    }
+    EXPECT_EQ(previous, TARNEL_FORMAT_CGFX);
+    EXPECT_EQ(tarnel_format_at(tarnel_format_count(), nullptr), TARNEL_E_RANGE);
+}
+
+}  // namespace
