@@ -737,7 +737,7 @@ void AddFluff64(std::vector<FormatSample>* samples) {
 }
 
 void AddCgfx(std::vector<FormatSample>* samples) {
-    const uint32_t matrixRows = 2, matrixColumns = 3, frameRows = 3, frameColumns = 4;
+    const uint32_t matrixRows = 2, matrixColumns = 3, frameRows = 8, frameColumns = 10;
     const uint32_t cells = frameRows * frameColumns;
     Picture picture(matrixColumns * frameColumns * 8, matrixRows * frameRows * 8, 0);
     Bytes data;

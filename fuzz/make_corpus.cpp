@@ -4,6 +4,8 @@
 //
 // OUT/hostile/<name>          every hostile file
 // OUT/hostile/EXPECTED.txt    one line per file: name, open result, layout code
+// OUT/hostile-formats/<name>  hostile files of the formats beyond the twenty
+// OUT/hostile-formats/EXPECTED.txt  name, the C library's result, format code
 // OUT/seeds/<target>/<name>   seeds of each fuzz target: files of every
 //                             layout drawn from random memory images (the
 //                             packed ones made by the packers) and the
@@ -15,8 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "authoring/format_samples.h"
 #include "core/layouts.h"
 #include "testing/hostile_corpus.h"
+#include "testing/hostile_formats.h"
 
 namespace {
 
@@ -62,6 +66,19 @@ int main(int argc, char** argv) {
         expected << file.name << ' ' << file.result << ' ' << int(file.code) << '\n';
     }
 
+    // The other formats' hostile files, named with the extension callers
+    // give as the hint.
+    const fs::path formatsDir = out / "hostile-formats";
+    fs::create_directories(formatsDir);
+    std::ofstream formatsExpected(formatsDir / "EXPECTED.txt", std::ios::trunc);
+    for (const tarnel_hostile::HostileFormatFile& file : tarnel_hostile::HostileFormatFiles()) {
+        ok = Write(formatsDir / file.name, file.bytes) && ok;
+        // As the C library gives it: 0, or the refusal's result code.
+        const int result = file.outcome == tarnel_hostile::Outcome::Opens     ? 0
+                           : file.outcome == tarnel_hostile::Outcome::Refused ? -2
+                                                                              : -3;
+        formatsExpected << file.name << ' ' << result << ' ' << int(file.code) << '\n';
+    }
     const uint8_t packedCodes[] = {1, 7, 11, 14, 19};
     std::vector<std::string> targets = {"fuzz_exports", "fuzz_library", "fuzz_identify"};
     for (uint8_t code : packedCodes) targets.push_back("fuzz_unpack" + std::to_string(code));
@@ -87,6 +104,34 @@ int main(int argc, char** argv) {
             if (target == "fuzz_library") PrefixLibraryOptions(seeds, &bytes);
             ok = Write(dir / file.name, bytes) && ok;
             seeds += 1;
+        }
+    }
+    // The formats' targets: their samples and hostile files behind the
+    // option byte, which for fuzz_format0 picks the format's extension (its
+    // index in the format table, after the twenty and Hires Manager).
+    const std::vector<tarnel_tools::FormatSample> samples = tarnel_tools::MakeFormatSamples();
+    const std::vector<tarnel_hostile::HostileFormatFile> formatFiles =
+        tarnel_hostile::HostileFormatFiles();
+    for (int code : {0, 23, 24, 25, 26, 27, 28, 29, 30, 31}) {
+        const std::string target = "fuzz_format" + std::to_string(code);
+        targets.push_back(target);
+        const fs::path dir = out / "seeds" / target;
+        fs::create_directories(dir);
+        auto seed = [&](const std::string& name, uint8_t format, const std::vector<uint8_t>& file,
+                        size_t n) {
+            if (code != 0 && format != code) return;
+            std::vector<uint8_t> bytes(file);
+            const uint8_t index = static_cast<uint8_t>(format >= 23 ? format - 23 + 21 : 0);
+            bytes.insert(bytes.begin(), static_cast<uint8_t>(index << 3 | (n % 8)));
+            ok = Write(dir / name, bytes) && ok;
+            seeds += 1;
+        };
+        for (size_t n = 0; n < samples.size(); ++n) {
+            seed(samples[n].fileName, samples[n].code, samples[n].bytes, n);
+        }
+        for (size_t n = 0; n < formatFiles.size(); ++n) {
+            const tarnel_hostile::HostileFormatFile& file = formatFiles[n];
+            seed(file.name, file.code != 0 ? file.code : static_cast<uint8_t>(code), file.bytes, n);
         }
     }
     std::printf("%zu hostile files, %zu seeds for %zu targets in %s\n", hostile.size(), seeds,

@@ -49,6 +49,12 @@ struct tarnel_decoder {
     // grown to the largest picture decoded so far.
     std::unique_ptr<uint8_t[]> colours;
     size_t colourBytes = 0;
+    // Two pixels of those pictures by their two colours (6 or 8 bytes, kept
+    // in 8), and what they were built for.
+    uint8_t pairs[256][8];
+    bool pairsBuilt = false;
+    tarnel::PixelFormat pairsFormat;
+    tarnel::Palette pairsPalette;
 };
 
 namespace {
@@ -551,22 +557,37 @@ int DrawReaderPicture(tarnel_decoder* decoder, const Resolved& resolved,
     uint8_t pixels[16][4];
     for (uint8_t colour = 0; colour < 16; ++colour) BorderPixel(choices, colour, pixels[colour]);
     const size_t bytesPerPixel = tarnel::BytesPerPixel(choices.format);
+    // Two pixels at a time, looked up by both colours.
+    if (!decoder->pairsBuilt || decoder->pairsFormat != choices.format ||
+        !SamePalette(decoder->pairsPalette, choices.palette)) {
+        for (uint32_t key = 0; key < 256; ++key) {
+            std::memcpy(decoder->pairs[key], pixels[key >> 4], bytesPerPixel);
+            std::memcpy(decoder->pairs[key] + bytesPerPixel, pixels[key & 15], 8 - bytesPerPixel);
+        }
+        decoder->pairsBuilt = true;
+        decoder->pairsFormat = choices.format;
+        decoder->pairsPalette = choices.palette;
+    }
+    const uint8_t(&pairs)[256][8] = decoder->pairs;
+    const size_t pairBytes = 2 * bytesPerPixel;
     size_t width = 0, height = 0;
     OutputSize(resolved, choices, &width, &height);
     const bool framed = width != picture.width;
     uint8_t* topLeft =
         framed ? out + TARNEL_BORDER_TOP * stride + TARNEL_BORDER_LEFT * bytesPerPixel : out;
+    const uint32_t pairCount = picture.width / 2;
     for (uint32_t y = 0; y < picture.height; ++y) {
         const uint8_t* from = canvas.Row(y);
         uint8_t* to = topLeft + y * stride;
-        if (bytesPerPixel == 4) {
-            for (uint32_t x = 0; x < picture.width; ++x) {
-                std::memcpy(to + 4 * x, pixels[from[x] & 15], 4);
-            }
-        } else {
-            for (uint32_t x = 0; x < picture.width; ++x) {
-                std::memcpy(to + 3 * x, pixels[from[x] & 15], 3);
-            }
+        // Eight bytes a pair, each pair's write overwritten by the next; the
+        // last pair and an odd last pixel written to the row's end only.
+        uint32_t pair = 0;
+        for (; pair + 1 < pairCount; ++pair) {
+            std::memcpy(to + pair * pairBytes,
+                        pairs[(from[2 * pair] & 15) << 4 | (from[2 * pair + 1] & 15)], 8);
+        }
+        for (uint32_t x = 2 * pair; x < picture.width; ++x) {
+            std::memcpy(to + x * bytesPerPixel, pixels[from[x] & 15], bytesPerPixel);
         }
     }
     if (framed) {

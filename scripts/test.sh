@@ -243,6 +243,7 @@ benchmark_smoke() {
   build_only release &&
     build/release/bench/tarnel_bench --benchmark_min_time=0.0001 >/dev/null &&
     build/release/bench/tarnel_png_levels --benchmark_min_time=0.0001 >/dev/null &&
+    build/release/bench/tarnel_formats_bench --benchmark_min_time=0.0001 >/dev/null &&
     build/release/bench/tarnel_memory 2
 }
 

@@ -16,6 +16,7 @@
 
 #include "authoring/format_samples.h"
 #include "tarnel/tarnel.h"
+#include "testing/hostile_formats.h"
 
 #ifndef TARNEL_FORMATS_DIR
 #error "TARNEL_FORMATS_DIR names the folder of the formats' golden pictures"
@@ -222,6 +223,33 @@ TEST(NameHint, PictureTooLargeIsRefusedWithItsSize) {
     EXPECT_STREQ(text,
                  "CharPad project file of a 16,000 x 12,000 picture, larger than tarnel draws "
                  "(16,384 pixels a side, 16,777,216 in all)");
+}
+
+// Hostile files: each opens as its format, partly drawn, or gets its
+// refusal, with words; nothing is read outside the file (the sanitizer
+// builds run this too).
+TEST(HostileFormats, EachGivesItsResult) {
+    for (const tarnel_hostile::HostileFormatFile& file : tarnel_hostile::HostileFormatFiles()) {
+        SCOPED_TRACE(file.name);
+        // An exact copy, so that a read past its end is one past the allocation.
+        const std::vector<uint8_t> bytes(file.bytes);
+        const int result = file.outcome == tarnel_hostile::Outcome::Opens ? TARNEL_OK
+                           : file.outcome == tarnel_hostile::Outcome::Refused
+                               ? TARNEL_E_NOT_RECOGNISED
+                               : TARNEL_E_TOO_LARGE;
+        const Decoded d = Decode(bytes, file.name.c_str());
+        EXPECT_EQ(d.result, result);
+        if (result == TARNEL_OK) {
+            EXPECT_EQ(d.info.info.layout, file.code);
+        }
+        tarnel_decode_options options;
+        tarnel_decode_options_init(&options);
+        options.file_name = file.name.c_str();
+        char text[256] = "";
+        EXPECT_EQ(tarnel_explain_ex(bytes.data(), bytes.size(), &options, text, sizeof text),
+                  result);
+        EXPECT_NE(text[0], '\0');
+    }
 }
 
 // The table lists every format once, in code order, and the names find them.

@@ -4,6 +4,7 @@
 #define TARNEL_CORE_FORMATS_CELLS_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "core/byte_view.h"
 #include "core/formats/formats.h"
@@ -19,14 +20,41 @@ inline const uint8_t* CellBytes(ByteView file, uint32_t at) {
     return file.Holds(at, 8) ? file.data + at : nullptr;
 }
 
+// Each byte value's eight bits as eight bytes of $FF or $00, the leftmost
+// pixel first: the most significant bit first (the VIC-II's order) or the
+// least significant first (MsbFirst false).
+struct BitMasks {
+    uint8_t bytes[256][8];
+};
+constexpr BitMasks MakeBitMasks(bool msbFirst) {
+    BitMasks masks{};
+    for (uint32_t value = 0; value < 256; ++value) {
+        for (uint32_t pixel = 0; pixel < 8; ++pixel) {
+            const uint32_t bit = msbFirst ? 7 - pixel : pixel;
+            masks.bytes[value][pixel] = (value >> bit) & 1 ? 0xFF : 0x00;
+        }
+    }
+    return masks;
+}
+inline constexpr BitMasks MSB_FIRST = MakeBitMasks(true);
+inline constexpr BitMasks LSB_FIRST = MakeBitMasks(false);
+
+// Eight pixels of one byte: its 1 bits `ink`, its 0 bits `paper`.
+inline void DrawHiresByte(uint8_t* out, uint8_t bits, uint8_t ink, uint8_t paper,
+                          const BitMasks& masks = MSB_FIRST) {
+    constexpr uint64_t EVERY_BYTE = 0x0101010101010101ull;
+    uint64_t mask;
+    std::memcpy(&mask, masks.bytes[bits], 8);
+    const uint64_t pixels = (ink * EVERY_BYTE & mask) | (paper * EVERY_BYTE & ~mask);
+    std::memcpy(out, &pixels, 8);
+}
+
 // A hires cell: 1 bits `ink`, 0 bits `paper`; a missing cell all paper.
 // The canvas holds the whole cell at (x, y).
 inline void DrawHiresCell(const ColourCanvas& canvas, uint32_t x, uint32_t y, const uint8_t* bytes,
                           uint8_t ink, uint8_t paper) {
     for (uint32_t line = 0; line < 8; ++line) {
-        uint8_t* out = canvas.Row(y + line) + x;
-        const uint8_t bits = bytes != nullptr ? bytes[line] : 0;
-        for (uint32_t bit = 0; bit < 8; ++bit) out[bit] = (bits >> (7 - bit)) & 1 ? ink : paper;
+        DrawHiresByte(canvas.Row(y + line) + x, bytes != nullptr ? bytes[line] : 0, ink, paper);
     }
 }
 
@@ -66,9 +94,7 @@ inline void DrawSprite(const ColourCanvas& canvas, uint32_t x, uint32_t y, const
                     cell[2 * pair + 1] = colour;
                 }
             } else {
-                for (uint32_t bit = 0; bit < 8; ++bit) {
-                    cell[bit] = (bits >> (7 - bit)) & 1 ? colours[2] : colours[0];
-                }
+                DrawHiresByte(cell, bits, colours[2], colours[0]);
             }
         }
     }

@@ -7,7 +7,6 @@
 
 namespace tarnel::readers {
 
-using cells::CellBytes;
 using cells::DrawHiresCell;
 using cells::DrawMulticolourCell;
 using cells::Le16;
@@ -31,10 +30,7 @@ void DrawCharacters(ByteView file, const ColourCanvas& canvas, uint32_t first, u
         for (uint32_t line = 0; line < 8; ++line) {
             const uint32_t at = first + n * stride + line;
             if (!file.Holds(at)) return;
-            uint8_t* out = canvas.Row(y + line) + x;
-            for (uint32_t bit = 0; bit < 8; ++bit) {
-                out[bit] = (file[at] >> (7 - bit)) & 1 ? WHITE : BLACK;
-            }
+            cells::DrawHiresByte(canvas.Row(y + line) + x, file[at], WHITE, BLACK);
         }
     }
 }
@@ -128,10 +124,22 @@ uint8_t LogoPainterBackground(ByteView file) {
 void LogoPainterDraw(ByteView file, const ColourCanvas& canvas) {
     uint8_t colours[4];
     LogoColours(file, colours);
+    // One set of colours for the whole screen: each byte's eight pixels
+    // looked up once.
+    uint8_t lines[256][8];
+    for (uint32_t bits = 0; bits < 256; ++bits) {
+        for (uint32_t pair = 0; pair < 4; ++pair) {
+            lines[bits][2 * pair] = lines[bits][2 * pair + 1] =
+                colours[(bits >> (6 - 2 * pair)) & 3];
+        }
+    }
     for (uint32_t cell = 0; cell < LOGO_COLUMNS * LOGO_ROWS; ++cell) {
-        const uint8_t code = file[2 + cell];
-        DrawMulticolourCell(canvas, (cell % LOGO_COLUMNS) * 8, (cell / LOGO_COLUMNS) * 8,
-                            CellBytes(file, LOGO_CHARSET + code * 8u), colours);
+        const uint8_t* bytes = file.data + LOGO_CHARSET + file[2 + cell] * 8u;
+        const uint32_t x = (cell % LOGO_COLUMNS) * 8;
+        const uint32_t y = (cell / LOGO_COLUMNS) * 8;
+        for (uint32_t line = 0; line < 8; ++line) {
+            std::memcpy(canvas.Row(y + line) + x, lines[bytes[line]], 8);
+        }
     }
 }
 
@@ -192,9 +200,13 @@ void Fluff64Draw(ByteView file, const ColourCanvas& canvas) {
         const uint32_t y = (cell / 40) * 8;
         for (uint32_t line = 0; line < 8; ++line) {
             uint8_t* out = canvas.Row(y + line) + x;
-            for (uint32_t pixel = 0; pixel < 8; ++pixel) {
-                out[pixel] = layout.multicolour ? colours[(bytes[line] >> (pixel & ~1u)) & 3]
-                                                : colours[(bytes[line] >> pixel) & 1];
+            const uint8_t bits = bytes[line];
+            if (!layout.multicolour) {
+                cells::DrawHiresByte(out, bits, colours[1], colours[0], cells::LSB_FIRST);
+                continue;
+            }
+            for (uint32_t pair = 0; pair < 4; ++pair) {
+                out[2 * pair] = out[2 * pair + 1] = colours[(bits >> (2 * pair)) & 3];
             }
         }
     }
