@@ -6,7 +6,9 @@
 #     one with find_package(tarnel CONFIG), each decoding golden pictures
 #     and checking every pixel; and the first consumer built again against
 #     the 1.1 header (tests/consumer/tarnel-1.1, as released) and run on the
-#     new library;
+#     new library, and one built against the 1.2 header (tarnel-1.2) whose
+#     options record must not be written past; both refuse the formats
+#     beyond the twenty;
 #  3. the .deb made by `cpack -G DEB`, unpacked with dpkg-deb -x, its
 #     converter run from there on a sample;
 #  4. the zip made by `cpack -G ZIP` in the Windows build, unpacked, its
@@ -65,6 +67,27 @@ cc -std=c99 -Wall -Wextra -Werror -pedantic -I"$root/tests/consumer/tarnel-1.1" 
 old=$(check_consumer "$work/consumer-1.1")
 echo "$old"
 [[ $old == *"tarnel $(pkg-config --modversion tarnel):"* ]] || fail "the 1.1 consumer did not run on this library"
+
+# The 1.1 consumer refuses the formats beyond the twenty, as 1.1 does.
+formats=$root/tests/data/formats
+for picture in "$formats"/23-charset.64c "$formats"/26-charpad-v5.ctm "$formats"/27-spritepad-v1.spd; do
+  if LD_LIBRARY_PATH=$libdir "$work/consumer-1.1" "$picture" "${picture%.*}.bmp" >/dev/null 2>&1; then
+    fail "the 1.1 consumer opened $picture"
+  fi
+done
+
+echo "-- consumer built against the 1.2 header, run on this library"
+grep -q '#define TARNEL_VERSION_MINOR 2$' "$root/tests/consumer/tarnel-1.2/tarnel/tarnel.h" ||
+  fail "tests/consumer/tarnel-1.2 does not hold the 1.2 header"
+cc -std=c99 -Wall -Wextra -Werror -pedantic -I"$root/tests/consumer/tarnel-1.2" \
+  "$root/tests/consumer/main12.c" -o "$work/consumer-1.2" -L"$libdir" -ltarnel
+check_consumer "$work/consumer-1.2"
+for picture in "$formats"/*; do
+  [[ $picture == *.bmp ]] && continue
+  LD_LIBRARY_PATH=$libdir "$work/consumer-1.2" "$picture" - >/dev/null ||
+    fail "the 1.2 consumer opened $picture"
+done
+echo "the 1.1 and 1.2 consumers refuse the other formats' files"
 
 echo "-- consumer with find_package"
 cmake -S "$root/tests/consumer" -B "$work/consumer-cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null

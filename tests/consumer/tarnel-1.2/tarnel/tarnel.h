@@ -1,0 +1,336 @@
+/*
+ * tarnel: Commodore 64 pictures, decoded.
+ *
+ * A C library that recognises twenty C64 picture layouts (plain memory dumps,
+ * run-length packed files and interlaced two-frame pictures) by their content
+ * and decodes each into a 320 x 200 picture in the caller's buffer; since
+ * 1.2, tarnel_decode_ex also gives either frame of an interlaced picture and
+ * the picture inside the C64's border.
+ *
+ *     tarnel_decoder *decoder = tarnel_decoder_new();
+ *     unsigned char pixels[TARNEL_HEIGHT][TARNEL_WIDTH * 3];
+ *     tarnel_info info;
+ *     int result = tarnel_decode(decoder, data, size, NULL, pixels, sizeof pixels[0], &info);
+ *     if (result != TARNEL_OK) fprintf(stderr, "%s\n", tarnel_strerror(result));
+ *     tarnel_decoder_free(decoder);
+ *
+ * Every function is safe on any bytes: the library reads only inside the
+ * `size` bytes it is given and never writes outside the rows it is given.
+ * A decoder holds all the working memory of a decode and allocates nothing
+ * per file; different decoders may be used on different threads at once.
+ * The library keeps no global state that a call changes: the one
+ * process-wide fact it holds is which of the processor's instruction sets
+ * (AVX-512, AVX2, SSSE3 or none) its inner loops use, asked once at the
+ * first decode and fixed from then on; every set gives the same pixels.
+ *
+ * Valid C99 and C++.
+ */
+#ifndef TARNEL_TARNEL_H
+#define TARNEL_TARNEL_H
+
+#include <stddef.h>
+
+#if defined(_WIN32)
+#define TARNEL_API
+#elif defined(__GNUC__)
+#define TARNEL_API __attribute__((visibility("default")))
+#else
+#define TARNEL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define TARNEL_VERSION_MAJOR 1
+#define TARNEL_VERSION_MINOR 2
+#define TARNEL_VERSION_PATCH 0
+
+/* Every picture is this size. */
+#define TARNEL_WIDTH 320
+#define TARNEL_HEIGHT 200
+/* Files above this many bytes are refused (no layout is larger). */
+#define TARNEL_MAX_FILE_SIZE 36864
+/* The number of layouts the library knows. */
+#define TARNEL_LAYOUT_COUNT 20
+
+/* The picture inside the C64's border (tarnel_decode_options.border): the
+ * 320 x 200 picture at (TARNEL_BORDER_LEFT, TARNEL_BORDER_TOP) of a
+ * TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT picture, as VICE's screenshots
+ * frame it. Since 1.2. */
+#define TARNEL_BORDER_WIDTH 384
+#define TARNEL_BORDER_HEIGHT 272
+#define TARNEL_BORDER_LEFT 32
+#define TARNEL_BORDER_TOP 35
+
+/* Results: 0 for success, a negative TARNEL_E_ code for failure. */
+#define TARNEL_OK 0
+#define TARNEL_E_NULL_ARGUMENT (-1)  /* a required pointer was NULL */
+#define TARNEL_E_NOT_RECOGNISED (-2) /* the bytes are none of the twenty layouts */
+#define TARNEL_E_TOO_LARGE (-3)      /* above TARNEL_MAX_FILE_SIZE bytes */
+#define TARNEL_E_STRIDE (-4)         /* the row stride is smaller than one row of pixels */
+#define TARNEL_E_BAD_OPTIONS (-5)    /* an unknown pixel format, or a bad option value */
+#define TARNEL_E_NO_MEMORY (-6)      /* memory ran out */
+#define TARNEL_E_RANGE (-7)          /* an index (layout, palette) out of range */
+
+/* How each pixel is laid out in the caller's buffer, bytes in memory order. */
+typedef enum tarnel_pixel_format {
+    TARNEL_RGB24 = 0,  /* red, green, blue: 3 bytes a pixel (the default) */
+    TARNEL_BGR24 = 1,  /* blue, green, red: 3 bytes a pixel */
+    TARNEL_RGBA32 = 2, /* red, green, blue, alpha 255: 4 bytes a pixel */
+    TARNEL_BGRA32 = 3  /* blue, green, red, alpha 255: 4 bytes a pixel */
+} tarnel_pixel_format;
+
+/* Decoding options. Fill them with tarnel_options_init, then change fields. */
+typedef struct tarnel_options {
+    /* A tarnel_pixel_format value. Default TARNEL_RGB24. */
+    int pixel_format;
+    /* Nonzero: `palette` replaces the library's own palette. Default 0. */
+    int use_palette;
+    /* C64 colours 0 to 15 as red, green, blue. Interlaced pictures blend
+     * pairs of these colours (the average of each channel, rounded down). */
+    unsigned char palette[16][3];
+} tarnel_options;
+
+/* What a file is. */
+typedef struct tarnel_info {
+    int layout;       /* the layout's code: 1 to 9 or 11 to 21 */
+    const char* name; /* the layout's name, e.g. "Koala Painter"; static text */
+    int packed;       /* 1 when the file holds a run-length packed stream */
+    int interlaced;   /* 1 when two frames are blended into the picture */
+    int width;        /* TARNEL_WIDTH */
+    int height;       /* TARNEL_HEIGHT */
+    int unpacked_as;  /* the layout a packed file unpacks to (its own code if not packed) */
+    int load_address; /* the C64 load address in the file's first two bytes */
+} tarnel_info;
+
+/* Which picture of a file tarnel_decode_ex draws (tarnel_decode_options.frame).
+ * An interlaced layout holds two frames, which a C64 shows alternately; a
+ * single-frame layout gives its one picture for every value. Since 1.2. */
+typedef enum tarnel_frame {
+    TARNEL_FRAME_BLEND = 0, /* both frames blended, exactly as tarnel_decode (the default) */
+    TARNEL_FRAME_0 = 1,     /* the first frame alone, plain C64 colours */
+    TARNEL_FRAME_1 = 2      /* the second frame alone, plain C64 colours, at its own place */
+} tarnel_frame;
+
+/* Whether tarnel_decode_ex draws the C64's border (tarnel_decode_options.border).
+ * Since 1.2. */
+typedef enum tarnel_border {
+    TARNEL_BORDER_NONE = 0, /* the picture alone, TARNEL_WIDTH x TARNEL_HEIGHT (the default) */
+    TARNEL_BORDER_FULL = 1  /* the picture inside the border, TARNEL_BORDER_WIDTH x _HEIGHT */
+} tarnel_border;
+
+/* How tarnel_decode_ex shows a picture (tarnel_decode_options.view).
+ * Since 1.2. */
+typedef enum tarnel_view {
+    /* The picture as the file stores it, as tarnel_decode draws it (the default). */
+    TARNEL_VIEW_STORED = 0,
+    /* As a C64 shows it, where that differs:
+     * - the FLI layouts (FLI Designer, the 17,665-byte FLI, FLI Graph, AFLI,
+     *   Gunpaint, Funpaint II, Hires Manager): the leftmost 24 pixels of
+     *   each line, where the VIC-II reads $FF for the screen bytes, show
+     *   light grey (colour 15) for every colour taken from screen or colour
+     *   memory, and the line's background for multicolour bit pair 00;
+     * - Drazlace: the second bitmap one pixel to the right of the first when
+     *   the file's flag byte asks for it (its first pixel the background),
+     *   and aligned with it when not; for the blend and for either frame.
+     * Every other layout is drawn as stored. */
+    TARNEL_VIEW_C64 = 1
+} tarnel_view;
+
+/* tarnel_decode_options.border_colour: the border takes the picture's
+ * background colour (colour 0, black, for layouts that keep none). */
+#define TARNEL_BORDER_COLOUR_BACKGROUND (-1)
+
+/* Options of tarnel_decode_ex and tarnel_identify_ex. Fill them with
+ * tarnel_decode_options_init, then change fields. Since 1.2.
+ *
+ * The record grows at its end in later versions; `size` tells the library
+ * how much of it the caller knows. A field the caller's size does not reach
+ * takes its default, and every later field's default is its zero value. A
+ * size smaller than this version's record, or bytes past the end of the
+ * record this library knows that are not zero (an option it cannot honour),
+ * give TARNEL_E_BAD_OPTIONS. */
+typedef struct tarnel_decode_options {
+    /* sizeof(tarnel_decode_options), as tarnel_decode_options_init sets it. */
+    size_t size;
+    /* A tarnel_pixel_format value. Default TARNEL_RGB24. */
+    int pixel_format;
+    /* Nonzero: `palette` replaces the library's own palette. Default 0. */
+    int use_palette;
+    /* C64 colours 0 to 15 as red, green, blue; also the border's colours. */
+    unsigned char palette[16][3];
+    /* A tarnel_frame value. Default TARNEL_FRAME_BLEND. */
+    int frame;
+    /* A tarnel_border value. Default TARNEL_BORDER_NONE. */
+    int border;
+    /* With TARNEL_BORDER_FULL: the border's C64 colour, 0 to 15, or
+     * TARNEL_BORDER_COLOUR_BACKGROUND (the default). */
+    int border_colour;
+    /* 0 (the default): the layout is found from the file's bytes. A layout's
+     * code: open the file as that layout, the caller's word for what it is.
+     * The file is taken when it passes that layout's own test with the
+     * layout's load address in its first two bytes (a file saved at another
+     * address), or with that address put before it (a file saved without
+     * one, two bytes shorter); otherwise it is refused with
+     * TARNEL_E_NOT_RECOGNISED, and tarnel_explain_ex says what the layout's
+     * files are. Packed layouts read their stream as from a recognised file. */
+    int layout;
+    /* A tarnel_view value. Default TARNEL_VIEW_STORED. */
+    int view;
+} tarnel_decode_options;
+
+/* What a file is, with what tarnel_info has no room for. Set `size` to
+ * sizeof(tarnel_info_ex) before passing it (the library writes no further
+ * than `size` bytes; later versions add fields at the end). Since 1.2. */
+typedef struct tarnel_info_ex {
+    size_t size;       /* sizeof(tarnel_info_ex), set by the caller */
+    tarnel_info info;  /* as tarnel_identify fills it */
+    int frame_count;   /* 2 for an interlaced layout, otherwise 1 */
+    int output_width;  /* the width of the picture drawn with the options given */
+    int output_height; /* its height */
+    /* 1 when the layout is the caller's choice (tarnel_decode_options.layout)
+     * rather than found from the file's bytes. */
+    int chosen;
+    /* 1 when the file, opened as the caller's layout, has no load address;
+     * info.load_address is then the layout's own. */
+    int headerless;
+} tarnel_info_ex;
+
+/* An opaque decoder: all working memory of a decode, reused file after file. */
+typedef struct tarnel_decoder tarnel_decoder;
+
+/* A new decoder, or NULL when memory runs out. */
+TARNEL_API tarnel_decoder* tarnel_decoder_new(void);
+
+/* Frees a decoder and all its memory. NULL is ignored. */
+TARNEL_API void tarnel_decoder_free(tarnel_decoder* decoder);
+
+/* Fills `options` with the defaults: TARNEL_RGB24 and the library's own
+ * palette (which it also copies into `palette`). */
+TARNEL_API void tarnel_options_init(tarnel_options* options);
+
+/* Bytes one pixel of `pixel_format` takes (3 or 4), or 0 for an unknown format. */
+TARNEL_API size_t tarnel_bytes_per_pixel(int pixel_format);
+
+/* Identifies the file of `size` bytes at `data` without decoding it. Returns
+ * TARNEL_OK and fills `info` (may be NULL), or TARNEL_E_TOO_LARGE,
+ * TARNEL_E_NOT_RECOGNISED or TARNEL_E_NULL_ARGUMENT (data NULL with size
+ * above 0). A file above TARNEL_MAX_FILE_SIZE is refused on its size alone,
+ * before any of its bytes is read, so for such a file `data` need hold only
+ * its first bytes (any number). */
+TARNEL_API int tarnel_identify(const void* data, size_t size, tarnel_info* info);
+
+/* Decodes the whole file of `size` bytes at `data` into `pixels`: 200 rows,
+ * the top row first, row y starting at pixels + y * stride, each row
+ * 320 pixels of options->pixel_format. Bytes between the end of a row's
+ * pixels and the next row are not touched. `options` NULL means the
+ * defaults of tarnel_options_init; `info` may be NULL.
+ * Returns TARNEL_OK and fills `info`; or a negative TARNEL_E_ code, and then
+ * neither `pixels` nor `info` is written. Malformed packed data are no
+ * failure: they give the picture they describe, partly drawn. */
+TARNEL_API int tarnel_decode(tarnel_decoder* decoder, const void* data, size_t size,
+                             const tarnel_options* options, void* pixels, size_t stride,
+                             tarnel_info* info);
+
+/* Fills `info` for the layout with the given index, 0 to
+ * TARNEL_LAYOUT_COUNT - 1 (in code order), or returns TARNEL_E_RANGE. */
+TARNEL_API int tarnel_layout(int index, tarnel_info* info);
+
+/* Fills `info` for the layout with the given index among those the library
+ * opens only when the caller names one (tarnel_decode_options.layout),
+ * never from a file's bytes, or returns TARNEL_E_RANGE. Index 0 is Hires
+ * Manager (code 22), whose unpacked files are the size and load address of
+ * AFLI files. Since 1.2. */
+TARNEL_API int tarnel_layout_on_request(int index, tarnel_info* info);
+
+/* Why the file of `size` bytes at `data` is refused, in words, written into
+ * `text` (at most `text_size` bytes with the terminating zero). When the file
+ * comes close to a layout the text says so, e.g. "10,003 bytes, the size of
+ * a Koala Painter file, but it loads at $0000 instead of $6000" or "too
+ * large: 61,700 bytes, the largest layout is 36,864"; otherwise it is
+ * tarnel_strerror's text. It explains and does not guess: the file stays
+ * refused. Returns the result tarnel_identify gives for the file (and for a
+ * recognised file writes tarnel_strerror(TARNEL_OK)). */
+TARNEL_API int tarnel_explain(const void* data, size_t size, char* text, size_t text_size);
+
+/* tarnel_explain with `options` (NULL: the defaults). With a chosen layout
+ * (options->layout) the text says why the file is not that layout, naming
+ * the layout's sizes, e.g. "9,000 bytes, but a Koala Painter file is 10,003
+ * bytes, or 10,001 without its load address"; the result is what
+ * tarnel_identify_ex gives. Since 1.2. */
+TARNEL_API int tarnel_explain_ex(const void* data, size_t size,
+                                 const tarnel_decode_options* options, char* text,
+                                 size_t text_size);
+
+/* The short name of the layout with code `code` (as in tarnel_info.layout),
+ * e.g. "koala" or "art-studio", by which users name it; NULL for a code that
+ * is no layout. Since 1.2. */
+TARNEL_API const char* tarnel_layout_short_name(int code);
+
+/* The code of the layout named `name`: a short name (case-insensitive) or a
+ * code in decimal, e.g. "koala" or "20"; TARNEL_E_RANGE for neither.
+ * Since 1.2. */
+TARNEL_API int tarnel_layout_find(const char* name);
+
+/* The named palettes the library carries. Index 0 is the library's own
+ * palette (the default). */
+TARNEL_API int tarnel_palette_count(void);
+/* The palette's short name (e.g. "tarnel"), or NULL when out of range. */
+TARNEL_API const char* tarnel_palette_name(int index);
+/* Where the palette's values come from, in words, or NULL when out of range. */
+TARNEL_API const char* tarnel_palette_credit(int index);
+/* The index of the palette named `name` (case-insensitive), or TARNEL_E_RANGE. */
+TARNEL_API int tarnel_palette_find(const char* name);
+/* Copies palette `index` into `palette`; TARNEL_E_RANGE when out of range. */
+TARNEL_API int tarnel_palette_colours(int index, unsigned char palette[16][3]);
+
+/* Fills `options` with the defaults: `size` set to sizeof(tarnel_decode_options),
+ * TARNEL_RGB24, the library's own palette (also copied into `palette`), the
+ * blend, no border, the border in the picture's background colour. Since 1.2. */
+TARNEL_API void tarnel_decode_options_init(tarnel_decode_options* options);
+
+/* The width and height, in pixels, of the picture tarnel_decode_ex draws
+ * with `options` (NULL: the defaults), for every file: TARNEL_WIDTH x
+ * TARNEL_HEIGHT, or TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT with the
+ * border. Returns TARNEL_OK, or TARNEL_E_BAD_OPTIONS (a bad size or value)
+ * or TARNEL_E_NULL_ARGUMENT (width or height NULL), and then writes
+ * nothing. Since 1.2. */
+TARNEL_API int tarnel_output_size(const tarnel_decode_options* options, int* width, int* height);
+
+/* tarnel_identify with `options` (NULL: the defaults), filling `info` (may be
+ * NULL) with the frame count and the output size as well. Returns what
+ * tarnel_identify returns, or TARNEL_E_BAD_OPTIONS for bad options or an
+ * `info->size` below the 1.2 record's, with nothing written. Since 1.2. */
+TARNEL_API int tarnel_identify_ex(const void* data, size_t size,
+                                  const tarnel_decode_options* options, tarnel_info_ex* info);
+
+/* tarnel_decode with the options of tarnel_decode_options (NULL: the
+ * defaults, which give exactly tarnel_decode's pixels). `pixels` holds
+ * tarnel_output_size's height rows, row y starting at pixels + y * stride,
+ * each of its width pixels of options->pixel_format; bytes between the end
+ * of a row's pixels and the next row are not touched. With the border, the
+ * picture lies at (TARNEL_BORDER_LEFT, TARNEL_BORDER_TOP) and every other
+ * pixel shows the border colour, taken from the palette in use.
+ * TARNEL_FRAME_0 and TARNEL_FRAME_1 draw that frame of an interlaced picture
+ * alone in plain palette colours, each at its own place (the blend shows
+ * the second frame one pixel to the right of the first); a single-frame
+ * picture is drawn as it is. `info` may be NULL; its `size` must be set.
+ * Returns TARNEL_OK and fills `info`; or a negative TARNEL_E_ code
+ * (TARNEL_E_BAD_OPTIONS for a bad value of any option), and then neither
+ * `pixels` nor `info` is written. Since 1.2. */
+TARNEL_API int tarnel_decode_ex(tarnel_decoder* decoder, const void* data, size_t size,
+                                const tarnel_decode_options* options, void* pixels, size_t stride,
+                                tarnel_info_ex* info);
+
+/* A short English text for a result code; never NULL. */
+TARNEL_API const char* tarnel_strerror(int result);
+
+/* The library's version, "major.minor.patch". */
+TARNEL_API const char* tarnel_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TARNEL_TARNEL_H */
