@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The converter on the bundled sample pictures, from nothing (Debian 12, as
 # root): installs what the native build needs, configures and builds the
-# release preset's converter, writes the twenty built-in samples (one in each
-# C64 layout), converts them all to PNG with the converter, and lays the PNGs
-# out side by side on one contact sheet.
+# release preset's converter, writes the built-in samples (one in each of
+# the twenty C64 layouts, and those of the other formats: character sets,
+# CharPad, SpritePad and the rest), converts them all to PNG with the
+# converter, and lays the PNGs out side by side on one contact sheet.
 #   scripts/demo.sh [OUTPUT_DIR]      (default out/demo)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,7 @@ rm -rf "$out/samples" "$out/png" "$out/contact-sheet.png"
 mkdir -p "$out"
 "$build/tarnel" samples "$out/samples"
 "$build/tarnel" convert --out-dir "$out/png" "$out/samples"
-"$build/tarnel-sheet" --title "tarnel: the twenty C64 layouts, decoded by tarnel" \
+"$build/tarnel-sheet" --title "tarnel: C64 pictures, character sets and sprites, decoded by tarnel" \
   "$out/contact-sheet.png" "$out"/png/*.png
 
 echo
