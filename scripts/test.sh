@@ -270,8 +270,9 @@ valgrind_converter() {
 }
 
 # The web viewer (the web preset: WebAssembly and its page) in headless
-# Chromium: the sample pictures through the page's file input, compared with
-# their golden pictures, and the hostile-file corpus refused in place. The
+# Chromium: the sample pictures and the other formats' files (with their own
+# names) through the page's file input, compared with their golden pictures,
+# and the hostile-file corpus refused in place. The
 # corpus writer comes from the fuzz build; Selenium is Debian's, for Debian's
 # python3.
 web_page() {
@@ -282,7 +283,7 @@ web_page() {
     corpus_writer &&
     build/fuzz/fuzz/tarnel_make_corpus "$corpus" >/dev/null &&
     /usr/bin/python3 tests/web/page_test.py build/web tests/data/pictures \
-      --hostile "$corpus/hostile" --artifacts build/web/artifacts
+      --formats tests/data/formats --hostile "$corpus/hostile" --artifacts build/web/artifacts
   local result=$?
   rm -rf "$corpus"
   return $result

@@ -26,7 +26,8 @@ static_assert(offsetof(tarnel_decode_options, frame) == 60, "DECODE_OPTIONS_FRAM
 static_assert(offsetof(tarnel_decode_options, border) == 64, "DECODE_OPTIONS_BORDER");
 static_assert(offsetof(tarnel_decode_options, layout) == 72, "DECODE_OPTIONS_LAYOUT");
 static_assert(offsetof(tarnel_decode_options, view) == 76, "DECODE_OPTIONS_VIEW");
-static_assert(sizeof(tarnel_decode_options) == 80, "DECODE_OPTIONS_BYTES");
+static_assert(offsetof(tarnel_decode_options, file_name) == 80, "DECODE_OPTIONS_FILE_NAME");
+static_assert(sizeof(tarnel_decode_options) == 84, "DECODE_OPTIONS_BYTES");
 
 static_assert(offsetof(tarnel_info_ex, size) == 0, "INFO_EX_SIZE");
 static_assert(offsetof(tarnel_info_ex, info) == 4, "INFO_EX_INFO");
@@ -36,3 +37,17 @@ static_assert(offsetof(tarnel_info_ex, output_height) == 44, "INFO_EX_OUTPUT_HEI
 static_assert(offsetof(tarnel_info_ex, chosen) == 48, "INFO_EX_CHOSEN");
 static_assert(offsetof(tarnel_info_ex, headerless) == 52, "INFO_EX_HEADERLESS");
 static_assert(sizeof(tarnel_info_ex) == 56, "INFO_EX_BYTES");
+
+static_assert(offsetof(tarnel_format_info, code) == 0, "FORMAT_CODE");
+static_assert(offsetof(tarnel_format_info, short_name) == 4, "FORMAT_SHORT_NAME");
+static_assert(offsetof(tarnel_format_info, name) == 8, "FORMAT_NAME");
+static_assert(offsetof(tarnel_format_info, extensions) == 12, "FORMAT_EXTENSIONS");
+static_assert(offsetof(tarnel_format_info, found_by) == 20, "FORMAT_FOUND_BY");
+static_assert(sizeof(tarnel_format_info) == 28, "FORMAT_BYTES");
+static_assert(TARNEL_FOUND_BY_CONTENT == 1 && TARNEL_FOUND_BY_NAME == 2 &&
+                  TARNEL_FOUND_ON_REQUEST == 3,
+              "FOUND_BY");
+
+// The limits viewer.js keeps.
+static_assert(TARNEL_MAX_ANY_FILE_SIZE == 8388608, "MAX_FILE_SIZE");
+static_assert(TARNEL_BORDER_WIDTH == 384 && TARNEL_BORDER_HEIGHT == 272, "BORDERED");

@@ -1,38 +1,35 @@
 // The page around the WebAssembly build of the tarnel C library: files come
 // in through the pickers or by drag and drop, each is decoded in the module
-// into RGBA pixels (the layout of canvas ImageData) and drawn on a 320 x 200
-// canvas, which CSS scales by a whole factor with nearest-neighbour pixels
-// and, for the C64's pixel shape, narrows. The frame control shows the blend
-// of an interlaced picture, either frame, or both frames alternately, one
-// each display frame, as a C64 shows them ("flicker"); the border control
-// decodes the picture inside the C64's border (384 x 272); the view control
-// draws it as stored or as a C64 shows it (the FLI layouts' leftmost 24
-// pixels, Drazlace's pixel shift). A file whose bytes pass other layouts'
-// own tests (saved at another load address, or without one, or a layout
-// opened only on request, such as Hires Manager, whose files look like
-// AFLI's) offers those layouts under "Open as…", refused or shown, and is
-// then decoded as the one chosen.
+// into RGBA pixels (the layout of canvas ImageData) and drawn on a canvas of
+// the picture's own size (320 x 200 for the twenty C64 picture layouts; a
+// character set, a CharPad map or a SpritePad sheet has the size its file
+// gives), which CSS scales by a whole factor with nearest-neighbour pixels
+// and, for the C64's pixel shape, narrows. Each file's name goes to the
+// library with its bytes: the formats whose files carry no signature (.64c
+// character sets, Logo Painter, sprite banks, ...) open by their extension.
+// The frame control shows the blend of an interlaced picture, either frame,
+// or both frames alternately, one each display frame, as a C64 shows them
+// ("flicker"); the border control decodes a 320 x 200 picture inside the
+// C64's border (384 x 272) and leaves pictures of other sizes as they are;
+// the view control draws it as stored or as a C64 shows it (the FLI
+// layouts' leftmost 24 pixels, Drazlace's pixel shift). A file whose bytes
+// pass other formats' own tests (saved at another load address, or without
+// one, a format opened only on request, such as Hires Manager, whose files
+// look like AFLI's, or a character set under a name that does not say so)
+// offers those formats under "Open as…", refused or shown, and is then
+// decoded as the one chosen.
 'use strict';
 
 (function () {
   const WIDTH = 320;
   const HEIGHT = 200;
-  const MAX_FILE_SIZE = 36864; // TARNEL_MAX_FILE_SIZE
+  const MAX_FILE_SIZE = 8388608; // TARNEL_MAX_ANY_FILE_SIZE
   const TARNEL_OK = 0;
   const TARNEL_RGBA32 = 2;
   const EXPLAIN_BYTES = 256;
   // Offsets in the library's records (wasm32); web/abi_check.cpp holds the
-  // build to them.
-  const OPTIONS_BYTES = 56;
-  const OPTIONS_PIXEL_FORMAT = 0;
-  const OPTIONS_USE_PALETTE = 4;
-  const OPTIONS_PALETTE = 8;
-  const INFO_BYTES = 32;
-  const INFO_LAYOUT = 0;
-  const INFO_NAME = 4;
-  const INFO_PACKED = 8;
-  const INFO_INTERLACED = 12;
-  const DECODE_OPTIONS_BYTES = 80;
+  // build to them. The options record is 1.3's, which opens every format.
+  const DECODE_OPTIONS_BYTES = 84;
   const DECODE_OPTIONS_PIXEL_FORMAT = 4;
   const DECODE_OPTIONS_USE_PALETTE = 8;
   const DECODE_OPTIONS_PALETTE = 12;
@@ -40,15 +37,30 @@
   const DECODE_OPTIONS_BORDER = 64;
   const DECODE_OPTIONS_LAYOUT = 72;
   const DECODE_OPTIONS_VIEW = 76;
+  const DECODE_OPTIONS_FILE_NAME = 80;
   const INFO_EX_BYTES = 56;
   const INFO_EX_INFO = 4;
   const INFO_EX_FRAME_COUNT = 36;
+  const INFO_EX_OUTPUT_WIDTH = 40;
+  const INFO_EX_OUTPUT_HEIGHT = 44;
   const INFO_EX_CHOSEN = 48;
   const INFO_EX_HEADERLESS = 52;
+  const INFO_LAYOUT = 0; // in tarnel_info, at INFO_EX_INFO
+  const INFO_NAME = 4;
+  const INFO_PACKED = 8;
+  const INFO_INTERLACED = 12;
+  const FORMAT_BYTES = 28;
+  const FORMAT_CODE = 0;
+  const FORMAT_SHORT_NAME = 4;
+  const FORMAT_NAME = 8;
+  const FORMAT_EXTENSIONS = 12;
+  const FORMAT_FOUND_BY = 20;
+  const FOUND_BY = {1: 'content', 2: 'name', 3: 'request'}; // TARNEL_FOUND_BY_*
   const TARNEL_FRAMES = {blend: 0, 0: 1, 1: 2}; // tarnel_frame values
   const TARNEL_BORDER_FULL = 1;
+  const BORDERED_WIDTH = 384; // TARNEL_BORDER_WIDTH
+  const BORDERED_HEIGHT = 272; // TARNEL_BORDER_HEIGHT
   const TARNEL_VIEWS = {stored: 0, c64: 1}; // tarnel_view values
-  const LARGEST_PICTURE = 384 * 272; // TARNEL_BORDER_WIDTH x TARNEL_BORDER_HEIGHT
   // A pixel's width for its height: square, PAL and NTSC (VICE's figures).
   const ASPECTS = {square: 1, pal: 0.9365, ntsc: 0.75};
 
@@ -70,6 +82,7 @@
   const dropZone = $('drop-zone');
   const status = $('status');
   const picturesSection = $('pictures');
+  const formatTable = $('format-table');
 
   let decoder = null; // set once the module has loaded
   let palettes = [];
@@ -79,28 +92,66 @@
   // ---- The module -------------------------------------------------------
 
   // One decoder and the buffers the page shares with the module, made once
-  // and reused for every file.
+  // and reused for every file; the pixel buffer grows with the largest
+  // picture drawn.
   function makeDecoder(m) {
     const handle = m._tarnel_decoder_new();
     const data = m._malloc(MAX_FILE_SIZE);
-    const pixels = m._malloc(LARGEST_PICTURE * 4);
-    const options = m._malloc(Math.max(OPTIONS_BYTES, DECODE_OPTIONS_BYTES));
-    const info = m._malloc(Math.max(INFO_BYTES, INFO_EX_BYTES));
-    const size = m._malloc(8); // width and height
+    const options = m._malloc(DECODE_OPTIONS_BYTES);
+    const info = m._malloc(Math.max(INFO_EX_BYTES, FORMAT_BYTES));
     const text = m._malloc(EXPLAIN_BYTES);
-    if (!handle || !data || !pixels || !options || !info || !size || !text) {
+    if (!handle || !data || !options || !info || !text) {
       throw new Error('the decoder could not get its memory');
     }
+    let pixels = 0;
+    let pixelBytes = 0;
+    // The module's memory grows, and each growth makes a new buffer: every
+    // read and write takes the current one.
     const int32 = (address) => new DataView(m.HEAPU8.buffer).getInt32(address, true);
     const setInt32 = (address, value) =>
       new DataView(m.HEAPU8.buffer).setInt32(address, value, true);
+    const encoder = new TextEncoder();
+
+    // Room for `bytes` bytes of pixels, or false when the module has none.
+    function pixelRoom(bytes) {
+      if (bytes <= pixelBytes) return true;
+      if (pixels) m._free(pixels);
+      pixels = m._malloc(bytes);
+      pixelBytes = pixels ? bytes : 0;
+      return pixels !== 0;
+    }
+
+    // Runs `body` with the file's name as a C string in the module's memory
+    // (0 when it could not be had: the bytes alone then decide), freed after.
+    function withName(fileName, body) {
+      const encoded = encoder.encode(fileName);
+      const name = m._malloc(encoded.length + 1);
+      if (name) {
+        m.HEAPU8.set(encoded, name);
+        m.HEAPU8[name + encoded.length] = 0;
+      }
+      try {
+        return body(name);
+      } finally {
+        if (name) m._free(name);
+      }
+    }
+
+    // A 1.3 options record with the defaults, the file's name and the
+    // caller's layout (0: found from the bytes).
+    function initOptions(name, layout) {
+      m._tarnel_decode_options_init_ex(options, DECODE_OPTIONS_BYTES);
+      setInt32(options + DECODE_OPTIONS_FILE_NAME, name);
+      setInt32(options + DECODE_OPTIONS_LAYOUT, layout);
+    }
 
     function paletteList() {
       const list = [];
       const count = m._tarnel_palette_count();
       for (let index = 0; index < count; ++index) {
-        m._tarnel_palette_colours(index, options + OPTIONS_PALETTE);
-        const bytes = m.HEAPU8.subarray(options + OPTIONS_PALETTE, options + OPTIONS_PALETTE + 48);
+        m._tarnel_palette_colours(index, options + DECODE_OPTIONS_PALETTE);
+        const bytes = m.HEAPU8.subarray(options + DECODE_OPTIONS_PALETTE,
+                                        options + DECODE_OPTIONS_PALETTE + 48);
         const colours = [];
         for (let n = 0; n < 16; ++n) colours.push([bytes[3 * n], bytes[3 * n + 1], bytes[3 * n + 2]]);
         list.push({
@@ -112,80 +163,108 @@
       return list;
     }
 
-    // The layouts (code and name) whose own test takes `bytes`, with their
-    // load address in the first two bytes or put before them: those found
-    // from a file's bytes, then those opened only on request.
-    function fittingLayouts(bytes) {
+    // The library's format table: code, short name, name, extensions and
+    // how its files are found ('content', 'name' or 'request').
+    function formatList() {
       const list = [];
-      if (bytes === null) return list;
-      m.HEAPU8.set(bytes, data);
-      for (const layoutInfo of [m._tarnel_layout, m._tarnel_layout_on_request]) {
-        for (let index = 0; layoutInfo(index, info) === TARNEL_OK; ++index) {
-          const code = int32(info + INFO_LAYOUT);
-          const name = m.UTF8ToString(int32(info + INFO_NAME));
-          m._tarnel_decode_options_init(options);
-          setInt32(options + DECODE_OPTIONS_LAYOUT, code);
-          setInt32(info, INFO_EX_BYTES);
-          if (m._tarnel_identify_ex(data, bytes.length, options, info) === TARNEL_OK) {
-            list.push({code, name});
-          }
-        }
+      const count = m._tarnel_format_count();
+      for (let index = 0; index < count; ++index) {
+        if (m._tarnel_format_at(index, info) !== TARNEL_OK) continue;
+        list.push({
+          code: int32(info + FORMAT_CODE),
+          shortName: m.UTF8ToString(int32(info + FORMAT_SHORT_NAME)),
+          name: m.UTF8ToString(int32(info + FORMAT_NAME)),
+          extensions: m.UTF8ToString(int32(info + FORMAT_EXTENSIONS)),
+          foundBy: FOUND_BY[int32(info + FORMAT_FOUND_BY)] || 'content',
+        });
       }
       return list;
     }
 
+    // The formats (code and name) of the library's table whose own test
+    // takes `bytes` (of the file named `fileName`) when the caller names
+    // the format: layouts with their load address in the first two bytes or
+    // put before them, and the formats beyond the twenty whatever the name.
+    function fittingFormats(bytes, fileName) {
+      const list = [];
+      if (bytes === null) return list;
+      m.HEAPU8.set(bytes, data);
+      const formats = formatList();
+      return withName(fileName, (name) => {
+        for (const {code, name: formatName} of formats) {
+          initOptions(name, code);
+          setInt32(info, INFO_EX_BYTES);
+          if (m._tarnel_identify_ex(data, bytes.length, options, info) === TARNEL_OK) {
+            list.push({code, name: formatName});
+          }
+        }
+        return list;
+      });
+    }
+
     // Decodes `bytes` (null for a file above the size limit, which is never
-    // read) of a file of `fileSize` bytes as layout `layout` (0: found from
-    // the bytes) with palette `paletteIndex` (0: the library's own), frame
-    // `frame` ('blend', '0' or '1'), with or without the border, and view
-    // `view` ('stored' or 'c64'). Gives the picture or the library's reason
-    // for refusing.
-    function decode(bytes, fileSize, layout, paletteIndex, frame, border, view) {
+    // read) of the file named `fileName` of `fileSize` bytes as format
+    // `layout` (0: found from the bytes and the name) with palette
+    // `paletteIndex` (0: the library's own), frame `frame` ('blend', '0' or
+    // '1'), with or without the border, and view `view` ('stored' or
+    // 'c64'). Gives the picture, at the size the library says, or the
+    // library's reason for refusing.
+    function decode(bytes, fileName, fileSize, layout, paletteIndex, frame, border, view) {
       // size_t is 32 bits in the module; larger sizes are refused all the same.
       const sizeArgument = Math.min(fileSize, 0xffffffff);
       if (bytes !== null) m.HEAPU8.set(bytes, data);
-      m._tarnel_decode_options_init(options);
-      setInt32(options + DECODE_OPTIONS_LAYOUT, layout);
-      setInt32(options + DECODE_OPTIONS_PIXEL_FORMAT, TARNEL_RGBA32);
-      if (paletteIndex > 0) {
-        setInt32(options + DECODE_OPTIONS_USE_PALETTE, 1);
-        m._tarnel_palette_colours(paletteIndex, options + DECODE_OPTIONS_PALETTE);
-      }
-      setInt32(options + DECODE_OPTIONS_FRAME, TARNEL_FRAMES[frame]);
-      if (border) setInt32(options + DECODE_OPTIONS_BORDER, TARNEL_BORDER_FULL);
-      setInt32(options + DECODE_OPTIONS_VIEW, TARNEL_VIEWS[view]);
-      let result = m._tarnel_output_size(options, size, size + 4);
-      const width = int32(size);
-      const height = int32(size + 4);
-      if (result === TARNEL_OK) {
+      return withName(fileName, (name) => {
+        initOptions(name, layout);
+        setInt32(options + DECODE_OPTIONS_PIXEL_FORMAT, TARNEL_RGBA32);
+        if (paletteIndex > 0) {
+          setInt32(options + DECODE_OPTIONS_USE_PALETTE, 1);
+          m._tarnel_palette_colours(paletteIndex, options + DECODE_OPTIONS_PALETTE);
+        }
+        setInt32(options + DECODE_OPTIONS_FRAME, TARNEL_FRAMES[frame]);
+        if (border) setInt32(options + DECODE_OPTIONS_BORDER, TARNEL_BORDER_FULL);
+        setInt32(options + DECODE_OPTIONS_VIEW, TARNEL_VIEWS[view]);
+        // The picture's size first: the library's limits keep it at most
+        // 16,777,216 pixels.
         setInt32(info, INFO_EX_BYTES);
-        result = m._tarnel_decode_ex(handle, data, sizeArgument, options, pixels, width * 4, info);
-      }
-      if (result !== TARNEL_OK) {
-        const identified = m._tarnel_explain_ex(data, sizeArgument, options, text, EXPLAIN_BYTES);
-        const reason = identified !== TARNEL_OK ? m.UTF8ToString(text)
-                                                : m.UTF8ToString(m._tarnel_strerror(result));
-        return {ok: false, reason};
-      }
-      const record = info + INFO_EX_INFO;
-      return {
-        ok: true,
-        layout: int32(record + INFO_LAYOUT),
-        name: m.UTF8ToString(int32(record + INFO_NAME)),
-        packed: int32(record + INFO_PACKED) !== 0,
-        interlaced: int32(record + INFO_INTERLACED) !== 0,
-        frameCount: int32(info + INFO_EX_FRAME_COUNT),
-        chosen: int32(info + INFO_EX_CHOSEN) !== 0,
-        headerless: int32(info + INFO_EX_HEADERLESS) !== 0,
-        width,
-        height,
-        rgba: new Uint8ClampedArray(m.HEAPU8.subarray(pixels, pixels + width * height * 4)),
-      };
+        let result = m._tarnel_identify_ex(data, sizeArgument, options, info);
+        const width = result === TARNEL_OK ? int32(info + INFO_EX_OUTPUT_WIDTH) : 0;
+        const height = result === TARNEL_OK ? int32(info + INFO_EX_OUTPUT_HEIGHT) : 0;
+        if (result === TARNEL_OK) {
+          if (!pixelRoom(width * height * 4)) {
+            return {ok: false, reason: `no memory for a ${width} x ${height} picture`};
+          }
+          setInt32(info, INFO_EX_BYTES);
+          result = m._tarnel_decode_ex(handle, data, sizeArgument, options, pixels, width * 4,
+                                       info);
+        }
+        if (result !== TARNEL_OK) {
+          const identified = m._tarnel_explain_ex(data, sizeArgument, options, text,
+                                                  EXPLAIN_BYTES);
+          const reason = identified !== TARNEL_OK ? m.UTF8ToString(text)
+                                                  : m.UTF8ToString(m._tarnel_strerror(result));
+          return {ok: false, reason};
+        }
+        const record = info + INFO_EX_INFO;
+        return {
+          ok: true,
+          layout: int32(record + INFO_LAYOUT),
+          name: m.UTF8ToString(int32(record + INFO_NAME)),
+          packed: int32(record + INFO_PACKED) !== 0,
+          interlaced: int32(record + INFO_INTERLACED) !== 0,
+          frameCount: int32(info + INFO_EX_FRAME_COUNT),
+          chosen: int32(info + INFO_EX_CHOSEN) !== 0,
+          headerless: int32(info + INFO_EX_HEADERLESS) !== 0,
+          width,
+          height,
+          rgba: new Uint8ClampedArray(m.HEAPU8.subarray(pixels, pixels + width * height * 4)),
+        };
+      });
     }
 
     return {
       decode,
-      fittingLayouts,
+      fittingFormats,
+      formatList,
       paletteList,
       version: () => m.UTF8ToString(m._tarnel_version()),
     };
@@ -247,8 +326,20 @@
     }
   }
 
-  // Decodes the picture as the controls say and draws it on its canvas
-  // (sized for the border or not); gives the result of the decode.
+  // The picture's size on its card: the border frames only the C64's
+  // 320 x 200 pictures, and the card says so of the others.
+  function showSize(picture, result, border) {
+    if (!picture.sizeFlag) return;
+    const size = `${result.width} × ${result.height}`;
+    const framed = border && result.width === BORDERED_WIDTH && result.height === BORDERED_HEIGHT;
+    picture.sizeFlag.textContent = framed ? `${size} with the border`
+                                 : border ? `${size}, no border (320 × 200 pictures only)`
+                                          : size;
+    picture.sizeFlag.classList.toggle('unframed', border && !framed);
+  }
+
+  // Decodes the picture as the controls say and draws it on a canvas of the
+  // picture's size (with the border or not); gives the result of the decode.
   function render(picture) {
     const paletteIndex = Number(paletteSelect.value);
     const border = borderToggle.checked;
@@ -256,8 +347,8 @@
     const view = viewSelect.value;
     flickering.delete(picture);
     picture.frames = null;
-    const result = decoder.decode(picture.bytes, picture.size, picture.layout, paletteIndex,
-                                  choice === 'flicker' ? '0' : choice, border, view);
+    const result = decoder.decode(picture.bytes, picture.name, picture.size, picture.layout,
+                                  paletteIndex, choice === 'flicker' ? '0' : choice, border, view);
     if (!result.ok || !picture.canvas) return result;
     const canvas = picture.canvas;
     if (canvas.width !== result.width || canvas.height !== result.height) {
@@ -271,9 +362,10 @@
     canvas.getContext('2d').putImageData(first, 0, 0);
     canvas.dataset.frame = choice;
     canvas.dataset.view = view;
+    showSize(picture, result, border);
     if (choice === 'flicker' && result.frameCount === 2) {
-      const second = decoder.decode(picture.bytes, picture.size, picture.layout, paletteIndex,
-                                    '1', border, view);
+      const second = decoder.decode(picture.bytes, picture.name, picture.size, picture.layout,
+                                    paletteIndex, '1', border, view);
       if (second.ok) {
         picture.frames = [first, new ImageData(second.rgba, second.width, second.height)];
         picture.phase = 0;
@@ -285,11 +377,11 @@
     return result;
   }
 
-  // "Open as…": the layouts other than `shown` (the one the picture is
+  // "Open as…": the formats other than `shown` (the one the picture is
   // shown as, 0 for none) whose own test takes the picture's bytes, each a
-  // button that shows the picture as that layout; null when none does.
+  // button that shows the picture as that format; null when none does.
   function openAsControl(picture, shown) {
-    if (!picture.choices) picture.choices = decoder.fittingLayouts(picture.bytes);
+    if (!picture.choices) picture.choices = decoder.fittingFormats(picture.bytes, picture.name);
     const others = picture.choices.filter(({code}) => code !== shown);
     if (others.length === 0) return null;
     const details = element('details', 'open-as');
@@ -324,6 +416,7 @@
     const canvas = element('canvas');
     canvas.width = WIDTH;
     canvas.height = HEIGHT;
+    picture.sizeFlag = null;
     picture.canvas = picture.readError ? null : canvas;
     const result = picture.readError ? {ok: false, reason: picture.readError} : render(picture);
     const caption = element('figcaption');
@@ -334,20 +427,26 @@
       canvas.setAttribute('role', 'img');
       const chosen = result.chosen ? ', opened as chosen' : '';
       canvas.setAttribute('aria-label', `${picture.name}: ${result.name}${chosen}`);
-      figure.appendChild(canvas);
+      // Pictures larger than the page scroll in their own box.
+      const box = element('div', 'canvas-box');
+      box.appendChild(canvas);
+      figure.appendChild(box);
 
       caption.appendChild(element('span', 'layout', `${result.name} (code ${result.layout})${chosen}`));
       const flags = element('span', 'flags');
       flags.appendChild(element('span', 'flag', result.packed ? 'packed' : 'unpacked'));
       flags.appendChild(element('span', 'flag', result.interlaced ? 'interlaced' : 'single frame'));
       if (result.headerless) flags.appendChild(element('span', 'flag', 'no load address'));
+      picture.sizeFlag = element('span', 'flag size');
+      showSize(picture, result, borderToggle.checked);
+      flags.appendChild(picture.sizeFlag);
       caption.appendChild(flags);
       const save = element('button', 'save', 'Save PNG');
       save.type = 'button';
       save.setAttribute('aria-label', `Save ${pngName(picture.name)}`);
       save.addEventListener('click', () => savePng(canvas, picture.name));
       caption.appendChild(save);
-      // The other layouts that take the file (an AFLI-looking file may be
+      // The other formats that take the file (an AFLI-looking file may be
       // a Hires Manager picture).
       const openAs = openAsControl(picture, result.layout);
       if (openAs) caption.appendChild(openAs);
@@ -500,6 +599,28 @@
     showPalette();
   }
 
+  // What the page opens: the library's format table, each format with its
+  // usual extensions and how its files are found.
+  function fillFormats() {
+    const how = {
+      content: 'by its bytes',
+      name: 'by its bytes and its name’s extension (or under “Open as…”)',
+      request: 'only under “Open as…”',
+    };
+    const body = element('tbody');
+    for (const format of decoder.formatList()) {
+      const row = element('tr');
+      row.dataset.code = String(format.code);
+      row.appendChild(element('td', 'code', String(format.code)));
+      row.appendChild(element('td', '', format.name));
+      const extensions = format.extensions.split(' ').filter(Boolean).map((e) => `.${e}`);
+      row.appendChild(element('td', 'extensions', extensions.join(' ')));
+      row.appendChild(element('td', '', how[format.foundBy]));
+      body.appendChild(row);
+    }
+    formatTable.querySelector('tbody').replaceWith(body);
+  }
+
   // The chosen palette's sixteen colours and where they come from.
   function showPalette() {
     const palette = palettes[Number(paletteSelect.value)];
@@ -605,6 +726,7 @@
     }
     $('version').textContent = decoder.version();
     fillPalettes();
+    fillFormats();
     pickFiles.disabled = false;
     pickFolder.disabled = false;
     document.body.classList.add('ready');

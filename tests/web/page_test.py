@@ -2,6 +2,7 @@
 """The web viewer in a real browser: headless Chromium driven by Selenium.
 
     python3 tests/web/page_test.py PAGE_DIR PICTURES_DIR [--hostile DIR] [--artifacts DIR]
+                                   [--views DIR] [--formats DIR]
 
 Serves PAGE_DIR (build/web) on 127.0.0.1 and checks, through the page's own
 file input, that
@@ -29,9 +30,21 @@ file input, that
   - "Open as…" on a refused file lists the layouts that take it (none, no
     control), and the one chosen (by the keyboard) gives the golden pixels,
     marked as chosen, and follows the border toggle;
+  - every file of FORMATS_DIR (tests/data/formats: character sets, CharPad
+    projects, SpritePad sets, ..., each NN-slug.ext beside NN-slug.bmp of its
+    own size), given with its own name, is drawn on a canvas of the golden
+    picture's size whose pixels equal it, with the format code NN; the
+    border frames the 320 x 200 ones alone, the others keep their size and
+    pixels and their cards say so; a character set under a name that does
+    not say so is refused and opens as one under "Open as…"; a CharPad map
+    of 2,560 x 1,600 pixels (the module's memory grows for it) is drawn
+    whole; "Save PNG" saves a picture of its own size; the page lists the
+    library's format table;
   - the browser asks for nothing but the page's own files and logs no error.
 Leaves screenshots in the artifacts folder, among them a bordered picture
-with PAL pixels (bordered-pal.png) and the C64's view (c64-view.png).
+with PAL pixels (bordered-pal.png), the C64's view (c64-view.png), a CharPad
+map (charpad.png), a SpritePad set (spritepad.png) and the format table
+(formats.png).
 """
 
 import argparse
@@ -89,6 +102,14 @@ def bmp_rgb(path, size=(WIDTH, HEIGHT)):
         for x in range(0, width * 3, 3):
             out += bytes((row[x + 2], row[x + 1], row[x]))
     return bytes(out)
+
+
+def bmp_picture(path):
+    """(width, height, RGB bytes top row first) of a 24-bit bottom-up BMP of
+    any size, rows padded to 4 bytes."""
+    data = path.read_bytes()
+    width, height = struct.unpack_from("<ii", data, 18)
+    return width, height, bmp_rgb(path, (width, height))
 
 
 def rgba_to_rgb(rgba):
@@ -335,7 +356,7 @@ def check_palettes(driver, samples, expected):
     print(f"palettes: {', '.join(label for _, label, _ in palettes)}")
 
 
-def check_save_png(driver, downloads, sample, expected):
+def check_save_png(driver, downloads, sample, expected, size=(WIDTH, HEIGHT)):
     figure = next(f for f in driver.find_elements(By.CSS_SELECTOR, "#pictures figure")
                   if f.get_attribute("data-file") == sample.name)
     figure.find_element(By.CSS_SELECTOR, "button.save").click()
@@ -346,8 +367,8 @@ def check_save_png(driver, downloads, sample, expected):
     if not check(target.exists(), f"Save PNG did not save {target.name}"):
         return
     time.sleep(0.2)
-    size, rgba = png_rgba(target.read_bytes())
-    check(size == (WIDTH, HEIGHT), f"{target.name}: {size[0]} x {size[1]}")
+    saved, rgba = png_rgba(target.read_bytes())
+    check(saved == size, f"{target.name}: {saved[0]} x {saved[1]}, not {size[0]} x {size[1]}")
     check(rgba_to_rgb(rgba) == expected[sample.name], f"{target.name}: pixels differ")
 
 
@@ -400,8 +421,11 @@ def hostile_files(corpus, workdir):
             files.append((corpus / name, int(code) if int(result) == 0 else 0))
     own = workdir / "own-hostile"
     own.mkdir()
+    # Above the largest file of any format (TARNEL_MAX_ANY_FILE_SIZE): never
+    # read, refused on its size; above the twenty layouts' largest: refused.
     made = {"empty.koa": b"", "one-byte.koa": b"\x00",
-            "too-large.koa": b"\x00\x60" + bytes(40000),
+            "too-large.koa": b"\x00\x60" + bytes(8388608),
+            "above-36864.koa": b"\x00\x60" + bytes(40000),
             "text.txt": b"hello, this is not a picture\n"}
     for name, data in made.items():
         (own / name).write_bytes(data)
@@ -704,6 +728,185 @@ def check_open_as(driver, pictures, views, workdir, artifacts):
     clear(driver)
 
 
+# ---- The formats beyond the twenty ------------------------------------------
+
+def format_samples(folder):
+    return sorted(p for p in folder.iterdir() if p.suffix != ".bmp")
+
+
+def card_text(driver, name):
+    return figure_of(driver, name).find_element(By.TAG_NAME, "figcaption").text
+
+
+def framed_parts(rgb):
+    """The 320 x 200 picture inside a bordered 384 x 272 one, and whether
+    every border pixel has one colour."""
+    row_bytes = BORDERED[0] * 3
+    rows = [rgb[y * row_bytes:(y + 1) * row_bytes] for y in range(BORDERED[1])]
+    left, top = 32, 35
+    inner = b"".join(row[left * 3:(left + WIDTH) * 3] for row in rows[top:top + HEIGHT])
+    ring = b"".join(rows[:top] + rows[top + HEIGHT:] +
+                    [row[:left * 3] + row[(left + WIDTH) * 3:] for row in rows[top:top + HEIGHT]])
+    return inner, ring == ring[:3] * (len(ring) // 3)
+
+
+def check_formats(driver, folder, downloads):
+    """Every file of the formats folder, given with its own name, at its own
+    size; then the border, which frames only the 320 x 200 ones."""
+    samples = format_samples(folder)
+    if not check(len(samples) > 0, f"{folder}: no format samples"):
+        return
+    give_files(driver, samples)
+    entries = shown(driver)
+    golden = {}
+    for sample in samples:
+        name = sample.name
+        width, height, want = bmp_picture(sample.with_suffix(".bmp"))
+        entry = entries.get(name)
+        if not check(entry is not None and entry["kind"] == "canvas",
+                     f"{name}: no canvas ({entry and entry['text']})"):
+            continue
+        code = int(name.split("-")[0])
+        check(entry["layout"] == str(code), f"{name}: data-layout {entry['layout']}, not {code}")
+        check((entry["width"], entry["height"]) == (width, height),
+              f"{name}: canvas {entry['width']} x {entry['height']}, not {width} x {height}")
+        rgba = canvas_rgba(driver, name)
+        if check(rgba_to_rgb(rgba) == want, f"{name}: canvas pixels differ from {sample.stem}.bmp"):
+            golden[name] = (width, height, want)
+        check(rgba[3::4] == b"\xff" * (len(rgba) // 4), f"{name}: canvas not opaque")
+        check(f"{width} × {height}" in card_text(driver, name), f"{name}: card gives no size")
+    sizes = sorted({(w, h) for w, h, _ in golden.values()})
+    print(f"formats: {len(golden)} of {len(samples)} equal their golden pictures "
+          f"({len(sizes)} sizes, {sizes[0][0]} x {sizes[0][1]} to {sizes[-1][0]} x {sizes[-1][1]})")
+
+    # The border: the 320 x 200 pictures inside it, the others as they were.
+    set_view(driver, "blend", True)
+    framed = 0
+    for name, (width, height, want) in golden.items():
+        entry = shown(driver)[name]
+        rgb = rgba_to_rgb(canvas_rgba(driver, name))
+        text = card_text(driver, name)
+        if (width, height) == (WIDTH, HEIGHT):
+            framed += 1
+            if check((entry["width"], entry["height"]) == BORDERED,
+                     f"{name} with the border: canvas {entry['width']} x {entry['height']}"):
+                inner, one_colour = framed_parts(rgb)
+                check(inner == want and one_colour,
+                      f"{name} with the border: not its picture inside a one-colour border")
+            check("no border" not in text, f"{name} with the border: card says {text!r}")
+        else:
+            check((entry["width"], entry["height"]) == (width, height) and rgb == want,
+                  f"{name} with the border: not its own {width} x {height} picture")
+            check("no border (320 × 200 pictures only)" in text,
+                  f"{name} with the border: card does not say why it has none ({text!r})")
+    set_view(driver, "blend", False)
+    for name, (width, height, want) in golden.items():
+        check(rgba_to_rgb(canvas_rgba(driver, name)) == want,
+              f"{name}: border off, not its golden picture again")
+    print(f"formats with the border: {framed} framed, {len(golden) - framed} at their own size")
+
+    spritepad = next((p for p in samples if p.name in golden and p.name.startswith("27-")), None)
+    if check(spritepad is not None, "no SpritePad sample"):
+        width, height, want = golden[spritepad.name]
+        check_save_png(driver, downloads, spritepad, {spritepad.name: want}, (width, height))
+    clear(driver)
+
+
+def check_format_open_as(driver, folder, workdir):
+    """A character set whose name does not say so: refused, then opened as
+    one under "Open as…"."""
+    source = next((p for p in format_samples(folder) if p.name.startswith("23-")), None)
+    if not check(source is not None, "no character set sample (23-*)"):
+        return
+    renamed = workdir / "formats-open-as" / "charset.bin"
+    renamed.parent.mkdir()
+    renamed.write_bytes(source.read_bytes())
+    give_files(driver, [renamed])
+    entry = shown(driver).get(renamed.name)
+    check(entry is not None and entry["kind"] == "error",
+          f"{renamed.name}: a character set under another name is not refused")
+    labels = open_as(driver, renamed.name, 23)
+    entry = shown(driver)[renamed.name]
+    width, height, want = bmp_picture(source.with_suffix(".bmp"))
+    if check(labels is not None and entry["kind"] == "canvas" and entry["layout"] == "23",
+             f"{renamed.name}: not opened as a character set under Open as ({labels})"):
+        check(rgba_to_rgb(canvas_rgba(driver, renamed.name)) == want and
+              "opened as chosen" in card_text(driver, renamed.name),
+              f"{renamed.name} opened as a character set: not {source.stem}.bmp")
+        print(f"{renamed.name}: open as {', '.join(labels)}")
+    clear(driver)
+
+
+def check_large_map(driver, folder, workdir):
+    """A CharPad map of 2,560 x 1,600 pixels (16 MiB of RGBA, more than the
+    module starts with): the sample's map repeated 20 times each way, whose
+    picture is the sample's golden picture repeated."""
+    source = folder / "26-charpad-v5.ctm"
+    if not check(source.exists(), f"no {source.name}"):
+        return
+    data = source.read_bytes()
+    width, height = struct.unpack_from("<HH", data, 16)  # the map, in tiles
+    start = len(data) - width * height * 2
+    tiles = struct.unpack_from(f"<{width * height}H", data, start)
+    repeat = 20
+    big = bytearray(data[:start])
+    struct.pack_into("<HH", big, 16, width * repeat, height * repeat)
+    for y in range(height * repeat):
+        row = tiles[(y % height) * width:(y % height + 1) * width] * repeat
+        big += struct.pack(f"<{len(row)}H", *row)
+    path = workdir / "26-charpad-large.ctm"
+    path.write_bytes(big)
+    small_width, small_height, small = bmp_picture(source.with_suffix(".bmp"))
+    rows = [small[y * small_width * 3:(y + 1) * small_width * 3] * repeat
+            for y in range(small_height)]
+    want = b"".join(rows) * repeat
+    size = (small_width * repeat, small_height * repeat)
+    give_files(driver, [path])
+    entry = shown(driver).get(path.name)
+    if check(entry is not None and entry["kind"] == "canvas" and
+             (entry["width"], entry["height"]) == size,
+             f"{path.name}: {entry and (entry['kind'], entry['width'], entry['height'])}, "
+             f"not a {size[0]} x {size[1]} canvas"):
+        check(rgba_to_rgb(canvas_rgba(driver, path.name)) == want,
+              f"{path.name}: not the sample's picture repeated")
+        print(f"large map: {path.name}, {size[0]} x {size[1]}, drawn whole")
+    clear(driver)
+
+
+def check_format_table(driver, folders):
+    """The page says what it opens: the library's format table, every code
+    of the samples among it, and no word of twenty layouts alone."""
+    codes = driver.execute_script(
+        "return Array.from(document.querySelectorAll('#format-table tbody tr'))"
+        ".map((r) => r.dataset.code);")
+    wanted = {name.split("-")[0].lstrip("0") for folder in folders for name in
+              (p.name for p in folder.iterdir()) if name[:2].isdigit()}
+    check(len(codes) == len(set(codes)) and wanted <= set(codes),
+          f"format table: codes {codes}, samples' codes {sorted(wanted - set(codes))} missing")
+    text = driver.find_element(By.TAG_NAME, "body").text
+    check("twenty layouts" not in text, "the page still speaks of twenty layouts")
+
+
+def check_format_screenshots(driver, folder, artifacts):
+    """The page showing a CharPad map, a SpritePad set, and its format table."""
+    Select(driver.find_element(By.ID, "scale")).select_by_value("3")
+    for stem, shot in (("26-charpad-v5", "charpad.png"), ("27-spritepad-v1", "spritepad.png")):
+        path = next((p for p in format_samples(folder) if p.stem == stem), None)
+        if not check(path is not None, f"no {stem} sample"):
+            continue
+        give_files(driver, [path])
+        driver.execute_script("window.scrollTo(0, 0)")
+        driver.save_screenshot(str(artifacts / shot))
+        print(f"screenshot: {artifacts / shot}")
+        clear(driver)
+    Select(driver.find_element(By.ID, "scale")).select_by_value("1")
+    summary = driver.find_element(By.CSS_SELECTOR, "#formats summary")
+    summary.send_keys(Keys.ENTER)
+    screenshot(driver, artifacts / "formats.png")
+    driver.set_window_size(1800, 1200)
+    summary.send_keys(Keys.ENTER)
+
+
 def check_requests(driver, server, port):
     """Everything the page asked for, wherever it points, is one of its files."""
     origin = f"http://127.0.0.1:{port}"
@@ -731,8 +934,11 @@ def main():
     parser.add_argument("--artifacts", type=Path)
     parser.add_argument("--views", type=Path, help="golden frames and borders (default: "
                         "PICTURES_DIR/../views)")
+    parser.add_argument("--formats", type=Path, help="the formats beyond the twenty, each beside "
+                        "its golden .bmp (default: PICTURES_DIR/../formats)")
     args = parser.parse_args()
     views = args.views or args.pictures.parent / "views"
+    formats = args.formats or args.pictures.parent / "formats"
     artifacts = args.artifacts or args.page / "artifacts"
     artifacts.mkdir(parents=True, exist_ok=True)
     samples = sorted(p for p in args.pictures.iterdir() if p.suffix != ".bmp")
@@ -771,6 +977,11 @@ def main():
         check_views(driver, args.pictures, views, artifacts)
         check_flicker(driver, args.pictures, views)
         check_bordered_pal(driver, args.pictures, artifacts)
+        check_format_table(driver, (args.pictures, formats))
+        check_formats(driver, formats, downloads)
+        check_format_open_as(driver, formats, workdir)
+        check_large_map(driver, formats, workdir)
+        check_format_screenshots(driver, formats, artifacts)
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
         check(not errors, f"browser errors: {errors}")
         check_requests(driver, server, server.port)
