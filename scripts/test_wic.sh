@@ -78,14 +78,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 windows() { echo "Z:$1"; }
 
-# What desktop/mime/tarnel.xml lists: ".ext=mime/type;" for every glob.
-TARNEL_WIC_TYPES=$(awk '
-  match($0, /<mime-type type="[^"]+"/) { type = substr($0, RSTART + 17, RLENGTH - 18) }
-  match($0, /<glob pattern="\*\.[^"]+"/) { printf ".%s=%s;", substr($0, RSTART + 17, RLENGTH - 18), type }
-' "$root/desktop/mime/tarnel.xml")
-[[ -n $TARNEL_WIC_TYPES ]] || fail "no extensions read from desktop/mime/tarnel.xml"
-export TARNEL_WIC_TYPES
 export TARNEL_WIC_PICTURES=$(windows "$root/tests/data/pictures")
+export TARNEL_WIC_FORMATS=$(windows "$root/tests/data/formats")
 export TARNEL_WIC_WORK=$(windows "$work")
 export TARNEL_WIC_DLL=$(windows "$dll")
 export TARNEL_WIC_HOSTILE=""

@@ -1,10 +1,14 @@
 // IWICBitmapDecoder and IWICBitmapFrameDecode over the C library.
 //
 // A decoder reads the stream once, in Initialize: at most
-// TARNEL_MAX_FILE_SIZE bytes, since no layout is larger (a longer stream is
-// refused on its size alone, unread). It decodes the one picture there into
-// a block of 24-bit BGR pixels that its frames share and never change, so
-// after Initialize every method may be called from any thread.
+// TARNEL_MAX_ANY_FILE_SIZE bytes, since no format's file is larger (a longer
+// stream is refused on its size alone, unread). It opens every format of
+// the library's 1.3 record, each at its own picture size, with the
+// extension of the stream's name (IStream::Stat) as the name hint where the
+// stream gives one: the formats whose files carry no signature open only
+// so. It decodes the one picture there into a block of 24-bit BGR pixels
+// that its frames share and never change, so after Initialize every method
+// may be called from any thread.
 #include "wic/codec.h"
 
 #include <wincodec.h>
@@ -12,6 +16,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "tarnel/tarnel.h"
 #include "wic/codec_ids.h"
@@ -23,50 +28,95 @@ namespace {
 LONG g_live_objects = 0;
 
 constexpr UINT kBytesPerPixel = 3;
-constexpr UINT kRowBytes = TARNEL_WIDTH * kBytesPerPixel;
 
-// The decoded picture, shared by a decoder and its frames.
+// The decoded picture, shared by a decoder and its frames: `height` rows of
+// `width` pixels, each row right after the one above.
 class Picture {
 public:
-    BYTE pixels[TARNEL_HEIGHT][kRowBytes];
+    const INT width;
+    const INT height;
+    BYTE* const pixels;
 
-    static Picture* Create() { return new (std::nothrow) Picture; }
+    // A picture of the size given, or nullptr when memory runs out; the
+    // caller has checked the size against the library's limits.
+    static Picture* Create(INT width, INT height) {
+        BYTE* pixels = new (std::nothrow)
+            BYTE[static_cast<size_t>(width) * kBytesPerPixel * static_cast<size_t>(height)];
+        if (pixels == nullptr) return nullptr;
+        Picture* picture = new (std::nothrow) Picture(width, height, pixels);
+        if (picture == nullptr) delete[] pixels;
+        return picture;
+    }
+    size_t RowBytes() const { return static_cast<size_t>(width) * kBytesPerPixel; }
     void AddRef() { InterlockedIncrement(&refs_); }
     void Release() {
         if (InterlockedDecrement(&refs_) == 0) delete this;
     }
 
 private:
-    Picture() = default;
-    ~Picture() = default;
+    Picture(INT w, INT h, BYTE* p) : width(w), height(h), pixels(p) {}
+    ~Picture() { delete[] pixels; }
     LONG refs_ = 1;
 };
 
-// The file behind a stream: its size and its first bytes (all of them when
-// it is small enough to be a C64 picture).
+// The file behind a stream: its size, its bytes (when it is small enough
+// to be a C64 file) and the extension of its name (when it gives one).
 struct StreamHead {
     ULONGLONG size = 0;
-    BYTE* bytes = nullptr;  // min(size, TARNEL_MAX_FILE_SIZE) bytes
+    BYTE* bytes = nullptr;  // size bytes, or none above TARNEL_MAX_ANY_FILE_SIZE
     size_t held = 0;
+    std::string extension;  // UTF-8, with its '.'; empty when the stream has no name
 
     ~StreamHead() { delete[] bytes; }
 };
 
-// Reads the stream from its start. Fails only when the stream does.
+// The extension of a stream's name in UTF-8, from its last '.' on, or ""
+// when its last component has none (the library would take a bare name
+// such as "g" for an extension).
+std::string ExtensionOf(const wchar_t* name) {
+    if (name == nullptr) return std::string();
+    const wchar_t* dot = nullptr;
+    for (const wchar_t* c = name; *c != L'\0'; ++c) {
+        if (*c == L'\\' || *c == L'/' || *c == L':') {
+            dot = nullptr;
+        } else if (*c == L'.') {
+            dot = c;
+        }
+    }
+    if (dot == nullptr) return std::string();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, dot, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string text(static_cast<size_t>(length), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, dot, -1, &text[0], length, nullptr, nullptr) != length) {
+        return std::string();
+    }
+    text.resize(static_cast<size_t>(length) - 1);
+    return text;
+}
+
+// Reads the stream from its start. Fails only when the stream does (or
+// memory runs out).
 HRESULT ReadHead(IStream* stream, StreamHead* head) {
     STATSTG stat = {};
     ULARGE_INTEGER end = {};
     LARGE_INTEGER zero = {};
-    if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+    if (SUCCEEDED(stream->Stat(&stat, STATFLAG_DEFAULT))) {
         head->size = stat.cbSize.QuadPart;
+        try {
+            head->extension = ExtensionOf(stat.pwcsName);
+        } catch (const std::bad_alloc&) {
+            CoTaskMemFree(stat.pwcsName);
+            return E_OUTOFMEMORY;
+        }
+        CoTaskMemFree(stat.pwcsName);
     } else if (SUCCEEDED(stream->Seek(zero, STREAM_SEEK_END, &end))) {
         head->size = end.QuadPart;
     } else {
         return WINCODEC_ERR_STREAMREAD;
     }
     if (FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr))) return WINCODEC_ERR_STREAMREAD;
-    // A file above the largest layout is refused on its size: nothing to read.
-    if (head->size > TARNEL_MAX_FILE_SIZE) return S_OK;
+    // A file above the largest format's is refused on its size: nothing to read.
+    if (head->size > TARNEL_MAX_ANY_FILE_SIZE) return S_OK;
     const size_t wanted = static_cast<size_t>(head->size);
     head->bytes = new (std::nothrow) BYTE[wanted > 0 ? wanted : 1];
     if (head->bytes == nullptr) return E_OUTOFMEMORY;
@@ -83,9 +133,31 @@ HRESULT ReadHead(IStream* stream, StreamHead* head) {
     return S_OK;
 }
 
-int Identify(const StreamHead& head) {
-    // For a stream above the largest layout tarnel_identify reads no byte.
-    return tarnel_identify(head.bytes, static_cast<size_t>(head.size), nullptr);
+// The options of every decode: a 1.3 record, 24-bit BGR, the name hint.
+tarnel_decode_options Options(const StreamHead& head) {
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.pixel_format = TARNEL_BGR24;
+    options.file_name = head.extension.empty() ? nullptr : head.extension.c_str();
+    return options;
+}
+
+// What the stream is, and the size of its picture.
+int Identify(const StreamHead& head, tarnel_info_ex* info) {
+    if (head.bytes == nullptr) return TARNEL_E_TOO_LARGE;
+    const tarnel_decode_options options = Options(head);
+    info->size = sizeof *info;
+    int result = tarnel_identify_ex(head.bytes, head.held, &options, info);
+    if (result != TARNEL_OK) return result;
+    // Never above the library's own limits, whatever it says.
+    const int width = info->output_width;
+    const int height = info->output_height;
+    if (width <= 0 || height <= 0 || width > TARNEL_MAX_PICTURE_SIDE ||
+        height > TARNEL_MAX_PICTURE_SIDE ||
+        static_cast<long long>(width) * height > TARNEL_MAX_PICTURE_PIXELS) {
+        return TARNEL_E_TOO_LARGE;
+    }
+    return TARNEL_OK;
 }
 
 class Frame final
@@ -96,8 +168,8 @@ public:
     // IWICBitmapSource
     HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
         if (width == nullptr || height == nullptr) return E_INVALIDARG;
-        *width = TARNEL_WIDTH;
-        *height = TARNEL_HEIGHT;
+        *width = static_cast<UINT>(picture_->width);
+        *height = static_cast<UINT>(picture_->height);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
@@ -116,10 +188,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT buffer_size,
                                          BYTE* buffer) override {
-        const WICRect whole = {0, 0, TARNEL_WIDTH, TARNEL_HEIGHT};
+        const INT width = picture_->width;
+        const INT height = picture_->height;
+        const WICRect whole = {0, 0, width, height};
         const WICRect& r = rect != nullptr ? *rect : whole;
-        if (r.X < 0 || r.Y < 0 || r.Width < 0 || r.Height < 0 || r.X > TARNEL_WIDTH - r.Width ||
-            r.Y > TARNEL_HEIGHT - r.Height) {
+        // (No difference overflows: both of its terms lie in 0 to INT_MAX.)
+        if (r.X < 0 || r.Y < 0 || r.Width < 0 || r.Height < 0 || r.X > width - r.Width ||
+            r.Y > height - r.Height) {
             return E_INVALIDARG;
         }
         if (buffer == nullptr) return E_INVALIDARG;
@@ -129,10 +204,12 @@ public:
         const ULONGLONG needed =
             static_cast<ULONGLONG>(stride) * static_cast<ULONGLONG>(r.Height - 1) + row_bytes;
         if (buffer_size < needed) return WINCODEC_ERR_INSUFFICIENTBUFFER;
+        const size_t picture_row = picture_->RowBytes();
+        const BYTE* from = picture_->pixels + static_cast<size_t>(r.Y) * picture_row +
+                           static_cast<size_t>(r.X) * kBytesPerPixel;
         for (INT y = 0; y < r.Height; ++y) {
-            std::memcpy(buffer + static_cast<size_t>(y) * stride,
-                        &picture_->pixels[r.Y + y][static_cast<size_t>(r.X) * kBytesPerPixel],
-                        row_bytes);
+            std::memcpy(buffer + static_cast<size_t>(y) * stride, from, row_bytes);
+            from += picture_row;
         }
         return S_OK;
     }
@@ -177,7 +254,8 @@ public:
         HRESULT restored = stream->Seek(back, STREAM_SEEK_SET, nullptr);
         if (FAILED(hr)) return hr;
         if (FAILED(restored)) return WINCODEC_ERR_STREAMREAD;
-        if (Identify(head) == TARNEL_OK) {
+        tarnel_info_ex info;
+        if (Identify(head, &info) == TARNEL_OK) {
             *capability = WICBitmapDecoderCapabilityCanDecodeAllImages |
                           WICBitmapDecoderCapabilityCanDecodeSomeImages;
         }
@@ -276,20 +354,20 @@ private:
         HRESULT hr = ReadHead(stream, &head);
         if (FAILED(hr)) return hr;
         // A stream that WIC offered for its first bytes but that is none of
-        // the layouts gets the answer of a stream no codec matches at all.
-        if (Identify(head) != TARNEL_OK) return WINCODEC_ERR_COMPONENTNOTFOUND;
-        Picture* picture = Picture::Create();
+        // the formats gets the answer of a stream no codec matches at all.
+        tarnel_info_ex info;
+        if (Identify(head, &info) != TARNEL_OK) return WINCODEC_ERR_COMPONENTNOTFOUND;
+        Picture* picture = Picture::Create(info.output_width, info.output_height);
         tarnel_decoder* decoder = tarnel_decoder_new();
         if (picture == nullptr || decoder == nullptr) {
             if (picture != nullptr) picture->Release();
             tarnel_decoder_free(decoder);
             return E_OUTOFMEMORY;
         }
-        tarnel_options options;
-        tarnel_options_init(&options);
-        options.pixel_format = TARNEL_BGR24;
-        int result = tarnel_decode(decoder, head.bytes, head.held, &options, picture->pixels,
-                                   kRowBytes, nullptr);
+        // The same options and bytes give the picture the size identified.
+        const tarnel_decode_options options = Options(head);
+        int result = tarnel_decode_ex(decoder, head.bytes, head.held, &options, picture->pixels,
+                                      picture->RowBytes(), nullptr);
         tarnel_decoder_free(decoder);
         if (result != TARNEL_OK) {
             picture->Release();

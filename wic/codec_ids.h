@@ -28,55 +28,27 @@ constexpr wchar_t kAuthor[] = L"the tarnel developers";
 // Every picture is decoded to this pixel format, at this resolution.
 constexpr double kDpi = 96.0;
 
-// A file name extension and the MIME type of its layout family, as
-// desktop/mime/tarnel.xml lists them (scripts/test_wic.sh checks the two
-// lists agree).
-struct FileType {
-    const wchar_t* extension;
-    const wchar_t* mime_type;
-};
-
-constexpr FileType kFileTypes[] = {
-    {L".koa", L"image/x-c64-koala"},
-    {L".kla", L"image/x-c64-koala"},
-    {L".fun", L"image/x-c64-funpaint"},
-    {L".fp2", L"image/x-c64-funpaint"},
-    {L".gun", L"image/x-c64-gunpaint"},
-    {L".drl", L"image/x-c64-drazlace"},
-    {L".drz", L"image/x-c64-drazlace"},
-    {L".fli", L"image/x-c64-fli"},
-    {L".fd2", L"image/x-c64-fli"},
-    {L".bml", L"image/x-c64-fli-graph"},
-    {L".fbi", L"image/x-c64-fli-graph"},
-    {L".afl", L"image/x-c64-afli"},
-    {L".art", L"image/x-c64-art-studio"},
-    {L".aas", L"image/x-c64-art-studio"},
-    {L".hpi", L"image/x-c64-art-studio"},
-    {L".ocp", L"image/x-c64-advanced-art-studio"},
-    {L".mpic", L"image/x-c64-advanced-art-studio"},
-    {L".hbm", L"image/x-c64-hires"},
-    {L".hir", L"image/x-c64-hires"},
-    {L".fpt", L"image/x-c64-face-painter"},
-    {L".fcp", L"image/x-c64-face-painter"},
-    {L".ami", L"image/x-c64-amica-paint"},
-    {L".dd", L"image/x-c64-doodle"},
-    {L".ddl", L"image/x-c64-doodle"},
-    {L".pmg", L"image/x-c64-paint-magic"},
-};
-
-// The family type every layout is a kind of, listed first in MimeTypes.
+// The family type every format is a kind of, listed first in MimeTypes.
+// The file name extensions and the other MIME types come from the
+// library's format table (tarnel_format_at).
 constexpr wchar_t kGenericMimeType[] = L"image/x-c64-picture";
 
 // The identifying patterns WIC matches before it offers a file to the codec
-// (its Initialize then decides by the whole content). A C64 file opens with
-// its load address: one pattern for each address a layout family loads at.
-// Gunpaint pictures carry a signature instead. The packed multicolour
-// bitmaps known by their stream alone are found when they load at $6000,
-// as the Koala Painter pictures they unpack to.
+// (its Initialize then decides by the whole content, and the file's name
+// where the stream gives one). A C64 file opens with its load address: one
+// pattern for each address a layout family loads at. Gunpaint pictures,
+// CharPad projects, SpritePad sets, Fluff64 images and RIFF CGFX files
+// carry a signature instead. The packed multicolour bitmaps known by their
+// stream alone are found when they load at $6000, as the Koala Painter
+// pictures they unpack to. The formats that open only by their name have
+// a pattern too, for streams that give the name: character sets load at
+// the start of any page, and the first SpritePad's files start with three
+// colours.
 struct Pattern {
     ULONG position;
     ULONG length;
     BYTE bytes[13];
+    BYTE any[13] = {};  // bits that match anything (WIC's mask is their complement)
 };
 
 constexpr Pattern kPatterns[] = {
@@ -90,6 +62,20 @@ constexpr Pattern kPatterns[] = {
     {0, 2, {0x00, 0x58}},  // $5800: Drazlace
     {0, 2, {0x00, 0x5c}},  // $5C00: Doodle
     {0, 2, {0x00, 0x60}},  // $6000: Koala Painter, packed multicolour bitmaps
+    {0, 3, {'C', 'T', 'M'}},
+    {0, 3, {'S', 'P', 'D'}},
+    {0, 7, {'F', 'L', 'U', 'F', 'F', '6', '4'}},
+    {0,
+     12,
+     {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'C', 'G', 'F', 'X'},
+     {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}},  // any file length
+    // Found by name.
+    {0, 1, {0x00}},        // a page: character sets (.64c), Logo Painter ($1800)
+    {0, 2, {0x42, 0x00}},  // $0042: 64-character fonts, sprite banks
+    {0, 2, {0xb0, 0xf0}},  // $F0B0: character sets 9 bytes a character
+    {0, 3, {0x00, 0x00, 0x00}, {0x0f, 0x0f, 0x0f}},  // three colours: the first SpritePad
+    // Last, since it lies past the end of shorter files: Wine stops at the
+    // first pattern a memory stream cannot seek to, and looks at no later one.
     {1002, 13, {'G', 'U', 'N', 'P', 'A', 'I', 'N', 'T', ' ', '(', 'J', 'Z', ')'}},
 };
 

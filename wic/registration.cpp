@@ -162,22 +162,66 @@ bool UnderWow64() {
 #endif
 }
 
+// A file name extension the codec claims and the MIME type of its format.
+struct FileType {
+    std::wstring extension;  // with its '.'
+    std::wstring mime_type;
+};
+
+std::wstring Widen(const char* text) {
+    std::wstring wide;
+    for (; *text != '\0'; ++text) wide += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+    return wide;
+}
+
+// Every extension of the library's format table that the codec claims, in
+// the table's order, each once (with the first format that lists it). The
+// codec opens every format but those opened only on request. One-letter
+// extensions (.a, .g) are not claimed: they name many other kinds of file
+// (static libraries, grammars, ...), and to claim them would give such files
+// the picture's thumbnail handlers and a C64 MIME type. Files so named still
+// open through WIC when their stream tells the codec their name.
+std::vector<FileType> FileTypes() {
+    std::vector<FileType> types;
+    std::set<std::wstring> seen;
+    tarnel_format_info format;
+    for (int i = 0; tarnel_format_at(i, &format) == TARNEL_OK; ++i) {
+        if (format.found_by == TARNEL_FOUND_ON_REQUEST) continue;
+        const std::wstring extensions = Widen(format.extensions);
+        size_t start = 0;
+        while (start < extensions.size()) {
+            size_t end = extensions.find(L' ', start);
+            if (end == std::wstring::npos) end = extensions.size();
+            const std::wstring extension = L"." + extensions.substr(start, end - start);
+            if (extension.size() > 2 && seen.insert(extension).second) {
+                types.push_back({extension, Widen(format.mime_type)});
+            }
+            start = end + 1;
+        }
+    }
+    return types;
+}
+
 std::wstring FileExtensions() {
     std::wstring list;
-    for (const FileType& type : kFileTypes) {
+    for (const FileType& type : FileTypes()) {
         if (!list.empty()) list += L',';
         list += type.extension;
     }
     return list;
 }
 
+// The family type, then every format's type the codec opens.
 std::wstring MimeTypes() {
     std::wstring list = kGenericMimeType;
     std::set<std::wstring> seen = {kGenericMimeType};
-    for (const FileType& type : kFileTypes) {
-        if (!seen.insert(type.mime_type).second) continue;
+    tarnel_format_info format;
+    for (int i = 0; tarnel_format_at(i, &format) == TARNEL_OK; ++i) {
+        if (format.found_by == TARNEL_FOUND_ON_REQUEST) continue;
+        const std::wstring mime_type = Widen(format.mime_type);
+        if (!seen.insert(mime_type).second) continue;
         list += L',';
-        list += type.mime_type;
+        list += mime_type;
     }
     return list;
 }
@@ -223,7 +267,7 @@ LONG WriteClass(HKEY root, const std::wstring& module_path) {
             return r;
         }
         BYTE mask[sizeof p.bytes];
-        for (BYTE& m : mask) m = 0xff;
+        for (size_t i = 0; i < sizeof mask; ++i) mask[i] = static_cast<BYTE>(~p.any[i]);
         if ((r = SetDword(pattern.get(), L"Position", p.position)) != ERROR_SUCCESS) return r;
         if ((r = SetDword(pattern.get(), L"Length", p.length)) != ERROR_SUCCESS) return r;
         if ((r = SetBinary(pattern.get(), L"Pattern", p.bytes, p.length)) != ERROR_SUCCESS) {
@@ -264,11 +308,11 @@ LONG WriteFileType(HKEY root, const FileType& type) {
 
 void RemoveFileType(HKEY root, const FileType& type) {
     Key extension;
-    if (RegOpenKeyExW(root, type.extension, 0, KEY_READ | KEY_WRITE, extension.Receive()) !=
+    if (RegOpenKeyExW(root, type.extension.c_str(), 0, KEY_READ | KEY_WRITE, extension.Receive()) !=
         ERROR_SUCCESS) {
         return;
     }
-    DeleteStringIfOurs(extension.get(), L"Content Type", type.mime_type);
+    DeleteStringIfOurs(extension.get(), L"Content Type", type.mime_type.c_str());
     DeleteStringIfOurs(extension.get(), L"PerceivedType", kPerceivedImage);
     for (const Handler& handler : kShellHandlers) {
         const std::wstring path = std::wstring(L"ShellEx\\") + handler.slot;
@@ -292,7 +336,7 @@ void RemoveAll(HKEY root, bool file_types) {
     DeleteKeyIfEmpty(root, CategoryPath() + L"\\Instance");
     DeleteKeyIfEmpty(root, CategoryPath());
     if (file_types) {
-        for (const FileType& type : kFileTypes) RemoveFileType(root, type);
+        for (const FileType& type : FileTypes()) RemoveFileType(root, type);
     }
 }
 
@@ -300,7 +344,7 @@ LONG WriteAll(HKEY root, const std::wstring& module_path, bool file_types) {
     LONG r = WriteClass(root, module_path);
     if (r != ERROR_SUCCESS) return r;
     if (file_types) {
-        for (const FileType& type : kFileTypes) {
+        for (const FileType& type : FileTypes()) {
             if ((r = WriteFileType(root, type)) != ERROR_SUCCESS) return r;
         }
     }

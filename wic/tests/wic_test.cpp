@@ -3,17 +3,20 @@
 // the registry entries Microsoft documents for a WIC decoder. Run by
 // scripts/test_wic.sh under Wine, which sets:
 //   TARNEL_WIC_PICTURES  the golden pictures (tests/data/pictures)
+//   TARNEL_WIC_FORMATS   the other formats' files, each beside its .bmp
+//                        (tests/data/formats)
 //   TARNEL_WIC_WORK      an empty folder to write files in
 //   TARNEL_WIC_HOSTILE   the hostile-file corpus (Decode.HostileCorpus)
 //   TARNEL_WIC_DLL       the registered tarnel_wic.dll
-//   TARNEL_WIC_TYPES     what desktop/mime/tarnel.xml lists: ".ext=mime/type;..."
-//   TARNEL_WIC_ONLY      optional: only the golden pictures whose names start so
-// Pixels are compared with the C library's own decoding of the same bytes.
+//   TARNEL_WIC_ONLY      optional: only the golden files whose names start so
+// Pixels of the twenty layouts are compared with the C library's own
+// decoding of the same bytes; those of the other formats with their .bmp.
 //
 //   tarnel_wic_test [gtest options]   the tests
 //   tarnel_wic_test counts            prints the numbers of subkeys and values
 //                                     under the registry keys registration writes in
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 #include <wincodec.h>
 #include <windows.h>
 
@@ -188,20 +191,55 @@ bool WriteFile(const fs::path& path, const BYTE* bytes, size_t size) {
 struct Golden {
     fs::path path;
     std::vector<BYTE> bytes;
-    std::vector<BYTE> bgr;  // the library's decoding, kHeight rows of kRow bytes
+    UINT width = kWidth;
+    UINT height = kHeight;
+    std::vector<BYTE> bgr;  // the picture: height rows of width * 3 bytes, the top one first
 };
+
+bool Wanted(const fs::path& path) {
+    return Lower(path.extension().wstring()) != L".bmp" &&
+           path.filename().string().rfind(Setting("TARNEL_WIC_ONLY"), 0) == 0;
+}
+
+uint32_t Le(const std::vector<BYTE>& bytes, size_t at, size_t count) {
+    uint32_t value = 0;
+    for (size_t i = count; i-- > 0;) value = value << 8 | bytes[at + i];
+    return value;
+}
+
+// A 24-bit bottom-up BMP file's pixels as top-down BGR rows; false for any
+// other kind of BMP file.
+bool ReadBmp(const fs::path& path, Golden* golden) {
+    std::vector<BYTE> bmp;
+    if (!ReadFile(path, &bmp) || bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M') return false;
+    const uint32_t offset = Le(bmp, 10, 4);
+    const uint32_t width = Le(bmp, 18, 4);
+    const uint32_t height = Le(bmp, 22, 4);
+    if (Le(bmp, 28, 2) != 24 || Le(bmp, 30, 4) != 0 || width == 0 || height == 0 ||
+        width > TARNEL_MAX_PICTURE_SIDE || height > TARNEL_MAX_PICTURE_SIDE) {
+        return false;
+    }
+    const size_t row = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+    if (bmp.size() < offset + row * height) return false;
+    golden->width = width;
+    golden->height = height;
+    golden->bgr.clear();
+    for (uint32_t y = height; y-- > 0;) {
+        const BYTE* from = bmp.data() + offset + row * y;
+        golden->bgr.insert(golden->bgr.end(), from, from + static_cast<size_t>(width) * 3);
+    }
+    return true;
+}
 
 // The golden pictures (not their .bmp files), each decoded by the library.
 const std::vector<Golden>& GoldenPictures() {
     static const std::vector<Golden> pictures = [] {
         std::vector<Golden> list;
-        const std::string only = Setting("TARNEL_WIC_ONLY");
         std::error_code ec;
         for (const fs::directory_entry& entry :
              fs::directory_iterator(Setting("TARNEL_WIC_PICTURES"), ec)) {
             const fs::path& path = entry.path();
-            if (Lower(path.extension().wstring()) == L".bmp") continue;
-            if (path.filename().string().rfind(only, 0) != 0) continue;
+            if (!Wanted(path)) continue;
             Golden golden;
             golden.path = path;
             if (!ReadFile(path, &golden.bytes)) continue;
@@ -222,22 +260,55 @@ const std::vector<Golden>& GoldenPictures() {
     return pictures;
 }
 
+// The files of the formats beyond the twenty, each with the picture of its .bmp.
+const std::vector<Golden>& FormatFiles() {
+    static const std::vector<Golden> files = [] {
+        std::vector<Golden> list;
+        std::error_code ec;
+        for (const fs::directory_entry& entry :
+             fs::directory_iterator(Setting("TARNEL_WIC_FORMATS"), ec)) {
+            const fs::path& path = entry.path();
+            if (!Wanted(path)) continue;
+            Golden golden;
+            golden.path = path;
+            EXPECT_TRUE(ReadFile(path, &golden.bytes)) << path.string();
+            EXPECT_TRUE(ReadBmp(fs::path(path).replace_extension(".bmp"), &golden))
+                << path.string() << ": no 24-bit BMP beside it";
+            list.push_back(std::move(golden));
+        }
+        std::sort(list.begin(), list.end(),
+                  [](const Golden& a, const Golden& b) { return a.path < b.path; });
+        return list;
+    }();
+    return files;
+}
+
 fs::path WorkDir() {
     return fs::path(Setting("TARNEL_WIC_WORK"));
 }
 
-// The extensions and MIME types desktop/mime/tarnel.xml lists.
-std::map<std::wstring, std::wstring> ListedTypes() {
+// What the codec registers, from the library's format table: every
+// extension of the formats it opens (all but those opened on request) with
+// its format's MIME type, but for the one-letter ones (.a, .g), which name
+// too many other kinds of file to claim; and every such MIME type.
+std::map<std::wstring, std::wstring> RegisteredTypes(std::set<std::wstring>* mime_types = nullptr,
+                                                     std::set<std::wstring>* withheld = nullptr) {
     std::map<std::wstring, std::wstring> types;
-    const std::wstring text = Widen(Setting("TARNEL_WIC_TYPES"));
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L';', start);
-        if (end == std::wstring::npos) end = text.size();
-        const std::wstring item = text.substr(start, end - start);
-        const size_t equals = item.find(L'=');
-        if (equals != std::wstring::npos) types[item.substr(0, equals)] = item.substr(equals + 1);
-        start = end + 1;
+    tarnel_format_info format;
+    for (int i = 0; tarnel_format_at(i, &format) == TARNEL_OK; ++i) {
+        if (format.found_by == TARNEL_FOUND_ON_REQUEST) continue;
+        if (mime_types != nullptr) mime_types->insert(Widen(format.mime_type));
+        const std::wstring extensions = Widen(format.extensions);
+        for (size_t start = 0; start < extensions.size();) {
+            size_t end = std::min(extensions.find(L' ', start), extensions.size());
+            const std::wstring extension = L"." + extensions.substr(start, end - start);
+            if (extension.size() > 2) {
+                types.emplace(extension, Widen(format.mime_type));  // the first format's
+            } else if (withheld != nullptr) {
+                withheld->insert(extension);
+            }
+            start = end + 1;
+        }
     }
     return types;
 }
@@ -289,8 +360,8 @@ protected:
             stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder->Receive());
     }
 
-    // Checks a decoder of a golden picture: the codec's container, one
-    // frame, 320 x 200 24-bit BGR at 96 dpi, and the library's pixels.
+    // Checks a decoder of a golden file: the codec's container, one frame,
+    // 24-bit BGR at 96 dpi of the golden picture's size, and its pixels.
     void ExpectPicture(IWICBitmapDecoder* decoder, const Golden& golden) {
         GUID container = {};
         ASSERT_EQ(S_OK, decoder->GetContainerFormat(&container));
@@ -303,8 +374,8 @@ protected:
         UINT width = 0;
         UINT height = 0;
         ASSERT_EQ(S_OK, frame->GetSize(&width, &height));
-        EXPECT_EQ(kWidth, width);
-        EXPECT_EQ(kHeight, height);
+        ASSERT_EQ(golden.width, width);
+        ASSERT_EQ(golden.height, height);
         WICPixelFormatGUID format = {};
         ASSERT_EQ(S_OK, frame->GetPixelFormat(&format));
         EXPECT_TRUE(IsEqualGUID(format, GUID_WICPixelFormat24bppBGR));
@@ -314,9 +385,14 @@ protected:
         EXPECT_EQ(96.0, dpi_x);
         EXPECT_EQ(96.0, dpi_y);
         std::vector<BYTE> pixels(golden.bgr.size(), 0);
-        ASSERT_EQ(S_OK, frame->CopyPixels(nullptr, kRow, static_cast<UINT>(pixels.size()),
+        ASSERT_EQ(S_OK, frame->CopyPixels(nullptr, width * 3, static_cast<UINT>(pixels.size()),
                                           pixels.data()));
-        EXPECT_TRUE(pixels == golden.bgr) << "pixels differ from the library's";
+        EXPECT_TRUE(pixels == golden.bgr) << "pixels differ from the golden ones";
+        // The far corner alone.
+        const WICRect corner = {static_cast<INT>(width) - 1, static_cast<INT>(height) - 1, 1, 1};
+        BYTE pixel[3] = {};
+        ASSERT_EQ(S_OK, frame->CopyPixels(&corner, 3, 3, pixel));
+        EXPECT_TRUE(std::equal(pixel, pixel + 3, golden.bgr.end() - 3));
     }
 
     Com<IWICImagingFactory> factory_;
@@ -348,6 +424,51 @@ TEST_F(Wic, EveryGoldenPictureFoundFromAStream) {
     }
 }
 
+// The formats beyond the twenty, each at its own size, by the file's own
+// name: through WIC's file stream (CreateDecoderFromFilename) and the
+// shell's (SHCreateStreamOnFileEx), both of which give the codec the name.
+TEST_F(Wic, EveryFormatFoundByItsFileName) {
+    ASSERT_FALSE(FormatFiles().empty()) << "no files in TARNEL_WIC_FORMATS";
+    for (const Golden& golden : FormatFiles()) {
+        SCOPED_TRACE(golden.path.string());
+        Com<IWICBitmapDecoder> decoder;
+        ASSERT_EQ(S_OK, FromFile(golden.path, &decoder));
+        ExpectPicture(decoder.get(), golden);
+        Com<IStream> stream;
+        ASSERT_EQ(S_OK, SHCreateStreamOnFileEx(golden.path.wstring().c_str(), STGM_READ, 0, FALSE,
+                                               nullptr, stream.Receive()));
+        ASSERT_EQ(S_OK,
+                  factory_->CreateDecoderFromStream(
+                      stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Receive()));
+        ExpectPicture(decoder.get(), golden);
+    }
+}
+
+// From a stream that gives no name, the files whose bytes alone say what
+// they are (the formats with a signature) open; the others, which only
+// their name tells from other files, are refused.
+TEST_F(Wic, FormatsFromAStreamWithoutAName) {
+    size_t opened = 0;
+    size_t refused = 0;
+    for (const Golden& golden : FormatFiles()) {
+        SCOPED_TRACE(golden.path.string());
+        tarnel_decode_options options;
+        tarnel_decode_options_init(&options);
+        Com<IWICBitmapDecoder> decoder;
+        if (tarnel_identify_ex(golden.bytes.data(), golden.bytes.size(), &options, nullptr) ==
+            TARNEL_OK) {
+            ASSERT_EQ(S_OK, FromMemory(golden.bytes, &decoder));
+            ExpectPicture(decoder.get(), golden);
+            ++opened;
+        } else {
+            EXPECT_EQ(WINCODEC_ERR_COMPONENTNOTFOUND, FromMemory(golden.bytes, &decoder));
+            ++refused;
+        }
+    }
+    EXPECT_GT(opened, 0u);
+    EXPECT_GT(refused, 0u);
+}
+
 TEST_F(Wic, CopyPixelsOfAPartialRectangleWithAnOddStride) {
     ASSERT_FALSE(GoldenPictures().empty());
     const Golden& golden = GoldenPictures().front();
@@ -372,12 +493,6 @@ TEST_F(Wic, CopyPixelsOfAPartialRectangleWithAnOddStride) {
                 << "row " << y;
         }
     }
-
-    // The rectangle at the far corner, one pixel.
-    const WICRect corner = {kWidth - 1, kHeight - 1, 1, 1};
-    BYTE pixel[3] = {};
-    ASSERT_EQ(S_OK, frame->CopyPixels(&corner, 3, 3, pixel));
-    EXPECT_TRUE(std::equal(pixel, pixel + 3, golden.bgr.data() + golden.bgr.size() - 3));
 }
 
 TEST_F(Wic, CopyPixelsRefusesWhatTheDocumentationRefuses) {
@@ -397,7 +512,7 @@ TEST_F(Wic, CopyPixelsRefusesWhatTheDocumentationRefuses) {
         {-1, 0, 10, 10},         {0, -1, 10, 10},
         {kWidth - 9, 0, 10, 10}, {0, kHeight - 9, 10, 10},
         {0, 0, kWidth + 1, 1},   {1, 1, 0x7fffffff, 1},
-        {0, 0, -5, 1},
+        {0, 0, -5, 1},           {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff},
     };
     for (const WICRect& rect : outside) {
         SCOPED_TRACE(testing::Message()
@@ -459,16 +574,13 @@ TEST_F(Wic, DecoderInfoNamesTheCodecAndItsTypes) {
         text([&](UINT n, WCHAR* b, UINT* l) { return info->GetFileExtensions(n, b, l); }));
     const std::set<std::wstring> mime_types =
         SplitList(text([&](UINT n, WCHAR* b, UINT* l) { return info->GetMimeTypes(n, b, l); }));
-    const std::map<std::wstring, std::wstring> listed = ListedTypes();
-    ASSERT_FALSE(listed.empty()) << "TARNEL_WIC_TYPES is not set";
-    std::set<std::wstring> listed_extensions;
-    std::set<std::wstring> listed_mime_types = {L"image/x-c64-picture"};
-    for (const auto& [extension, mime_type] : listed) {
-        listed_extensions.insert(Lower(extension));
-        listed_mime_types.insert(Lower(mime_type));
+    std::set<std::wstring> registered_mime_types = {L"image/x-c64-picture"};
+    std::set<std::wstring> registered_extensions;
+    for (const auto& entry : RegisteredTypes(&registered_mime_types)) {
+        registered_extensions.insert(entry.first);
     }
-    EXPECT_EQ(listed_extensions, extensions);
-    EXPECT_EQ(listed_mime_types, mime_types);
+    EXPECT_EQ(registered_extensions, extensions);
+    EXPECT_EQ(registered_mime_types, mime_types);
     CLSID clsid = {};
     ASSERT_EQ(S_OK, info->GetCLSID(&clsid));
     EXPECT_TRUE(IsEqualCLSID(clsid, kClsid));
@@ -519,7 +631,7 @@ TEST_F(Wic, QueryCapabilityLooksAtTheContentAndRestoresThePosition) {
 
     const Golden& golden = GoldenPictures().front();
     std::vector<BYTE> too_long = golden.bytes;
-    too_long.resize(TARNEL_MAX_FILE_SIZE + 1, 0);
+    too_long.resize(TARNEL_MAX_ANY_FILE_SIZE + 1, 0);
     const std::vector<BYTE> png(std::begin(kPng), std::end(kPng));
     struct Case {
         const char* what;
@@ -530,7 +642,7 @@ TEST_F(Wic, QueryCapabilityLooksAtTheContentAndRestoresThePosition) {
          WICBitmapDecoderCapabilityCanDecodeAllImages |
              WICBitmapDecoderCapabilityCanDecodeSomeImages},
         {"a PNG file", &png, 0},
-        {"the golden picture, one byte too long for any layout", &too_long, 0},
+        {"the golden picture, one byte longer than any format's file", &too_long, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -625,9 +737,16 @@ TEST_F(Wic, HostileCorpusGivesErrorsOrPictures) {
         if (FAILED(FromFile(entry.path(), &decoder))) continue;
         Com<IWICBitmapFrameDecode> frame;
         ASSERT_EQ(S_OK, decoder->GetFrame(0, frame.Receive())) << entry.path().string();
-        std::vector<BYTE> pixels(static_cast<size_t>(kRow) * kHeight, 0);
-        ASSERT_EQ(S_OK,
-                  frame->CopyPixels(nullptr, kRow, static_cast<UINT>(pixels.size()), pixels.data()))
+        UINT width = 0;
+        UINT height = 0;
+        ASSERT_EQ(S_OK, frame->GetSize(&width, &height)) << entry.path().string();
+        ASSERT_TRUE(width > 0 && height > 0 && width <= TARNEL_MAX_PICTURE_SIDE &&
+                    height <= TARNEL_MAX_PICTURE_SIDE &&
+                    static_cast<uint64_t>(width) * height <= TARNEL_MAX_PICTURE_PIXELS)
+            << entry.path().string() << ": " << width << " x " << height;
+        std::vector<BYTE> pixels(static_cast<size_t>(width) * 3 * height, 0);
+        ASSERT_EQ(S_OK, frame->CopyPixels(nullptr, width * 3, static_cast<UINT>(pixels.size()),
+                                          pixels.data()))
             << entry.path().string();
         ++pictures;
     }
@@ -657,13 +776,14 @@ TEST(Registry, EntriesAreTheDocumentedOnes) {
                          &parts[2], &parts[3]))
         << "Version is not Major.Minor.Build.Number";
     EXPECT_EQ(Lower(kContainerText), Lower(clsid.String(L"ContainerFormat")));
-    const std::map<std::wstring, std::wstring> listed = ListedTypes();
-    ASSERT_FALSE(listed.empty()) << "TARNEL_WIC_TYPES is not set";
-    std::set<std::wstring> listed_extensions;
-    for (const auto& entry : listed) listed_extensions.insert(entry.first);
-    EXPECT_EQ(listed_extensions, SplitList(clsid.String(L"FileExtensions")));
-    const std::set<std::wstring> mime_types = SplitList(clsid.String(L"MimeTypes"));
-    for (const auto& entry : listed) EXPECT_EQ(1u, mime_types.count(entry.second));
+    std::set<std::wstring> registered_mime_types = {L"image/x-c64-picture"};
+    std::set<std::wstring> withheld;
+    const std::map<std::wstring, std::wstring> types =
+        RegisteredTypes(&registered_mime_types, &withheld);
+    std::set<std::wstring> registered_extensions;
+    for (const auto& entry : types) registered_extensions.insert(entry.first);
+    EXPECT_EQ(registered_extensions, SplitList(clsid.String(L"FileExtensions")));
+    EXPECT_EQ(registered_mime_types, SplitList(clsid.String(L"MimeTypes")));
     RegKey format(clsid.get(), std::wstring(L"Formats\\") + kBgr24);
     EXPECT_TRUE(format) << "no Formats\\{24bppBGR}";
     EXPECT_EQ(1u, RegKey(clsid.get(), L"Formats").Subkeys().size());
@@ -699,14 +819,17 @@ TEST(Registry, EntriesAreTheDocumentedOnes) {
         ASSERT_TRUE(pattern.Binary(L"Pattern", &f.bytes)) << i;
         ASSERT_TRUE(pattern.Binary(L"Mask", &f.mask)) << i;
         EXPECT_EQ(length, f.bytes.size()) << i;
-        EXPECT_EQ(std::vector<BYTE>(length, 0xff), f.mask) << i;
+        EXPECT_EQ(length, f.mask.size()) << i;
         found.push_back(f);
     }
-    for (const Golden& golden : GoldenPictures()) {
+    std::vector<Golden> every = GoldenPictures();
+    every.insert(every.end(), FormatFiles().begin(), FormatFiles().end());
+    for (const Golden& golden : every) {
         const bool matched = std::any_of(found.begin(), found.end(), [&](const Found& f) {
             if (golden.bytes.size() < f.position + f.bytes.size()) return false;
             for (size_t j = 0; j < f.bytes.size(); ++j) {
-                if ((golden.bytes[f.position + j] & f.mask[j]) != (f.bytes[j] & f.mask[j])) {
+                // As WIC compares: the masked byte equals the pattern's.
+                if ((golden.bytes[f.position + j] & f.mask[j]) != f.bytes[j]) {
                     return false;
                 }
             }
@@ -722,9 +845,15 @@ TEST(Registry, EntriesAreTheDocumentedOnes) {
     EXPECT_EQ(Lower(kClsidText), Lower(instance.String(L"CLSID")));
     EXPECT_EQ(name, instance.String(L"FriendlyName"));
 
-    // Explorer and Photo Viewer, for every extension the MIME file lists
-    // (a 32-bit codec on 64-bit Windows leaves them to the 64-bit one).
-    for (const auto& [extension, mime_type] : listed) {
+    // Explorer and Photo Viewer, for every extension registered (a 32-bit
+    // codec on 64-bit Windows leaves them to the 64-bit one), and for none
+    // of those withheld.
+    EXPECT_FALSE(withheld.empty());
+    for (const std::wstring& extension : withheld) {
+        EXPECT_FALSE(RegKey(classes.get(), extension))
+            << std::string(extension.begin(), extension.end()) << " is claimed";
+    }
+    for (const auto& [extension, mime_type] : types) {
         SCOPED_TRACE(std::string(extension.begin(), extension.end()));
         RegKey key(classes.get(), extension);
         if (UnderWow64()) {
@@ -751,12 +880,11 @@ TEST(Registry, NothingLeftAfterUnregistering) {
         EXPECT_FALSE(RegKey(classes.get(), std::wstring(L"CLSID\\") + kClsidText));
         EXPECT_FALSE(RegKey(classes.get(), std::wstring(L"CLSID\\") + kDecoderCategory +
                                                L"\\Instance\\" + kClsidText));
-        for (const auto& entry : ListedTypes()) {
+        for (const auto& entry : RegisteredTypes()) {
             EXPECT_FALSE(RegKey(classes.get(), entry.first))
                 << std::string(entry.first.begin(), entry.first.end()) << " is left";
         }
     }
-    EXPECT_FALSE(ListedTypes().empty()) << "TARNEL_WIC_TYPES is not set";
     // And WIC no longer finds a decoder for a C64 picture.
     if (!GoldenPictures().empty()) {
         Com<IWICImagingFactory> factory;
