@@ -632,9 +632,9 @@ int ExplainAny(const void* data, size_t size, const DecodeChoices& choices, char
     // The format the caller or the file's name gives, if any.
     const tarnel::FormatReader* named = tarnel::FindFormatReader(choices.layout);
     if (named == nullptr && choices.layout == tarnel::FORMAT_UNKNOWN) {
-        for (size_t i = 0; i < tarnel::FORMAT_READER_COUNT && choices.extension[0] != '\0'; ++i) {
-            if (tarnel::ListsExtension(tarnel::FORMAT_READERS[i].extensions, choices.extension)) {
-                named = &tarnel::FORMAT_READERS[i];
+        for (size_t i = 0; i < tarnel::FormatReaderCount() && choices.extension[0] != '\0'; ++i) {
+            if (tarnel::ListsExtension(tarnel::FormatReaderAt(i).extensions, choices.extension)) {
+                named = &tarnel::FormatReaderAt(i);
                 break;
             }
         }
@@ -892,7 +892,7 @@ const char* tarnel_layout_short_name(int code) {
 
 int tarnel_format_count(void) {
     return static_cast<int>(tarnel::LAYOUT_COUNT + tarnel::ON_REQUEST_LAYOUT_COUNT +
-                            tarnel::FORMAT_READER_COUNT);
+                            tarnel::FormatReaderCount());
 }
 
 int tarnel_format_at(int index, tarnel_format_info* info) {
@@ -923,7 +923,7 @@ int tarnel_format_at(int index, tarnel_format_info* info) {
         return TARNEL_OK;
     }
     const tarnel::FormatReader& reader =
-        tarnel::FORMAT_READERS[at - tarnel::ON_REQUEST_LAYOUT_COUNT];
+        tarnel::FormatReaderAt(at - tarnel::ON_REQUEST_LAYOUT_COUNT);
     *info = {reader.code,
              reader.key,
              reader.name,

@@ -298,4 +298,20 @@ void CgfxDraw(ByteView file, const ColourCanvas& canvas) {
     }
 }
 
+namespace {
+// clang-format off
+const FormatReader ROWS[] = {
+    // code, short name, name, extensions, MIME type, load address, signature, what its files hold, functions
+    {23, "charset", "C64 character set", "64c", "image/x-c64-charset", true, false, "has a load address at the start of a page, then 8 to 2,048 bytes of characters", TARNEL_FORMAT_FUNCTIONS(Charset)},
+    {24, "font-64", "64-character font", "g", "image/x-c64-charset", true, false, "is 514 bytes at $0042", TARNEL_FORMAT_FUNCTIONS(Font64)},
+    {25, "charset-9", "Character set, 9 bytes a character", "zs", "image/x-c64-charset", true, false, "is 1,026 bytes at $F0B0", TARNEL_FORMAT_FUNCTIONS(Charset9)},
+    {29, "logo-painter", "Logo Painter 3", "lp3", "image/x-c64-logo-painter", true, false, "is 4,098 or 4,174 bytes at $1800", TARNEL_FORMAT_FUNCTIONS(LogoPainter)},
+    {30, "fluff64", "Fluff64 / TRSE image", "flf", "image/x-c64-fluff64", false, true, "starts with \"FLUFF64\" and holds 1,000 cells of a C64 type (1, 4, 5 or 6)", TARNEL_FORMAT_FUNCTIONS(Fluff64)},
+    {31, "cgfx", "RIFF CGFX character frames", "cgx", "image/x-c64-cgfx", false, true, "is a RIFF file of type \"CGFX\" with a FRMT chunk and a DATA chunk of its frames", TARNEL_FORMAT_FUNCTIONS(Cgfx)},
+};
+// clang-format on
+}  // namespace
+
+const FormatFamily CHARACTER_FORMATS = {ROWS, sizeof ROWS / sizeof ROWS[0]};
+
 }  // namespace tarnel::readers

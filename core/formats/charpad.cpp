@@ -440,4 +440,15 @@ void CharPadDraw(ByteView file, const ColourCanvas& canvas) {
     }
 }
 
+namespace {
+// clang-format off
+const FormatReader ROWS[] = {
+    // code, short name, name, extensions, MIME type, load address, signature, what its files hold, functions
+    {26, "charpad", "CharPad project", "ctm", "image/x-c64-charpad", false, true, "starts with \"CTM\" and a format version 1 to 9, then the blocks that version keeps", TARNEL_FORMAT_FUNCTIONS(CharPad)},
+};
+// clang-format on
+}  // namespace
+
+const FormatFamily CHARPAD_FORMATS = {ROWS, sizeof ROWS / sizeof ROWS[0]};
+
 }  // namespace tarnel::readers

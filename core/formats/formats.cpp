@@ -21,25 +21,43 @@ void ColourCanvas::FillRect(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint
 }
 
 namespace {
-#define TARNEL_READER(Name) \
-    readers::Name##Sniff, readers::Name##Measure, readers::Name##Background, readers::Name##Draw
+
+// Every family's table; each family's codes ascend within it.
+const FormatFamily* const FAMILIES[] = {&readers::CHARACTER_FORMATS, &readers::CHARPAD_FORMATS,
+                                        &readers::SPRITE_FORMATS};
+
+// Every reader, in code order.
+struct OrderedReaders {
+    const FormatReader* readers[256] = {};
+    size_t count = 0;
+    OrderedReaders() {
+        for (const FormatFamily* family : FAMILIES) {
+            for (size_t n = 0; n < family->count; ++n) readers[count++] = &family->readers[n];
+        }
+        // An insertion sort: a few dozen rows, sorted once.
+        for (size_t i = 1; i < count; ++i) {
+            for (size_t j = i; j > 0 && readers[j - 1]->code > readers[j]->code; --j) {
+                const FormatReader* swap = readers[j - 1];
+                readers[j - 1] = readers[j];
+                readers[j] = swap;
+            }
+        }
+    }
+};
+const OrderedReaders& Ordered() {
+    static const OrderedReaders ordered;
+    return ordered;
+}
+
 }  // namespace
 
-// clang-format off
-const FormatReader FORMAT_READERS[] = {
-    // code, short name, name, extensions, MIME type, load address, signature, what its files hold, reader
-    {23, "charset", "C64 character set", "64c", "image/x-c64-charset", true, false, "has a load address at the start of a page, then 8 to 2,048 bytes of characters", TARNEL_READER(Charset)},
-    {24, "font-64", "64-character font", "g", "image/x-c64-charset", true, false, "is 514 bytes at $0042", TARNEL_READER(Font64)},
-    {25, "charset-9", "Character set, 9 bytes a character", "zs", "image/x-c64-charset", true, false, "is 1,026 bytes at $F0B0", TARNEL_READER(Charset9)},
-    {26, "charpad", "CharPad project", "ctm", "image/x-c64-charpad", false, true, "starts with \"CTM\" and a format version 1 to 9, then the blocks that version keeps", TARNEL_READER(CharPad)},
-    {27, "spritepad", "SpritePad sprites", "spd", "image/x-c64-spritepad", false, true, "starts with \"SPD\" and a version 1 to 5, or holds three colours and 64 bytes a sprite", TARNEL_READER(SpritePad)},
-    {28, "sprite-bank", "Sprite bank, 127 sprites", "a", "image/x-c64-sprites", true, false, "is 8,130 bytes at $0042", TARNEL_READER(SpriteBank)},
-    {29, "logo-painter", "Logo Painter 3", "lp3", "image/x-c64-logo-painter", true, false, "is 4,098 or 4,174 bytes at $1800", TARNEL_READER(LogoPainter)},
-    {30, "fluff64", "Fluff64 / TRSE image", "flf", "image/x-c64-fluff64", false, true, "starts with \"FLUFF64\" and holds 1,000 cells of a C64 type (1, 4, 5 or 6)", TARNEL_READER(Fluff64)},
-    {31, "cgfx", "RIFF CGFX character frames", "cgx", "image/x-c64-cgfx", false, true, "is a RIFF file of type \"CGFX\" with a FRMT chunk and a DATA chunk of its frames", TARNEL_READER(Cgfx)},
-};
-// clang-format on
-const size_t FORMAT_READER_COUNT = sizeof FORMAT_READERS / sizeof FORMAT_READERS[0];
+size_t FormatReaderCount() {
+    return Ordered().count;
+}
+
+const FormatReader& FormatReaderAt(size_t index) {
+    return *Ordered().readers[index];
+}
 
 const char* LayoutMimeType(FormatCode code) {
     switch (static_cast<Layout>(code)) {
@@ -84,8 +102,9 @@ const char* LayoutMimeType(FormatCode code) {
 }
 
 const FormatReader* FindFormatReader(FormatCode code) {
-    for (const FormatReader& reader : FORMAT_READERS) {
-        if (reader.code == code) return &reader;
+    const OrderedReaders& ordered = Ordered();
+    for (size_t n = 0; n < ordered.count; ++n) {
+        if (ordered.readers[n]->code == code) return ordered.readers[n];
     }
     return nullptr;
 }
@@ -131,11 +150,13 @@ bool ListsExtension(const char* extensions, const char* extension) {
 }
 
 FormatCode FindFormat(ByteView file, const char* extension) {
-    for (const FormatReader& reader : FORMAT_READERS) {
-        if (reader.sniff(file) == Evidence::Signature) return reader.code;
+    const OrderedReaders& ordered = Ordered();
+    for (size_t n = 0; n < ordered.count; ++n) {
+        if (ordered.readers[n]->sniff(file) == Evidence::Signature) return ordered.readers[n]->code;
     }
     if (extension == nullptr || extension[0] == '\0') return FORMAT_UNKNOWN;
-    for (const FormatReader& reader : FORMAT_READERS) {
+    for (size_t n = 0; n < ordered.count; ++n) {
+        const FormatReader& reader = *ordered.readers[n];
         if (ListsExtension(reader.extensions, extension) && reader.sniff(file) != Evidence::None) {
             return reader.code;
         }

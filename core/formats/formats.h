@@ -4,7 +4,8 @@
 // that measure and draw its picture. A picture here has the size its file
 // gives; it is drawn as C64 colour numbers, which the caller turns into
 // pixels. The readers live one family a file (characters.cpp, charpad.cpp,
-// sprites.cpp); this table is the one place that lists them.
+// sprites.cpp), each with the table of its formats' rows; formats.cpp
+// lists the families.
 #ifndef TARNEL_CORE_FORMATS_FORMATS_H
 #define TARNEL_CORE_FORMATS_FORMATS_H
 
@@ -74,8 +75,15 @@ struct FormatReader {
     void (*draw)(ByteView file, const ColourCanvas& canvas);
 };
 
-extern const FormatReader FORMAT_READERS[];
-extern const size_t FORMAT_READER_COUNT;
+// A family's formats: its table of rows, in its own file.
+struct FormatFamily {
+    const FormatReader* readers;
+    size_t count;
+};
+
+// Every format's reader, in code order.
+size_t FormatReaderCount();
+const FormatReader& FormatReaderAt(size_t index);
 
 // The MIME type of one of the twenty layouts or of a layout opened on
 // request, by family (image/x-c64-koala, ...); the common type

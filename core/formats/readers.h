@@ -1,5 +1,5 @@
-// The readers of each family, for the table in formats.cpp: each format's
-// test of its bytes, its picture size, its background and its drawing.
+// What the family files share: the table each keeps of its formats, and
+// the row's four functions by one name.
 #ifndef TARNEL_CORE_FORMATS_READERS_H
 #define TARNEL_CORE_FORMATS_READERS_H
 
@@ -10,26 +10,16 @@
 
 namespace tarnel::readers {
 
-#define TARNEL_FORMAT_READER(Name)            \
-    Evidence Name##Sniff(ByteView file);      \
-    PictureSize Name##Measure(ByteView file); \
-    uint8_t Name##Background(ByteView file);  \
-    void Name##Draw(ByteView file, const ColourCanvas& canvas);
+// A row's functions Name##Sniff, Name##Measure, Name##Background and
+// Name##Draw.
+#define TARNEL_FORMAT_FUNCTIONS(Name) Name##Sniff, Name##Measure, Name##Background, Name##Draw
 
-// characters.cpp: character sets, character screens and cell pictures.
-TARNEL_FORMAT_READER(Charset)
-TARNEL_FORMAT_READER(Font64)
-TARNEL_FORMAT_READER(Charset9)
-TARNEL_FORMAT_READER(LogoPainter)
-TARNEL_FORMAT_READER(Fluff64)
-TARNEL_FORMAT_READER(Cgfx)
-// charpad.cpp
-TARNEL_FORMAT_READER(CharPad)
-// sprites.cpp
-TARNEL_FORMAT_READER(SpritePad)
-TARNEL_FORMAT_READER(SpriteBank)
-
-#undef TARNEL_FORMAT_READER
+// characters.cpp: character sets, character-built logos and cell pictures.
+extern const FormatFamily CHARACTER_FORMATS;
+// charpad.cpp: CharPad projects.
+extern const FormatFamily CHARPAD_FORMATS;
+// sprites.cpp: sprite sets.
+extern const FormatFamily SPRITE_FORMATS;
 
 }  // namespace tarnel::readers
 

@@ -136,4 +136,16 @@ void SpriteBankDraw(ByteView file, const ColourCanvas& canvas) {
     }
 }
 
+namespace {
+// clang-format off
+const FormatReader ROWS[] = {
+    // code, short name, name, extensions, MIME type, load address, signature, what its files hold, functions
+    {27, "spritepad", "SpritePad sprites", "spd", "image/x-c64-spritepad", false, true, "starts with \"SPD\" and a version 1 to 5, or holds three colours and 64 bytes a sprite", TARNEL_FORMAT_FUNCTIONS(SpritePad)},
+    {28, "sprite-bank", "Sprite bank, 127 sprites", "a", "image/x-c64-sprites", true, false, "is 8,130 bytes at $0042", TARNEL_FORMAT_FUNCTIONS(SpriteBank)},
+};
+// clang-format on
+}  // namespace
+
+const FormatFamily SPRITE_FORMATS = {ROWS, sizeof ROWS / sizeof ROWS[0]};
+
 }  // namespace tarnel::readers
