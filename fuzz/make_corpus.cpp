@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "authoring/format_samples.h"
+#include "core/formats/formats.h"
 #include "core/layouts.h"
 #include "testing/hostile_corpus.h"
 #include "testing/hostile_formats.h"
@@ -112,7 +113,11 @@ int main(int argc, char** argv) {
     const std::vector<tarnel_tools::FormatSample> samples = tarnel_tools::MakeFormatSamples();
     const std::vector<tarnel_hostile::HostileFormatFile> formatFiles =
         tarnel_hostile::HostileFormatFiles();
-    for (int code : {0, 23, 24, 25, 26, 27, 28, 29, 30, 31}) {
+    std::vector<int> codes = {0};
+    for (size_t n = 0; n < tarnel::FormatReaderCount(); ++n) {
+        codes.push_back(tarnel::FormatReaderAt(n).code);
+    }
+    for (int code : codes) {
         const std::string target = "fuzz_format" + std::to_string(code);
         targets.push_back(target);
         const fs::path dir = out / "seeds" / target;
@@ -121,7 +126,11 @@ int main(int argc, char** argv) {
                         size_t n) {
             if (code != 0 && format != code) return;
             std::vector<uint8_t> bytes(file);
-            const uint8_t index = static_cast<uint8_t>(format >= 23 ? format - 23 + 21 : 0);
+            uint8_t index = 0;  // the twenty and Hires Manager come first in the table
+            for (size_t row = 0; row < tarnel::FormatReaderCount(); ++row) {
+                if (tarnel::FormatReaderAt(row).code == format)
+                    index = static_cast<uint8_t>(21 + row);
+            }
             bytes.insert(bytes.begin(), static_cast<uint8_t>(index << 3 | (n % 8)));
             ok = Write(dir / name, bytes) && ok;
             seeds += 1;

@@ -19,9 +19,10 @@ seconds=$2
 samples=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-targets=(fuzz_exports fuzz_library fuzz_identify fuzz_unpack1 fuzz_unpack7 fuzz_unpack11 fuzz_unpack14 fuzz_unpack19
-  fuzz_format0 fuzz_format23 fuzz_format24 fuzz_format25 fuzz_format26 fuzz_format27 fuzz_format28
-  fuzz_format29 fuzz_format30 fuzz_format31)
+targets=(fuzz_exports fuzz_library fuzz_identify fuzz_unpack1 fuzz_unpack7 fuzz_unpack11 fuzz_unpack14 fuzz_unpack19)
+# The formats' targets, one a format, as the build made them.
+while IFS= read -r target; do targets+=("$target"); done < <(
+  find "$build/fuzz" -maxdepth 1 -type f -name 'fuzz_format*' -printf '%f\n' | sort -V)
 work=${TARNEL_FUZZ_WORK:-$build/fuzz-work}
 rm -rf "$work"
 mkdir -p "$work/findings" "$work/logs"
