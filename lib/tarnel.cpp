@@ -562,7 +562,7 @@ int DrawReaderPicture(tarnel_decoder* decoder, const Resolved& resolved,
         !SamePalette(decoder->pairsPalette, choices.palette)) {
         for (uint32_t key = 0; key < 256; ++key) {
             std::memcpy(decoder->pairs[key], pixels[key >> 4], bytesPerPixel);
-            std::memcpy(decoder->pairs[key] + bytesPerPixel, pixels[key & 15], 8 - bytesPerPixel);
+            std::memcpy(decoder->pairs[key] + bytesPerPixel, pixels[key & 15], bytesPerPixel);
         }
         decoder->pairsBuilt = true;
         decoder->pairsFormat = choices.format;
