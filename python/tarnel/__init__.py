@@ -2,10 +2,14 @@
 
 A Python binding of the tarnel C library (libtarnel.so.1), through ctypes.
 The library recognises twenty C64 picture layouts by their content and
-decodes each into a 320 x 200 RGB picture::
+decodes each into a 320 x 200 RGB picture; it also opens the formats beyond
+them (character sets, CharPad projects, SpritePad sprites, ...: see
+``formats()``), each at its own size, helped by the file's name where a
+file's bytes carry no signature::
 
     import tarnel
     picture = tarnel.decode(open("picture.koa", "rb").read())
+    charset = tarnel.decode(open("font.64c", "rb").read(), name="font.64c")
 
 or opens a file as the layout its user names, draws either frame of an
 interlaced picture alone, or the picture inside the C64's border::
@@ -26,6 +30,7 @@ read the same files.
 from __future__ import annotations
 
 import ctypes
+import os
 import threading
 from dataclasses import dataclass, field
 from typing import List, Optional, Sequence, Tuple, Union
@@ -34,12 +39,13 @@ from . import _library
 from ._errors import LibraryNotFound, NotRecognised, TarnelError
 from ._library import HEIGHT, MAX_FILE_SIZE, WIDTH
 
-__version__ = "1.2.0"
+__version__ = "1.3.0"
 
 __all__ = [
     "HEIGHT",
     "MAX_FILE_SIZE",
     "WIDTH",
+    "Format",
     "Info",
     "LibraryNotFound",
     "NotRecognised",
@@ -48,6 +54,7 @@ __all__ = [
     "TarnelError",
     "decode",
     "explain",
+    "formats",
     "identify",
     "layouts",
     "library_version",
@@ -56,6 +63,7 @@ __all__ = [
 
 Colour = Tuple[int, int, int]
 BytesLike = Union[bytes, bytearray, memoryview]
+NameHint = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]", None]
 
 
 @dataclass(frozen=True)
@@ -63,9 +71,10 @@ class Info:
     """What a file is, or (from ``layouts()``) what a layout is."""
 
     layout: int
-    """The layout's code: 1 to 9 or 11 to 21."""
+    """The format's code: 1 to 9 or 11 to 21 for the twenty layouts, 22 for
+    Hires Manager, 23 and up for the other formats (``formats()``)."""
     name: str
-    """The layout's name, e.g. "Koala Painter"."""
+    """The format's name, e.g. "Koala Painter", "CharPad project"."""
     packed: bool
     """True when the file holds a run-length packed stream."""
     interlaced: bool
@@ -86,13 +95,20 @@ class Info:
     ``load_address`` is then the layout's own."""
     short_name: str = ""
     """The layout's short name, e.g. "koala", as ``layout=`` takes it."""
+    # Since 1.3.
+    width: int = WIDTH
+    """The picture's own width: 320 for the twenty layouts, any for another format."""
+    height: int = HEIGHT
+    """The picture's own height: 200 for the twenty layouts, any for another format."""
 
 
 @dataclass(frozen=True)
 class Picture:
     """A decoded picture: ``height`` rows of ``width`` RGB pixels, top row first.
 
-    320 x 200, or 384 x 272 with the border.
+    The picture's own size (``info.width`` x ``info.height``): 320 x 200 for
+    the twenty layouts, or 384 x 272 with the border (which frames only
+    320 x 200 pictures).
     """
 
     width: int
@@ -113,6 +129,26 @@ class Palette:
     credit: str
     """Where the palette's values come from, in words."""
     colours: Tuple[Colour, ...]
+
+
+@dataclass(frozen=True)
+class Format:
+    """A format of the library's table (``formats()``)."""
+
+    code: int
+    """The format's code, as ``Info.layout`` gives it and ``layout=`` takes it."""
+    short_name: str
+    """E.g. "koala", "charpad": ``layout=`` takes it."""
+    name: str
+    """E.g. "Koala Painter", "CharPad project"."""
+    extensions: Tuple[str, ...]
+    """The usual file name extensions, lower case, without the dot."""
+    mime_type: str
+    """E.g. "image/x-c64-koala"."""
+    found_by: str
+    """How files are found to be this format: "content" (their bytes alone
+    say so), "name" (their bytes fit and their name's extension says so:
+    pass ``name=``) or "request" (only with ``layout=``)."""
 
 
 PaletteChoice = Union[str, Palette, Sequence[Sequence[int]]]
@@ -165,6 +201,7 @@ def _file_bytes(data: BytesLike) -> Tuple[bytes, int]:
 
 def _info(lib: ctypes.CDLL, c_info: _library.CInfo, c_info_ex: Optional[_library.CInfoEx] = None) -> Info:
     frames = 2 if c_info.interlaced else 1
+    short_name = lib.tarnel_layout_short_name(c_info.layout)
     return Info(
         layout=c_info.layout,
         name=c_info.name.decode("utf-8"),
@@ -176,7 +213,9 @@ def _info(lib: ctypes.CDLL, c_info: _library.CInfo, c_info_ex: Optional[_library
         frame_count=c_info_ex.frame_count if c_info_ex else frames,
         chosen=bool(c_info_ex.chosen) if c_info_ex else False,
         headerless=bool(c_info_ex.headerless) if c_info_ex else False,
-        short_name=lib.tarnel_layout_short_name(c_info.layout).decode("utf-8"),
+        short_name=short_name.decode("utf-8") if short_name else "",
+        width=c_info.width,
+        height=c_info.height,
     )
 
 
@@ -221,9 +260,23 @@ def _layout_code(lib: ctypes.CDLL, layout: LayoutChoice) -> int:
     else:
         raise TypeError(f"tarnel: layout is a short name, a code or None, not {layout!r}")
     if code < 0:
-        names = ", ".join(f"{i.short_name} ({i.layout})" for i in layouts())
+        names = ", ".join(f"{f.short_name} ({f.code})" for f in formats())
         raise ValueError(f"tarnel: no layout {layout!r}; the layouts are {names}")
     return code
+
+
+def _name_hint(name: NameHint) -> Optional[bytes]:
+    """The file name hint as the C library takes it (None: no name)."""
+    if name is None:
+        return None
+    try:
+        hint = os.fsencode(name)
+    except TypeError:
+        raise TypeError(f"tarnel: name is a file name, a path or an extension, or None, not {name!r}") from None
+    # The C library would read a name only up to a zero byte.
+    if b"\0" in hint:
+        raise ValueError(f"tarnel: a file name holds no zero byte, not {name!r}")
+    return hint
 
 
 def _decode_options(
@@ -234,12 +287,16 @@ def _decode_options(
     border: bool = False,
     border_colour: Optional[int] = None,
     view: str = "stored",
+    name: NameHint = None,
 ) -> _library.DecodeOptions:
-    """The C options for the keyword arguments; raises ValueError (or
-    TypeError) for any bad one, before the file is looked at."""
+    """The C options (a 1.3 record: every format opens) for the keyword
+    arguments; raises ValueError (or TypeError) for any bad one, before the
+    file is looked at."""
     options = _library.DecodeOptions()
-    lib.tarnel_decode_options_init(ctypes.byref(options))
+    lib.tarnel_decode_options_init_ex(ctypes.byref(options), ctypes.sizeof(options))
     options.layout = _layout_code(lib, layout)
+    # The structure keeps the bytes alive as long as itself.
+    options.file_name = _name_hint(name)
     frames = {"blend": _library.FRAME_BLEND, 0: _library.FRAME_0, 1: _library.FRAME_1}
     if isinstance(frame, bool) or frame not in frames:
         raise ValueError(f'tarnel: frame is "blend", 0 or 1, not {frame!r}')
@@ -284,9 +341,18 @@ def decode(
     border: bool = False,
     border_colour: Optional[int] = None,
     view: str = "stored",
+    name: NameHint = None,
 ) -> Picture:
-    """Decodes a C64 picture file's bytes into an RGB Picture, 320 x 200
-    (384 x 272 with the border).
+    """Decodes a C64 picture file's bytes into an RGB Picture at its own
+    size: 320 x 200 for the twenty layouts (384 x 272 with the border), any
+    size for the other formats (``info.width`` x ``info.height``).
+
+    ``name`` is the file's name, a path ("fonts/logo.64c") or an extension
+    ("64c", ".64c"), or None. The bytes decide first: the name decides only
+    between formats the bytes fit equally, and opens the formats whose files
+    carry no signature (character sets, sprite banks, Logo Painter; see
+    ``formats()``, found_by "name"). A file whose bytes fit no format stays
+    refused, whatever its name.
 
     ``palette`` chooses the colours: None for the library's own, the name of
     one of ``palettes()`` (any case), a ``Palette``, or 16 (red, green, blue)
@@ -296,7 +362,8 @@ def decode(
     ``layout`` None finds the layout from the file's bytes; a short name
     ("koala", any case) or a code (20) opens the file as that layout: it is
     taken when it passes that layout's test with any load address in its
-    first two bytes, or without them (``info.headerless``).
+    first two bytes, or without them (``info.headerless``). Any format of
+    ``formats()`` may be named so ("charpad", 26).
 
     ``frame`` "blend" draws an interlaced picture's two frames blended; 0 or
     1 draws that frame alone in plain palette colours (a single-frame
@@ -317,28 +384,31 @@ def decode(
     library cannot be loaded.
     """
     lib = _library.load()
-    options = _decode_options(lib, palette, layout, frame, border, border_colour, view)
+    options = _decode_options(lib, palette, layout, frame, border, border_colour, view, name)
     raw, size = _file_bytes(data)
-    width, height = ctypes.c_int(), ctypes.c_int()
-    result = lib.tarnel_output_size(ctypes.byref(options), ctypes.byref(width), ctypes.byref(height))
+    # The picture's size comes from the file: identify it first.
+    found = _info_ex()
+    result = lib.tarnel_identify_ex(raw, size, ctypes.byref(options), ctypes.byref(found))
     if result != _library.OK:
-        raise TarnelError(lib.tarnel_strerror(result).decode("utf-8"), result)
-    stride = width.value * 3
-    pixels = ctypes.create_string_buffer(stride * height.value)
+        raise _refusal(lib, result, raw, size, options)
+    width, height = found.output_width, found.output_height
+    stride = width * 3
+    pixels = ctypes.create_string_buffer(stride * height)
     c_info = _info_ex()
     result = lib.tarnel_decode_ex(
         _thread_decoder(lib).handle, raw, size, ctypes.byref(options), pixels, stride, ctypes.byref(c_info)
     )
     if result != _library.OK:
         raise _refusal(lib, result, raw, size, options)
-    return Picture(width.value, height.value, "RGB", pixels.raw, _info(lib, c_info.info, c_info))
+    return Picture(width, height, "RGB", pixels.raw, _info(lib, c_info.info, c_info))
 
 
-def identify(data: BytesLike, layout: LayoutChoice = None) -> Optional[Info]:
+def identify(data: BytesLike, layout: LayoutChoice = None, *, name: NameHint = None) -> Optional[Info]:
     """What the file is, without decoding it; None when it is none of the
-    layouts (or, with ``layout``, not the layout named, as ``decode`` takes it)."""
+    formats (or, with ``layout``, not the layout named), as ``decode`` takes
+    it with the file's ``name``."""
     lib = _library.load()
-    options = _decode_options(lib, layout=layout)
+    options = _decode_options(lib, layout=layout, name=name)
     raw, size = _file_bytes(data)
     c_info = _info_ex()
     result = lib.tarnel_identify_ex(raw, size, ctypes.byref(options), ctypes.byref(c_info))
@@ -349,23 +419,25 @@ def identify(data: BytesLike, layout: LayoutChoice = None) -> Optional[Info]:
     raise _refusal(lib, result, raw, size, options)
 
 
-def explain(data: BytesLike, layout: LayoutChoice = None) -> str:
+def explain(data: BytesLike, layout: LayoutChoice = None, *, name: NameHint = None) -> str:
     """Why the library refuses the file, in words.
 
     When the file comes close to a layout the text says so, e.g. "10,003
     bytes, the size of a Koala Painter file, but it loads at $0000 instead
     of $6000"; with ``layout``, why it is not that layout, naming the
-    layout's sizes. For a recognised file it is the library's text for
+    layout's sizes; with a ``name`` whose extension is a format's, why it is
+    not that format. For a recognised file it is the library's text for
     success.
     """
     lib = _library.load()
-    options = _decode_options(lib, layout=layout)
+    options = _decode_options(lib, layout=layout, name=name)
     raw, size = _file_bytes(data)
     return _explain(lib, raw, size, options)
 
 
 def layouts() -> List[Info]:
-    """Every layout the library knows, in code order (load_address is 0)."""
+    """The twenty layouts the library finds by content, in code order
+    (load_address is 0); ``formats()`` lists every format."""
     lib = _library.load()
     found = []
     index = 0
@@ -373,6 +445,35 @@ def layouts() -> List[Info]:
     while lib.tarnel_layout(index, ctypes.byref(c_info)) == _library.OK:
         found.append(_info(lib, c_info))
         index += 1
+    return found
+
+
+_FOUND_BY = {
+    _library.FOUND_BY_CONTENT: "content",
+    _library.FOUND_BY_NAME: "name",
+    _library.FOUND_ON_REQUEST: "request",
+}
+
+
+def formats() -> List[Format]:
+    """Every format the library opens, in code order: the twenty layouts,
+    those opened only on request (``layout=``) and the formats beyond them."""
+    lib = _library.load()
+    found = []
+    c_format = _library.CFormatInfo()
+    for index in range(lib.tarnel_format_count()):
+        if lib.tarnel_format_at(index, ctypes.byref(c_format)) != _library.OK:
+            continue
+        found.append(
+            Format(
+                code=c_format.code,
+                short_name=c_format.short_name.decode("utf-8"),
+                name=c_format.name.decode("utf-8"),
+                extensions=tuple(c_format.extensions.decode("utf-8").split()),
+                mime_type=c_format.mime_type.decode("utf-8"),
+                found_by=_FOUND_BY.get(c_format.found_by, "content"),
+            )
+        )
     return found
 
 

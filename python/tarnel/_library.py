@@ -19,9 +19,14 @@ LIBRARY_NAME = "libtarnel.so.1"
 ENVIRONMENT_VARIABLE = "TARNEL_LIBRARY"
 
 # From tarnel/tarnel.h.
+# The size of the twenty layouts' pictures; a picture of another format has
+# its own (tarnel_info_ex.output_width and output_height).
 WIDTH = 320
 HEIGHT = 200
-MAX_FILE_SIZE = 36864
+# The largest file the library opens for a 1.3 caller, as this package is
+# (TARNEL_MAX_ANY_FILE_SIZE); the twenty layouts' files are at most 36,864
+# bytes (TARNEL_MAX_FILE_SIZE, the limit of 1.1 and 1.2 callers).
+MAX_FILE_SIZE = 8388608
 OK = 0
 E_NOT_RECOGNISED = -2
 E_TOO_LARGE = -3
@@ -32,6 +37,7 @@ FRAME_BLEND, FRAME_0, FRAME_1 = 0, 1, 2
 VIEW_STORED, VIEW_C64 = 0, 1
 BORDER_NONE, BORDER_FULL = 0, 1
 BORDER_COLOUR_BACKGROUND = -1
+FOUND_BY_CONTENT, FOUND_BY_NAME, FOUND_ON_REQUEST = 1, 2, 3
 
 Palette16 = (ctypes.c_ubyte * 3) * 16
 
@@ -52,7 +58,9 @@ class CInfo(ctypes.Structure):
 
 
 class DecodeOptions(ctypes.Structure):
-    """struct tarnel_decode_options (1.2): `size` tells the library how much of it we know."""
+    """struct tarnel_decode_options (1.3): `size` tells the library how much of
+    it we know; a 1.3 record opens every format, not only the twenty layouts.
+    Fill it with tarnel_decode_options_init_ex(options, sizeof(options))."""
 
     _fields_ = [
         ("size", ctypes.c_size_t),
@@ -64,6 +72,7 @@ class DecodeOptions(ctypes.Structure):
         ("border_colour", ctypes.c_int),
         ("layout", ctypes.c_int),
         ("view", ctypes.c_int),
+        ("file_name", ctypes.c_char_p),
     ]
 
 
@@ -81,11 +90,24 @@ class CInfoEx(ctypes.Structure):
     ]
 
 
+class CFormatInfo(ctypes.Structure):
+    """struct tarnel_format_info (1.3)."""
+
+    _fields_ = [
+        ("code", ctypes.c_int),
+        ("short_name", ctypes.c_char_p),
+        ("name", ctypes.c_char_p),
+        ("extensions", ctypes.c_char_p),
+        ("mime_type", ctypes.c_char_p),
+        ("found_by", ctypes.c_int),
+        ("since_1_3", ctypes.c_int),
+    ]
+
+
 def _declare(lib: ctypes.CDLL) -> None:
     c_int, c_size_t, c_void_p, c_char_p = ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p, ctypes.c_char_p
     info_p = ctypes.POINTER(CInfo)
     options_p, info_ex_p = ctypes.POINTER(DecodeOptions), ctypes.POINTER(CInfoEx)
-    c_int_p = ctypes.POINTER(c_int)
     signatures = {
         "tarnel_decoder_new": (c_void_p, []),
         "tarnel_decoder_free": (None, [c_void_p]),
@@ -95,8 +117,9 @@ def _declare(lib: ctypes.CDLL) -> None:
         "tarnel_palette_credit": (c_char_p, [c_int]),
         "tarnel_palette_find": (c_int, [c_char_p]),
         "tarnel_palette_colours": (c_int, [c_int, ctypes.POINTER(Palette16)]),
-        "tarnel_decode_options_init": (None, [options_p]),
-        "tarnel_output_size": (c_int, [options_p, c_int_p, c_int_p]),
+        "tarnel_decode_options_init_ex": (None, [options_p, c_size_t]),
+        "tarnel_format_count": (c_int, []),
+        "tarnel_format_at": (c_int, [c_int, ctypes.POINTER(CFormatInfo)]),
         "tarnel_identify_ex": (c_int, [c_void_p, c_size_t, options_p, info_ex_p]),
         "tarnel_decode_ex": (c_int, [c_void_p, c_void_p, c_size_t, options_p, c_void_p, c_size_t, info_ex_p]),
         "tarnel_explain_ex": (c_int, [c_void_p, c_size_t, options_p, c_char_p, c_size_t]),
@@ -119,7 +142,7 @@ def load() -> ctypes.CDLL:
     """The loaded library; loads it on the first call.
 
     Raises LibraryNotFound, naming both ways of finding the library,
-    when it cannot be loaded (or is older than 1.2).
+    when it cannot be loaded (or is older than 1.3).
     """
     global _library
     if _library is not None:
@@ -146,9 +169,9 @@ def load() -> ctypes.CDLL:
             try:
                 _declare(lib)
             except AttributeError as error:
-                # A library before 1.2 lacks the decode options' functions.
+                # A library before 1.3 lacks the format table and the 1.3 record's init.
                 raise LibraryNotFound(
-                    f"tarnel: the C library at {target!r} is older than the 1.2 this package needs ({error})"
+                    f"tarnel: the C library at {target!r} is older than the 1.3 this package needs ({error})"
                 ) from error
             _library = lib
     return _library

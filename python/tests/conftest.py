@@ -17,10 +17,13 @@ from PIL import Image
 
 PICTURES = Path(__file__).resolve().parents[2] / "tests" / "data" / "pictures"
 VIEWS = PICTURES.parent / "views"
+FORMATS = PICTURES.parent / "formats"
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
-    parser.addoption("--hostile", type=Path, help="the hostile/ folder tarnel_make_corpus writes")
+    parser.addoption(
+        "--hostile", type=Path, help="the hostile/ folder tarnel_make_corpus writes (hostile-formats/ beside it)"
+    )
 
 
 def pytest_report_header(config: pytest.Config) -> List[str]:
@@ -53,10 +56,14 @@ def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:
         metafunc.parametrize("hostile_file", [pytest.param(None, marks=pytest.mark.skip("no --hostile DIR"))])
         return
     files = []
-    for line in (corpus / "EXPECTED.txt").read_text().splitlines():
-        name, result, code = line.split()
-        files.append(pytest.param((corpus / name, int(result), int(code)), id=name))
-    assert files, f"{corpus}/EXPECTED.txt lists no file"
+    # The twenty layouts' hostile files, and the other formats' (named with
+    # the extension that makes the library try them).
+    for folder in (corpus, corpus.parent / "hostile-formats"):
+        listed = (folder / "EXPECTED.txt").read_text().splitlines()
+        assert listed, f"{folder}/EXPECTED.txt lists no file"
+        for line in listed:
+            name, result, code = line.split()
+            files.append(pytest.param((folder / name, int(result), int(code)), id=f"{folder.name}/{name}"))
     metafunc.parametrize("hostile_file", files)
 
 
@@ -67,22 +74,36 @@ def golden_pictures() -> List[Path]:
     return pictures
 
 
+def format_files() -> List[Path]:
+    """Every golden file of the formats beyond the twenty (tests/data/formats:
+    NN-name.EXT beside NN-name.bmp, the picture at its own size)."""
+    files = sorted(p for p in FORMATS.iterdir() if p.suffix != ".bmp" and p.suffix != ".md")
+    assert files and all(p.with_suffix(".bmp").is_file() for p in files), files
+    return files
+
+
 @functools.lru_cache(maxsize=None)
+def bitmap(path: Path) -> Tuple[Tuple[int, int], bytes]:
+    """The size and RGB pixels of a golden .bmp."""
+    with Image.open(path) as bmp:
+        assert bmp.format == "BMP"
+        return bmp.size, bmp.convert("RGB").tobytes()
+
+
 def golden_pixels(picture: Path) -> bytes:
     """The expected RGB pixels of a golden picture, from its .bmp."""
-    with Image.open(picture.with_suffix(".bmp")) as bmp:
-        assert bmp.size == (320, 200)
-        return bmp.convert("RGB").tobytes()
+    size, pixels = bitmap(picture.with_suffix(".bmp"))
+    assert size == (320, 200)
+    return pixels
 
 
 def view(name: str) -> Tuple[Tuple[int, int], bytes]:
     """The size and RGB pixels of tests/data/views/NAME.bmp (a frame alone, the border)."""
-    with Image.open(VIEWS / f"{name}.bmp") as bmp:
-        return bmp.size, bmp.convert("RGB").tobytes()
+    return bitmap(VIEWS / f"{name}.bmp")
 
 
 def layout_code(picture: Path) -> int:
-    """The layout code a golden picture's name starts with."""
+    """The format code a golden picture's name starts with."""
     return int(picture.name[:2])
 
 

@@ -13,8 +13,11 @@ from typing import Dict, List, Sequence, Tuple
 
 import pytest
 from conftest import (
+    FORMATS as FORMATS_DIR,
     VIEWS as VIEWS_DIR,
+    bitmap,
     colours,
+    format_files,
     golden_ids,
     golden_pixels,
     golden_pictures,
@@ -83,12 +86,14 @@ BAD_OPTIONS = [
     ({"frame": "0"}, "frame is"),
     ({"border_colour": 16}, "border_colour is"),
     ({"border_colour": -1}, "border_colour is"),
+    ({"name": "font\0.64c"}, "no zero byte"),
 ]
 
 
 @pytest.mark.parametrize("options, message", BAD_OPTIONS, ids=[repr(o) for o, _ in BAD_OPTIONS])
 def test_bad_options_raise_value_error(options: Dict[str, object], message: str) -> None:
-    calls = [tarnel.decode] + ([tarnel.identify, tarnel.explain] if "layout" in options else [])
+    takes_all = "layout" in options or "name" in options
+    calls = [tarnel.decode] + ([tarnel.identify, tarnel.explain] if takes_all else [])
     for call in calls:
         with pytest.raises(ValueError, match=message):
             call(b"", **options)  # type: ignore[operator]
@@ -148,17 +153,72 @@ def test_image_open_gives_the_golden_picture(picture: Path, how: str, tmp_path: 
         image.load()
         assert not image.tile
         assert image.tobytes() == golden_pixels(picture)
-    # .fli is also Pillow's own FLI (Autodesk animations).
-    assert Image.registered_extensions()[picture.suffix] == ("FLI" if picture.suffix == ".fli" else "C64")
+    # The extensions of the library's table: .fli is also Pillow's own FLI
+    # (Autodesk animations), and the table gives backward-packed files none.
+    owner = {".fli": "FLI", ".rpm": None}.get(picture.suffix, "C64")
+    assert Image.registered_extensions().get(picture.suffix) == owner
+
+
+FORMAT_FILES = format_files()
+FORMATS = {f.code: f for f in tarnel.formats()}
+
+
+# The formats beyond the twenty, each at its own size, with the file's name
+# as the hint: as a path, as an extension, and as Pillow knows it.
+@pytest.mark.parametrize("path", FORMAT_FILES, ids=golden_ids(FORMAT_FILES))
+def test_formats_give_their_golden_pictures_at_their_own_size(path: Path) -> None:
+    size, pixels = bitmap(path.with_suffix(".bmp"))
+    data = path.read_bytes()
+    result = tarnel.decode(data, name=path)
+    assert (result.width, result.height) == (result.info.width, result.info.height) == size
+    assert result.pixels == pixels
+    info = result.info
+    assert info.layout == layout_code(path)
+    assert tarnel.identify(data, name=path.suffix) == info
+    form = FORMATS[info.layout]
+    assert (form.short_name, form.name) == (info.short_name, info.name)
+    assert path.suffix[1:] in form.extensions and form.found_by in ("content", "name")
+    assert Image.registered_extensions()[path.suffix] == "C64"
+    with Image.open(path) as image:
+        assert (image.format, image.size, image.mode) == ("C64", size, "RGB")
+        assert (image.info["layout"], image.format_description) == (info.layout, info.name)
+        image.load()
+        assert image.tobytes() == pixels
+
+
+# Renamed to .bin: a file without a signature is refused, one with opens.
+@pytest.mark.parametrize(
+    "stem, opens", [("23-charset.64c", False), ("27-spritepad-headerless.spd", False), ("26-charpad-v9.ctm", True)]
+)
+def test_a_renamed_file_opens_by_its_signature_alone(stem: str, opens: bool, tmp_path: Path) -> None:
+    path = tmp_path / "renamed.bin"
+    shutil.copyfile(FORMATS_DIR / stem, path)
+    data = path.read_bytes()
+    if opens:
+        assert tarnel.decode(data, name=path).pixels == bitmap((FORMATS_DIR / stem).with_suffix(".bmp"))[1]
+        with Image.open(path) as image:
+            assert image.info["layout"] == layout_code(path.with_name(stem))
+    else:
+        assert tarnel.identify(data, name=path) is None
+        with pytest.raises(tarnel.NotRecognised) as refused:
+            tarnel.decode(data, name=path)
+        assert str(refused.value) == tarnel.explain(data, name=path) != ""
+        with pytest.raises(UnidentifiedImageError):
+            Image.open(path)
+    # Without a name at all, as with .bin.
+    assert (tarnel.identify(data) is not None) == opens
 
 
 # TGA: Pillow tries it after the plugin, on any file (it has no accept test).
+# Named as a format the library finds by name, the file is still refused by
+# its bytes, and Pillow goes on to its own formats.
+@pytest.mark.parametrize("name", ["picture", "picture.a", "picture.g", "picture.64c"])
 @pytest.mark.parametrize(
     "fmt, mode",
     [("PNG", "RGB"), ("BMP", "RGB"), ("GIF", "P"), ("JPEG", "RGB"), ("TGA", "RGB")],
 )
-def test_other_formats_open_as_themselves(fmt: str, mode: str, tmp_path: Path) -> None:
-    path = tmp_path / "picture"
+def test_other_formats_open_as_themselves(fmt: str, mode: str, name: str, tmp_path: Path) -> None:
+    path = tmp_path / name
     with Image.open(GOLDEN[0]) as image:
         image.convert(mode).save(path, format=fmt)
     with Image.open(path) as image:
@@ -167,18 +227,19 @@ def test_other_formats_open_as_themselves(fmt: str, mode: str, tmp_path: Path) -
 
 
 def test_hostile_files_are_decoded_or_refused(hostile_file: Tuple[Path, int, int]) -> None:
-    # EXPECTED.txt: the layout each file opens as, 0 for none.
+    # EXPECTED.txt: the format each file opens as, 0 for none.
     path, _, code = hostile_file
     data = path.read_bytes()
     if code != 0:
-        assert tarnel.decode(data).info.layout == code
+        picture = tarnel.decode(data, name=path)
+        assert picture.info.layout == code
         with Image.open(path) as image:
             image.load()
-            assert image.info["layout"] == code
+            assert (image.info["layout"], image.size) == (code, (picture.width, picture.height))
     else:
         with pytest.raises(tarnel.NotRecognised) as refused:
-            tarnel.decode(data)
-        assert str(refused.value) == tarnel.explain(data) != ""
+            tarnel.decode(data, name=path)
+        assert str(refused.value) == tarnel.explain(data, name=path) != ""
         with pytest.raises(UnidentifiedImageError):
             Image.open(path)
 
