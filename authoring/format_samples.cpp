@@ -799,6 +799,7 @@ std::vector<FormatSample> MakeFormatSamples() {
     AddLogoPainter(&samples);
     AddFluff64(&samples);
     AddCgfx(&samples);
+    AddBitmaps(&samples);
     return samples;
 }
 

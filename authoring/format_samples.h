@@ -30,6 +30,9 @@ struct FormatSample {
 // Every sample, in code order.
 std::vector<FormatSample> MakeFormatSamples();
 
+// Each family's samples, appended.
+void AddBitmaps(std::vector<FormatSample>* samples);  // format_samples_bitmaps.cpp
+
 }  // namespace tarnel_tools
 
 #endif  // TARNEL_AUTHORING_FORMAT_SAMPLES_H

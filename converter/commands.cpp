@@ -572,8 +572,9 @@ void PrintText(const InfoRecord& r) {
     const PictureFile& p = r.picture;
     std::printf("%s\n", DisplayName(r.path).c_str());
     std::printf("  layout        %d %s\n", l.layout, l.name);
-    if (p.layout != 0) {
-        std::printf("  opened as     %s, as named with --as\n", tarnel_layout_short_name(l.layout));
+    if (p.chosen) {
+        std::printf("  opened as     %s, as %s\n", tarnel_layout_short_name(l.layout),
+                    p.layout != 0 ? "named with --as" : "its file name says");
     }
     if (l.packed != 0) {
         std::printf("  packed        yes, unpacks to layout %d (%s)\n", l.unpacked_as,
@@ -605,7 +606,7 @@ std::string JsonRecord(const InfoRecord& r) {
     json += ", \"name\": " + JsonString(l.name);
     json += ", \"shortName\": " + JsonString(tarnel_layout_short_name(l.layout));
     json += ", \"chosen\": ";
-    json += p.layout != 0 ? "true" : "false";
+    json += p.chosen ? "true" : "false";
     json += ", \"headerless\": ";
     json += p.headerless ? "true" : "false";
     json += ", \"packed\": ";

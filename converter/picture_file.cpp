@@ -123,6 +123,7 @@ PictureFile ReadPicture(const std::string& path, int layout) {
         picture.info = info.info;
         picture.frameCount = info.frame_count;
         picture.headerless = info.headerless != 0;
+        picture.chosen = info.chosen != 0;
     }
     if (result != TARNEL_OK) {
         // A file above the limit is judged by its size alone: the library

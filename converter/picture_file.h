@@ -29,6 +29,7 @@ struct PictureFile {
     int layout = 0;              // the layout the user named (--as), or 0
     bool headerless = false;     // on success with --as: the file has no load address
     std::string fileName;        // the path, for the library's name hint (empty for stdin)
+    bool chosen = false;         // on success: opened as the layout --as or the name gives
 };
 
 // Reads `path` ("-": standard input) and identifies it; for a file that is

@@ -11,6 +11,7 @@
 #include "core/byte_view.h"
 #include "core/decode.h"
 #include "core/formats/formats.h"
+#include "core/formats/variants.h"
 #include "core/identify.h"
 #include "core/layouts.h"
 #include "core/on_request.h"
@@ -30,7 +31,9 @@ static_assert(TARNEL_MAX_ANY_FILE_SIZE == tarnel::MAX_ANY_FILE_BYTES, "file size
 static_assert(TARNEL_MAX_PICTURE_SIDE == tarnel::MAX_PICTURE_SIDE &&
                   TARNEL_MAX_PICTURE_PIXELS == tarnel::MAX_PICTURE_PIXELS,
               "picture size limit");
-static_assert(TARNEL_FORMAT_CGFX == 31 && TARNEL_FORMAT_HIRES_MANAGER == 22, "format codes");
+static_assert(TARNEL_FORMAT_CGFX == 31 && TARNEL_FORMAT_HIRES_MANAGER == 22 &&
+                  TARNEL_FORMAT_MULTICOLOUR_WINDOW == 46,
+              "format codes");
 
 // All working memory of a decode, kept from one file to the next.
 struct tarnel_decoder {
@@ -404,7 +407,10 @@ int ResolveAny(const void* data, size_t size, const DecodeChoices& choices, uint
     }
     if (size <= MAX_FILE_BYTES) {
         tarnel::Identification found;
-        if (Identify(data, size, &found) == TARNEL_OK) {
+        // One of the twenty by its bytes, unless they are only its size and
+        // load address and the name gives another format they fit as well.
+        if (Identify(data, size, &found) == TARNEL_OK &&
+            !tarnel::NameGivesAnother(found.code, file, choices.extension, opened)) {
             if (resolved != nullptr) {
                 resolved->code = found.code;
                 resolved->file = file;
@@ -413,8 +419,20 @@ int ResolveAny(const void* data, size_t size, const DecodeChoices& choices, uint
         }
     }
     const tarnel::FormatCode code = tarnel::FindFormat(file, choices.extension);
-    if (code == tarnel::FORMAT_UNKNOWN) return TARNEL_E_NOT_RECOGNISED;
-    return ResolveReader(*tarnel::FindFormatReader(code), file, false, resolved);
+    if (code != tarnel::FORMAT_UNKNOWN) {
+        return ResolveReader(*tarnel::FindFormatReader(code), file, false, resolved);
+    }
+    // One of the twenty in a form its content rules do not take, named.
+    if (size > MAX_FILE_BYTES || opened == nullptr) return TARNEL_E_NOT_RECOGNISED;
+    const tarnel::VariantMatch variant = tarnel::FindLayoutVariant(file, choices.extension, opened);
+    if (variant.code == tarnel::FORMAT_UNKNOWN) return TARNEL_E_NOT_RECOGNISED;
+    if (resolved != nullptr) {
+        resolved->code = variant.code;
+        resolved->file = variant.file;
+        resolved->chosen = true;
+        resolved->headerless = variant.how == tarnel::OpenAs::Headerless;
+    }
+    return TARNEL_OK;
 }
 
 // The layout the file is, found from its bytes or, when the caller names
@@ -752,8 +770,10 @@ int tarnel_identify_ex(const void* data, size_t size, const tarnel_decode_option
     if (!ReadDecodeOptions(options, &choices) || !InfoExWritable(info)) {
         return TARNEL_E_BAD_OPTIONS;
     }
+    // Room to rebuild a file opened as a layout (chosen, or named by a 1.3
+    // caller's file name).
     std::unique_ptr<uint8_t[]> opened;
-    if (choices.layout != tarnel::FORMAT_UNKNOWN) {
+    if (choices.layout != tarnel::FORMAT_UNKNOWN || choices.anyFormat) {
         opened.reset(new (std::nothrow) uint8_t[tarnel::OPEN_AS_BYTES]);
         if (!opened) return TARNEL_E_NO_MEMORY;
     }
@@ -901,10 +921,12 @@ int tarnel_format_at(int index, tarnel_format_info* info) {
     auto at = static_cast<size_t>(index);
     if (at < tarnel::LAYOUT_COUNT) {
         const tarnel::LayoutInfo& layout = tarnel::LAYOUTS[at];
+        // Every extension that names it, for 1.3 callers.
+        const tarnel::LayoutVariants* variants = tarnel::FindLayoutVariants(layout.code);
         *info = {layout.code,
                  tarnel::LAYOUT_KEYS[at],
                  layout.name,
-                 layout.extensions,
+                 variants != nullptr ? variants->extensions : layout.extensions,
                  tarnel::LayoutMimeType(layout.code),
                  TARNEL_FOUND_BY_CONTENT,
                  0};

@@ -835,7 +835,7 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     std::vector<uint8_t> moved = koala;
     moved[0] = 0x00;
     moved[1] = 0x00;
-    WriteBytes(in / "a-moved.koa", moved);
+    WriteBytes(in / "a-moved.bin", moved);
     WriteBytes(in / "b-short.koa", std::vector<uint8_t>(koala.begin(), koala.end() - 2));
     WriteBytes(in / "c-huge.bin", std::vector<uint8_t>(8400000, 0x55));
     std::vector<uint8_t> amica(5000, 0x11);
@@ -848,7 +848,7 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     far[0] = 0x00;
     far[1] = 0x60;
     WriteBytes(in / "e-far.bin", far);
-    WriteBytes(in / "f-headerless.koa", std::vector<uint8_t>(koala.begin() + 2, koala.end()));
+    WriteBytes(in / "f-headerless.bin", std::vector<uint8_t>(koala.begin() + 2, koala.end()));
     const std::string openAsKoala = "; if it is a Koala Painter file, open it with --as koala";
     const std::vector<std::string> reasons = {
         "10,003 bytes, the size of a Koala Painter file, but it loads at $0000 instead of $6000" +
@@ -860,8 +860,8 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
         NOT_PICTURE,
         NOT_PICTURE + openAsKoala,
     };
-    const std::vector<std::string> names = {"a-moved.koa", "b-short.koa", "c-huge.bin",
-                                            "d-amica.bin", "e-far.bin",   "f-headerless.koa"};
+    const std::vector<std::string> names = {"a-moved.bin", "b-short.koa", "c-huge.bin",
+                                            "d-amica.bin", "e-far.bin",   "f-headerless.bin"};
 
     Result run = Tarnel({"convert", "--out-dir", (dir / "out").string(), in.string()});
     EXPECT_EQ(run.exitCode, 1);
@@ -888,6 +888,63 @@ TEST_F(CliTest, RefusalsSayWhatAFileComesCloseTo) {
     EXPECT_EQ(Wait(writer), 0);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "stdin: " + TooLarge("8,400,000") + "\n");
+}
+
+// By their names: each golden picture of an unpacked layout saved at another
+// load address, and without its address, under its own extension, converts
+// to its golden bitmap without --as, and says it was opened so; as do the
+// sizes other programs save (a Koala picture with bytes after it, an Art
+// Studio picture without its last bytes). A cut file stays refused.
+TEST_F(CliTest, NamesOpenTheLayoutsInOtherForms) {
+    const fs::path in = dir / "in";
+    const fs::path out = dir / "out";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    std::vector<std::pair<fs::path, fs::path>> cases;  // input, golden .bmp
+    for (const fs::path& picture : GoldenPictures()) {
+        const std::vector<uint8_t> bytes = ReadBytes(picture);
+        const nlohmann::json info =
+            nlohmann::json::parse(Tarnel({"info", "--json", picture.string()}).out)[0];
+        if (info.at("packed").get<bool>()) continue;
+        fs::path golden = picture;
+        golden.replace_extension(".bmp");
+        const std::string stem = picture.stem().string();
+        std::vector<uint8_t> relocated = bytes;
+        relocated[0] ^= 0x5A;
+        WriteBytes(in / (stem + "-relocated" + picture.extension().string()), relocated);
+        WriteBytes(in / (stem + "-headerless" + picture.extension().string()),
+                   std::vector<uint8_t>(bytes.begin() + 2, bytes.end()));
+        cases.push_back({in / (stem + "-relocated" + picture.extension().string()), golden});
+        cases.push_back({in / (stem + "-headerless" + picture.extension().string()), golden});
+    }
+    std::vector<uint8_t> koala = ReadBytes(fs::path(TARNEL_GOLDEN_DIR) / "20-koala-painter.koa");
+    koala.insert(koala.end(), {1, 2, 3});
+    WriteBytes(in / "koala-10006.rpm", koala);
+    cases.push_back({in / "koala-10006.rpm", fs::path(TARNEL_GOLDEN_DIR) / "20-koala-painter.bmp"});
+    std::vector<uint8_t> art = ReadBytes(fs::path(TARNEL_GOLDEN_DIR) / "15-art-studio.art");
+    art.resize(9002);
+    WriteBytes(in / "art-9002.iph", art);
+    cases.push_back({in / "art-9002.iph", fs::path(TARNEL_GOLDEN_DIR) / "15-art-studio.bmp"});
+    for (const auto& [input, golden] : cases) {
+        SCOPED_TRACE(input.filename().string());
+        const Result run = Tarnel(
+            {"convert", "--format", "bmp", "-o", (out / "picture.bmp").string(), input.string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(ReadBytes(out / "picture.bmp"), ReadBytes(golden));
+        const nlohmann::json info =
+            nlohmann::json::parse(Tarnel({"info", "--json", input.string()}).out)[0];
+        // Layouts known by a signature rather than their address open
+        // relocated by their bytes alone.
+        const std::string name = input.filename().string();
+        if (name.find("relocated") == std::string::npos) {
+            EXPECT_TRUE(info.at("chosen").get<bool>());
+        }
+        EXPECT_EQ(info.at("headerless").get<bool>(), name.find("headerless") != std::string::npos);
+    }
+    // Cut by two bytes at its own address: not taken for a file without one.
+    koala.resize(10001);
+    WriteBytes(in / "cut.koa", koala);
+    EXPECT_EQ(Tarnel({"info", (in / "cut.koa").string()}).exitCode, 1);
 }
 
 // --as: each golden picture saved at another load address, and without its

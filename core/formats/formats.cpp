@@ -24,7 +24,7 @@ namespace {
 
 // Every family's table; each family's codes ascend within it.
 const FormatFamily* const FAMILIES[] = {&readers::CHARACTER_FORMATS, &readers::CHARPAD_FORMATS,
-                                        &readers::SPRITE_FORMATS};
+                                        &readers::SPRITE_FORMATS, &readers::BITMAP_FORMATS};
 
 // Every reader, in code order.
 struct OrderedReaders {

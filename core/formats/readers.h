@@ -20,6 +20,8 @@ extern const FormatFamily CHARACTER_FORMATS;
 extern const FormatFamily CHARPAD_FORMATS;
 // sprites.cpp: sprite sets.
 extern const FormatFamily SPRITE_FORMATS;
+// bitmaps.cpp: plain hires and multicolour bitmaps.
+extern const FormatFamily BITMAP_FORMATS;
 
 }  // namespace tarnel::readers
 

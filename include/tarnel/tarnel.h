@@ -142,7 +142,23 @@ typedef enum tarnel_format_code {
     TARNEL_FORMAT_SPRITE_BANK = 28,  /* .a: 127 multicolour sprites */
     TARNEL_FORMAT_LOGO_PAINTER = 29, /* .lp3: 40 x 50 characters */
     TARNEL_FORMAT_FLUFF64 = 30,      /* .flf: Fluff64 / TRSE image, C64 types */
-    TARNEL_FORMAT_CGFX = 31          /* .cgx: RIFF CGFX character frames */
+    TARNEL_FORMAT_CGFX = 31,         /* .cgx: RIFF CGFX character frames */
+    /* Since 1.3: plain bitmaps of other paint programs. */
+    TARNEL_FORMAT_HIRES_INVERSE = 32,      /* .rpo .gih: black on white */
+    TARNEL_FORMAT_HIRES_SIZED = 33,        /* .gr .cs: its size in cells first */
+    TARNEL_FORMAT_HI_EDDI = 34,            /* .hed */
+    TARNEL_FORMAT_IMAGE_SYSTEM_HIRES = 35, /* .ish */
+    TARNEL_FORMAT_WIGMORE = 36,            /* .a64 .wig: Wigmore Artist 64 */
+    TARNEL_FORMAT_BLAZING_PADDLES = 37,    /* .bpl .pi */
+    TARNEL_FORMAT_CDU_PAINT = 38,          /* .cdu */
+    TARNEL_FORMAT_CHEESE = 39,             /* .che */
+    TARNEL_FORMAT_IMAGE_SYSTEM = 40,       /* .ism */
+    TARNEL_FORMAT_P64 = 41,                /* .p64 .fly */
+    TARNEL_FORMAT_VIDCOM = 42,             /* .dol .bed .vid: Dolphin Ed / Vidcom 64 */
+    TARNEL_FORMAT_RAINBOW_PAINTER = 43,    /* .rp */
+    TARNEL_FORMAT_SARACEN_PAINT = 44,      /* .sar */
+    TARNEL_FORMAT_SINGLE_PALETTE = 45,     /* .cle */
+    TARNEL_FORMAT_MULTICOLOUR_WINDOW = 46  /* .mwi .mwin */
 } tarnel_format_code;
 
 /* What a file is. */
