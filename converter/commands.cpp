@@ -585,6 +585,10 @@ void PrintText(const InfoRecord& r) {
     std::printf("  interlaced    %s\n", l.interlaced != 0 ? "yes, two frames blended" : "no");
     std::printf("  frames        %d\n", p.frameCount);
     std::printf("  file size     %s bytes\n", WithThousands(p.fileSize).c_str());
+    if (p.ignoredBytes != 0) {
+        std::printf("  ignored       %s bytes after the end of its packed stream\n",
+                    WithThousands(static_cast<uint64_t>(p.ignoredBytes)).c_str());
+    }
     std::printf("  load address  $%04X%s\n", static_cast<uint32_t>(l.load_address),
                 p.headerless ? " (the layout's; the file has none)" : "");
     std::printf("  geometry      %d x %d pixels, %u components of %u bits, %u page%s\n", l.width,
@@ -612,6 +616,7 @@ std::string JsonRecord(const InfoRecord& r) {
     json += ", \"packed\": ";
     json += l.packed != 0 ? "true" : "false";
     json += ", \"unpacksTo\": " + std::to_string(l.unpacked_as);
+    json += ", \"ignoredBytes\": " + std::to_string(p.ignoredBytes);
     json += ", \"interlaced\": ";
     json += l.interlaced != 0 ? "true" : "false";
     json += ", \"frameCount\": " + std::to_string(p.frameCount);

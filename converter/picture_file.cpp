@@ -124,6 +124,7 @@ PictureFile ReadPicture(const std::string& path, int layout) {
         picture.frameCount = info.frame_count;
         picture.headerless = info.headerless != 0;
         picture.chosen = info.chosen != 0;
+        picture.ignoredBytes = info.ignored_bytes;
     }
     if (result != TARNEL_OK) {
         // A file above the limit is judged by its size alone: the library

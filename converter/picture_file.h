@@ -30,6 +30,7 @@ struct PictureFile {
     bool headerless = false;     // on success with --as: the file has no load address
     std::string fileName;        // the path, for the library's name hint (empty for stdin)
     bool chosen = false;         // on success: opened as the layout --as or the name gives
+    int ignoredBytes = 0;        // on success: bytes after the picture's data, not read
 };
 
 // Reads `path` ("-": standard input) and identifies it; for a file that is

@@ -367,6 +367,7 @@ struct Resolved {
     tarnel::ByteView file;  // the bytes drawn: the caller's, or rebuilt in `opened`
     bool chosen = false;
     bool headerless = false;
+    uint32_t ignoredBytes = 0;  // after the picture's data, named so
     // A format beyond the twenty, and its picture's size.
     const tarnel::FormatReader* reader = nullptr;
     tarnel::PictureSize picture;
@@ -431,6 +432,7 @@ int ResolveAny(const void* data, size_t size, const DecodeChoices& choices, uint
         resolved->file = variant.file;
         resolved->chosen = true;
         resolved->headerless = variant.how == tarnel::OpenAs::Headerless;
+        resolved->ignoredBytes = variant.ignoredBytes;
     }
     return TARNEL_OK;
 }
@@ -484,7 +486,12 @@ void OutputSize(const Resolved& resolved, const DecodeChoices& choices, size_t* 
 }
 
 bool InfoExWritable(const tarnel_info_ex* info) {
-    return info == nullptr || info->size >= sizeof(tarnel_info_ex);
+    return info == nullptr || info->size >= TARNEL_INFO_EX_SIZE_1_2;
+}
+
+// Whether the caller's record holds the 1.3 fields.
+bool InfoEx13(const tarnel_info_ex* info) {
+    return info->size >= offsetof(tarnel_info_ex, ignored_bytes) + sizeof info->ignored_bytes;
 }
 
 // Fills the fields of `info` that 1.2 knows; later fields are not touched.
@@ -503,6 +510,7 @@ void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
         info->output_height = static_cast<int>(height);
         info->chosen = resolved.chosen ? 1 : 0;
         info->headerless = 0;
+        if (InfoEx13(info)) info->ignored_bytes = 0;
         return;
     }
     const tarnel::LayoutInfo& layout = *tarnel::FindAnyLayout(resolved.code);
@@ -516,6 +524,7 @@ void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
     info->output_height = static_cast<int>(choices.height);
     info->chosen = resolved.chosen ? 1 : 0;
     info->headerless = resolved.headerless ? 1 : 0;
+    if (InfoEx13(info)) info->ignored_bytes = static_cast<int>(resolved.ignoredBytes);
 }
 
 // Fills rows [top, bottom) of the border picture, columns [left, right),

@@ -921,6 +921,11 @@ TEST_F(CliTest, NamesOpenTheLayoutsInOtherForms) {
     koala.insert(koala.end(), {1, 2, 3});
     WriteBytes(in / "koala-10006.rpm", koala);
     cases.push_back({in / "koala-10006.rpm", fs::path(TARNEL_GOLDEN_DIR) / "20-koala-painter.bmp"});
+    // Amica Paint with its colour-cycling table after the end marker.
+    std::vector<uint8_t> amica = ReadBytes(fs::path(TARNEL_GOLDEN_DIR) / "11-amica-paint.ami");
+    amica.insert(amica.end(), 256, 0xC2);
+    WriteBytes(in / "amica-table.ami", amica);
+    cases.push_back({in / "amica-table.ami", fs::path(TARNEL_GOLDEN_DIR) / "11-amica-paint.bmp"});
     std::vector<uint8_t> art = ReadBytes(fs::path(TARNEL_GOLDEN_DIR) / "15-art-studio.art");
     art.resize(9002);
     WriteBytes(in / "art-9002.iph", art);
@@ -940,6 +945,7 @@ TEST_F(CliTest, NamesOpenTheLayoutsInOtherForms) {
             EXPECT_TRUE(info.at("chosen").get<bool>());
         }
         EXPECT_EQ(info.at("headerless").get<bool>(), name.find("headerless") != std::string::npos);
+        EXPECT_EQ(info.at("ignoredBytes").get<int>(), name == "amica-table.ami" ? 256 : 0);
     }
     // Cut by two bytes at its own address: not taken for a file without one.
     koala.resize(10001);

@@ -225,6 +225,27 @@ TEST(NameHint, DecidesBetweenEqualFits) {
     EXPECT_EQ(Decode(funpaint, "x.him").info.info.layout, TARNEL_FORMAT_FUNPAINT);
 }
 
+// A 1.2 information record is filled, and nothing after it: the field 1.3
+// adds is written only into a record that holds it.
+TEST(NameHint, IgnoredBytesOnlyInto13Records) {
+    std::vector<uint8_t> amica =
+        ReadFile(fs::path(TARNEL_FORMATS_DIR).parent_path() / "pictures" / "11-amica-paint.ami");
+    ASSERT_FALSE(amica.empty());
+    amica.insert(amica.end(), 40, 0xC2);
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.file_name = "x.ami";
+    tarnel_info_ex info;
+    std::memset(&info, 0x5A, sizeof info);
+    info.size = TARNEL_INFO_EX_SIZE_1_2;
+    ASSERT_EQ(tarnel_identify_ex(amica.data(), amica.size(), &options, &info), TARNEL_OK);
+    EXPECT_EQ(info.info.layout, TARNEL_FORMAT_AMICA_PAINT);
+    EXPECT_EQ(info.ignored_bytes, 0x5A5A5A5A);
+    info.size = sizeof info;
+    ASSERT_EQ(tarnel_identify_ex(amica.data(), amica.size(), &options, &info), TARNEL_OK);
+    EXPECT_EQ(info.ignored_bytes, 40);
+}
+
 // A CharPad map too large to draw is refused before anything is allocated,
 // with words that give its size.
 TEST(NameHint, PictureTooLargeIsRefusedWithItsSize) {

@@ -36,7 +36,8 @@ static_assert(offsetof(tarnel_info_ex, output_width) == 40, "INFO_EX_OUTPUT_WIDT
 static_assert(offsetof(tarnel_info_ex, output_height) == 44, "INFO_EX_OUTPUT_HEIGHT");
 static_assert(offsetof(tarnel_info_ex, chosen) == 48, "INFO_EX_CHOSEN");
 static_assert(offsetof(tarnel_info_ex, headerless) == 52, "INFO_EX_HEADERLESS");
-static_assert(sizeof(tarnel_info_ex) == 56, "INFO_EX_BYTES");
+static_assert(offsetof(tarnel_info_ex, ignored_bytes) == 56, "INFO_EX_IGNORED_BYTES");
+static_assert(sizeof(tarnel_info_ex) == 60, "INFO_EX_BYTES");
 
 static_assert(offsetof(tarnel_format_info, code) == 0, "FORMAT_CODE");
 static_assert(offsetof(tarnel_format_info, short_name) == 4, "FORMAT_SHORT_NAME");

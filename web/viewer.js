@@ -38,7 +38,7 @@
   const DECODE_OPTIONS_LAYOUT = 72;
   const DECODE_OPTIONS_VIEW = 76;
   const DECODE_OPTIONS_FILE_NAME = 80;
-  const INFO_EX_BYTES = 56;
+  const INFO_EX_BYTES = 60;
   const INFO_EX_INFO = 4;
   const INFO_EX_FRAME_COUNT = 36;
   const INFO_EX_OUTPUT_WIDTH = 40;

@@ -20,6 +20,9 @@ struct LayoutVariants {
     // programs that save the same layout; lower case, space-separated.
     const char* extensions;
     uint32_t sizes[3];  // other sizes of the layout's files, at any load address (the rest 0)
+    // A packed stream's escape byte, when its files may hold bytes after
+    // the stream's end marker (escape, 0): the file is read to the marker.
+    uint8_t endMarkerEscape;
 };
 
 // The variants of `code`, or nullptr.
@@ -28,7 +31,8 @@ const LayoutVariants* FindLayoutVariants(FormatCode code);
 struct VariantMatch {
     FormatCode code = FORMAT_UNKNOWN;
     OpenAs how = OpenAs::Refused;
-    ByteView file;  // the bytes drawn: `file` itself, or rebuilt in `out`
+    ByteView file;              // the bytes drawn: `file` itself, or rebuilt in `out`
+    uint32_t ignoredBytes = 0;  // bytes after the picture's data, not drawn
 };
 
 // The layout `extension` (lower case) names whose file `file` is in one of

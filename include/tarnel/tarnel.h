@@ -280,7 +280,15 @@ typedef struct tarnel_info_ex {
     /* 1 when the file, opened as the caller's layout, has no load address;
      * info.load_address is then the layout's own. */
     int headerless;
+    /* Since 1.3: bytes at the file's end that are no part of its picture
+     * and were not read (an Amica Paint file named as such with bytes after
+     * its end marker); 0 for every other file. Written only when `size`
+     * reaches it: 1.2's record ends before it. */
+    int ignored_bytes;
 } tarnel_info_ex;
+
+/* The size of the 1.2 record, which 1.2 programs pass. Since 1.3. */
+#define TARNEL_INFO_EX_SIZE_1_2 (offsetof(tarnel_info_ex, ignored_bytes))
 
 /* A format of the library's table (tarnel_format_at). Since 1.3. */
 typedef struct tarnel_format_info {
