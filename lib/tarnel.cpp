@@ -52,6 +52,9 @@ struct tarnel_decoder {
     // grown to the largest picture decoded so far.
     std::unique_ptr<uint8_t[]> colours;
     size_t colourBytes = 0;
+    // The second frame of such a picture of two, blended with the first.
+    std::unique_ptr<uint8_t[]> secondColours;
+    size_t secondColourBytes = 0;
     // Two pixels of those pictures by their two colours (6 or 8 bytes, kept
     // in 8), and what they were built for.
     uint8_t pairs[256][8];
@@ -376,6 +379,11 @@ struct Resolved {
 int Resolve12(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
               Resolved* resolved);
 
+// The frames a format's file holds: 1, or 2 for an interlaced picture.
+uint32_t FrameCount(const tarnel::FormatReader& reader, tarnel::ByteView file) {
+    return reader.frames != nullptr && reader.frames(file) == 2 ? 2 : 1;
+}
+
 // A file taken as a format beyond the twenty: its picture measured, and
 // refused when that is too large to draw.
 int ResolveReader(const tarnel::FormatReader& reader, tarnel::ByteView file, bool chosen,
@@ -503,9 +511,11 @@ void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
     if (resolved.reader != nullptr) {
         FillReaderInfo(*resolved.reader, resolved.picture, static_cast<const uint8_t*>(data), size,
                        &info->info);
+        const uint32_t frames = FrameCount(*resolved.reader, resolved.file);
+        info->info.interlaced = frames == 2 ? 1 : 0;
         size_t width = 0, height = 0;
         OutputSize(resolved, choices, &width, &height);
-        info->frame_count = 1;
+        info->frame_count = static_cast<int>(frames);
         info->output_width = static_cast<int>(width);
         info->output_height = static_cast<int>(height);
         info->chosen = resolved.chosen ? 1 : 0;
@@ -569,17 +579,48 @@ void BorderPixel(const DecodeChoices& choices, uint8_t colour, uint8_t pixel[4])
 // Draws a picture of a format beyond the twenty into `out`: its colour
 // numbers first, then each as a pixel of the caller's format, inside the
 // border where OutputSize puts one.
+// A canvas of `count` colour numbers in `buffer`, grown when it is smaller.
+bool Grow(std::unique_ptr<uint8_t[]>* buffer, size_t* bytes, size_t count) {
+    if (*bytes >= count) return true;
+    buffer->reset(new (std::nothrow) uint8_t[count]);
+    *bytes = *buffer ? count : 0;
+    return *bytes != 0;
+}
+
+// Draws frame `frame` of the file in the view asked for.
+void DrawFrame(const Resolved& resolved, const DecodeChoices& choices, uint32_t frame,
+               const tarnel::ColourCanvas& canvas) {
+    const tarnel::FormatReader& reader = *resolved.reader;
+    if (reader.drawFrame != nullptr) {
+        reader.drawFrame(resolved.file, canvas, frame, choices.view == tarnel::View::C64);
+    } else {
+        reader.draw(resolved.file, canvas);
+    }
+}
+
+int ConvertBlend(const tarnel::ColourCanvas& first, const tarnel::ColourCanvas& second,
+                 const Resolved& resolved, const DecodeChoices& choices, uint8_t* out,
+                 size_t stride);
+
 int DrawReaderPicture(tarnel_decoder* decoder, const Resolved& resolved,
                       const DecodeChoices& choices, uint8_t* out, size_t stride) {
     const tarnel::PictureSize picture = resolved.picture;
     const size_t pixelCount = size_t{picture.width} * picture.height;
-    if (decoder->colourBytes < pixelCount) {
-        decoder->colours.reset(new (std::nothrow) uint8_t[pixelCount]);
-        decoder->colourBytes = decoder->colours ? pixelCount : 0;
-        if (!decoder->colours) return TARNEL_E_NO_MEMORY;
-    }
+    if (!Grow(&decoder->colours, &decoder->colourBytes, pixelCount)) return TARNEL_E_NO_MEMORY;
     const tarnel::ColourCanvas canvas{decoder->colours.get(), picture.width, picture.height};
-    resolved.reader->draw(resolved.file, canvas);
+    // Both frames blended, or the one asked for.
+    const bool twoFrames = FrameCount(*resolved.reader, resolved.file) == 2;
+    const bool blend = twoFrames && choices.frame == TARNEL_FRAME_BLEND;
+    DrawFrame(resolved, choices, twoFrames && choices.frame == TARNEL_FRAME_1 ? 1 : 0, canvas);
+    if (blend) {
+        if (!Grow(&decoder->secondColours, &decoder->secondColourBytes, pixelCount)) {
+            return TARNEL_E_NO_MEMORY;
+        }
+        const tarnel::ColourCanvas second{decoder->secondColours.get(), picture.width,
+                                          picture.height};
+        DrawFrame(resolved, choices, 1, second);
+        return ConvertBlend(canvas, second, resolved, choices, out, stride);
+    }
 
     uint8_t pixels[16][4];
     for (uint8_t colour = 0; colour < 16; ++colour) BorderPixel(choices, colour, pixels[colour]);
@@ -615,6 +656,44 @@ int DrawReaderPicture(tarnel_decoder* decoder, const Resolved& resolved,
         }
         for (uint32_t x = 2 * pair; x < picture.width; ++x) {
             std::memcpy(to + x * bytesPerPixel, pixels[from[x] & 15], bytesPerPixel);
+        }
+    }
+    if (framed) {
+        const uint8_t border =
+            choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
+                ? static_cast<uint8_t>(resolved.reader->background(resolved.file) & 15)
+                : static_cast<uint8_t>(choices.borderColour);
+        FillFrame(out, stride, pixels[border], bytesPerPixel);
+    }
+    return TARNEL_OK;
+}
+
+// Two frames' colour numbers as the blend of their pixels: each channel the
+// average of both, rounded down, as the twenty's interlaced layouts blend.
+int ConvertBlend(const tarnel::ColourCanvas& first, const tarnel::ColourCanvas& second,
+                 const Resolved& resolved, const DecodeChoices& choices, uint8_t* out,
+                 size_t stride) {
+    const size_t bytesPerPixel = tarnel::BytesPerPixel(choices.format);
+    uint8_t pixels[16][4];
+    for (uint8_t colour = 0; colour < 16; ++colour) BorderPixel(choices, colour, pixels[colour]);
+    uint8_t blended[256][4];
+    for (uint32_t key = 0; key < 256; ++key) {
+        for (size_t k = 0; k < 4; ++k) {
+            blended[key][k] = static_cast<uint8_t>((pixels[key >> 4][k] + pixels[key & 15][k]) / 2);
+        }
+    }
+    size_t width = 0, height = 0;
+    OutputSize(resolved, choices, &width, &height);
+    const bool framed = width != first.width;
+    uint8_t* topLeft =
+        framed ? out + TARNEL_BORDER_TOP * stride + TARNEL_BORDER_LEFT * bytesPerPixel : out;
+    for (uint32_t y = 0; y < first.height; ++y) {
+        const uint8_t* a = first.Row(y);
+        const uint8_t* b = second.Row(y);
+        uint8_t* to = topLeft + y * stride;
+        for (uint32_t x = 0; x < first.width; ++x) {
+            std::memcpy(to + x * bytesPerPixel, blended[(a[x] & 15) << 4 | (b[x] & 15)],
+                        bytesPerPixel);
         }
     }
     if (framed) {

@@ -73,6 +73,13 @@ struct FormatReader {
     uint8_t (*background)(ByteView file);
     // Draws every pixel of a canvas of measure's size; likewise.
     void (*draw)(ByteView file, const ColourCanvas& canvas);
+    // Formats of two frames (interlaced) and formats a C64 shows otherwise
+    // than they store it (an FLI's strip): the number of frames (nullptr:
+    // one), and frame `frame` (0 or 1) drawn alone at its own place, as
+    // stored or as a C64 shows it (nullptr: `draw` for every frame and view).
+    uint32_t (*frames)(ByteView file) = nullptr;
+    void (*drawFrame)(ByteView file, const ColourCanvas& canvas, uint32_t frame,
+                      bool c64View) = nullptr;
 };
 
 // A family's formats: its table of rows, in its own file.
