@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The converter under valgrind's memcheck, over the sample pictures (every
 # one must convert) and, when the corpus writer is given, the hostile-file
-# corpus (exactly the files expected to open must convert, the rest must be
-# refused cleanly). Any memory error or leak fails.
+# corpus and the other formats' hostile files (exactly the files expected to
+# open must convert, the rest must be refused cleanly). Any memory error or
+# leak fails.
 #
 #   scripts/valgrind_converter.sh RELEASE_BUILD_DIR [TARNEL_MAKE_CORPUS]
 set -euo pipefail
@@ -52,3 +53,24 @@ if [[ "$expected" != "$converted" ]]; then
   exit 1
 fi
 echo "valgrind: $(find "$hostile" -type f | wc -l) hostile files, $(echo "$expected" | wc -l) converted as expected, no memory error, no leak"
+
+# The other formats' hostile files, by their names: those expected to open
+# must convert, the rest be refused cleanly.
+formats=$work/corpus/hostile-formats
+mv "$formats/EXPECTED.txt" "$work/EXPECTED-formats.txt"
+status=0
+"${memcheck[@]}" "$converter" convert "$formats" --out-dir "$work/formats-png" \
+  >"$work/formats.log" 2>&1 || status=$?
+if ((status != 0 && status != 1)); then
+  echo "valgrind: errors over the other formats' hostile files (exit $status)"
+  head -n 60 "$work/formats.log"
+  exit 1
+fi
+expected=$(awk '$2 == 0 { print $1 }' "$work/EXPECTED-formats.txt" | sed 's/\.[^.]*$//' | sort)
+converted=$(find "$work/formats-png" -type f -name '*.png' -printf '%f\n' 2>/dev/null | sed 's/\.png$//' | sort)
+if [[ "$expected" != "$converted" ]]; then
+  echo "valgrind: the other formats' hostile files converted are not those expected to open"
+  diff <(echo "$expected") <(echo "$converted") || true
+  exit 1
+fi
+echo "valgrind: $(find "$formats" -type f | wc -l) hostile files of the other formats, $(echo "$expected" | wc -l) converted as expected, no memory error, no leak"
