@@ -1,20 +1,28 @@
 // The ImageMagick 6 coder module (c64.so): C64 pictures in `convert`,
 // `identify` and every program built on MagickCore or MagickWand (Wand,
-// Imagick), through the C library (tarnel/tarnel.h).
+// Imagick), through the C library (tarnel/tarnel.h), each at its own size
+// (320 x 200 for the twenty layouts, a character set's or a sprite set's
+// own for the other formats).
 //
 // ImageMagick 6 loads a coder module by the format's name: "KOA" opens
 // koa.la, the libtool file that names this library, and calls
 // RegisterKOAImage. So the library carries one Register/Unregister pair for
 // the format "C64" (any C64 picture, `convert c64:FILE out.png`) and one for
 // each file name extension of desktop/mime/tarnel.xml (`convert FILE.koa
-// out.png`), each registering its own name. Every format reads any of the
-// twenty layouts: the bytes decide, never the name.
+// out.png`), each registering its own name. Every format reads every format
+// of the library: the bytes decide, helped by a name where they carry no
+// signature (a .64c character set is a load address and character bytes).
+// That name is the format ImageMagick picked by the file's extension or its
+// prefix (`convert lp3:logo.bin out.png`), or, for the format C64, the
+// file's name (`convert c64:bank.a out.png`).
 //
 // Reading only: no format has an encoder, so ImageMagick refuses to write one
 // with its usual "no encode delegate" error.
 #include <magick/MagickCore.h>
 
+#include <cctype>
 #include <cstddef>
+#include <string>
 
 #include "magick_formats.h"
 #include "tarnel/tarnel.h"
@@ -41,10 +49,9 @@ MagickExport MagickBooleanType CloseBlob(Image*);
 namespace {
 
 // A file is at most this long; one byte more tells a larger file apart.
-constexpr size_t READ_LIMIT = TARNEL_MAX_FILE_SIZE + 1;
-constexpr size_t ROW_BYTES = TARNEL_WIDTH * 3;
+constexpr size_t READ_LIMIT = TARNEL_MAX_ANY_FILE_SIZE + 1;
 
-// The image property that names the layout (`identify -verbose`, or
+// The image property that names the format (`identify -verbose`, or
 // `identify -format '%[c64:layout]'`).
 constexpr const char* LAYOUT_PROPERTY = "c64:layout";
 
@@ -79,6 +86,18 @@ size_t ReadFile(Image* image, unsigned char* bytes) {
     return size;
 }
 
+// The name hint for the library: the format ImageMagick chose, when it is
+// an extension's ("LP3" from `logo.lp3` or `lp3:logo.bin`), else the file's
+// name (its extension tells, as `c64:bank.a` does).
+std::string NameHint(const ImageInfo* image_info) {
+    if (image_info->magick[0] != '\0' && LocaleCompare(image_info->magick, "C64") != 0) {
+        std::string format = image_info->magick;
+        for (char& c : format) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return format;
+    }
+    return image_info->filename;
+}
+
 Image* ReadC64Image(const ImageInfo* image_info, ExceptionInfo* exception) {
     Image* image = AcquireImage(image_info);
     if (OpenBlob(image_info, image, ReadBinaryBlobMode, exception) == MagickFalse) {
@@ -91,40 +110,49 @@ Image* ReadC64Image(const ImageInfo* image_info, ExceptionInfo* exception) {
     }
     const size_t size = ReadFile(image, bytes.get());
     CloseBlob(image);
-    if (size > TARNEL_MAX_FILE_SIZE) {
+    if (size > TARNEL_MAX_ANY_FILE_SIZE) {
         return Refuse(image, exception, CorruptImageError, tarnel_strerror(TARNEL_E_TOO_LARGE));
     }
+    // A 1.3 options record: every format, at its own size.
+    const std::string hint = NameHint(image_info);
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.file_name = hint.empty() ? nullptr : hint.c_str();
     char why[256];
-    if (tarnel_explain(bytes.get(), size, why, sizeof why) != TARNEL_OK) {
+    if (tarnel_explain_ex(bytes.get(), size, &options, why, sizeof why) != TARNEL_OK) {
         return Refuse(image, exception, CorruptImageError, why);
     }
-    tarnel_info info;
-    tarnel_identify(bytes.get(), size, &info);
-    image->columns = TARNEL_WIDTH;
-    image->rows = TARNEL_HEIGHT;
+    tarnel_info_ex info;
+    info.size = sizeof info;
+    tarnel_identify_ex(bytes.get(), size, &options, &info);
+    const auto width = static_cast<size_t>(info.output_width);
+    const auto height = static_cast<size_t>(info.output_height);
+    image->columns = width;
+    image->rows = height;
     image->depth = 8;
-    SetImageProperty(image, LAYOUT_PROPERTY, info.name);
+    SetImageProperty(image, LAYOUT_PROPERTY, info.info.name);
     // `identify` and the like ask for the size alone.
     if (image_info->ping != MagickFalse) return image;
 
-    if (SetImageExtent(image, TARNEL_WIDTH, TARNEL_HEIGHT) == MagickFalse) {
+    if (SetImageExtent(image, width, height) == MagickFalse) {
         InheritException(exception, &image->exception);
         return DestroyImageList(image);
     }
-    MagickBuffer pixels(ROW_BYTES * TARNEL_HEIGHT);
+    const size_t rowBytes = width * 3;
+    MagickBuffer pixels(rowBytes * height);
     tarnel_decoder* decoder = tarnel_decoder_new();
     if (pixels.get() == nullptr || decoder == nullptr) {
         tarnel_decoder_free(decoder);
         return Refuse(image, exception, ResourceLimitError, tarnel_strerror(TARNEL_E_NO_MEMORY));
     }
     const int result =
-        tarnel_decode(decoder, bytes.get(), size, nullptr, pixels.get(), ROW_BYTES, nullptr);
+        tarnel_decode_ex(decoder, bytes.get(), size, &options, pixels.get(), rowBytes, nullptr);
     tarnel_decoder_free(decoder);
     if (result != TARNEL_OK) {
         return Refuse(image, exception, CorruptImageError, tarnel_strerror(result));
     }
-    if (ImportImagePixels(image, 0, 0, TARNEL_WIDTH, TARNEL_HEIGHT, "RGB", CharPixel,
-                          pixels.get()) == MagickFalse) {
+    if (ImportImagePixels(image, 0, 0, width, height, "RGB", CharPixel, pixels.get()) ==
+        MagickFalse) {
         InheritException(exception, &image->exception);
         return DestroyImageList(image);
     }

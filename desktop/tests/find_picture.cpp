@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s SCREENSHOT GOLDEN.bmp\n", argv[0]);
         return 2;
     }
-    std::vector<uint8_t> golden;
+    Pixels golden;
     std::string why;
     if (!GoldenPixels(argv[2], &golden, &why)) {
         std::fprintf(stderr, "%s\n", why.c_str());
@@ -32,16 +32,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot be read\n", argv[1]);
         return 2;
     }
-    constexpr size_t ROW = WIDTH * 3;
-    for (int top = 0; top + HEIGHT <= shot.height(); ++top) {
+    const size_t row = static_cast<size_t>(golden.width) * 3;
+    for (int top = 0; top + golden.height <= shot.height(); ++top) {
         // Where the picture's first row appears in this row of the screen.
         const uchar* line = shot.constScanLine(top);
         const size_t lineBytes = static_cast<size_t>(shot.width()) * 3;
-        for (size_t at = 0; at + ROW <= lineBytes; at += 3) {
-            if (std::memcmp(line + at, golden.data(), ROW) != 0) continue;
+        for (size_t at = 0; at + row <= lineBytes; at += 3) {
+            if (std::memcmp(line + at, golden.rgb.data(), row) != 0) continue;
             bool all = true;
-            for (int y = 1; all && y < HEIGHT; ++y) {
-                all = std::memcmp(shot.constScanLine(top + y) + at, &golden[y * ROW], ROW) == 0;
+            for (int y = 1; all && y < golden.height; ++y) {
+                all = std::memcmp(shot.constScanLine(top + y) + at,
+                                  &golden.rgb[static_cast<size_t>(y) * row], row) == 0;
             }
             if (all) {
                 std::printf("found at %zu,%d\n", at / 3, top);

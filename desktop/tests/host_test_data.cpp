@@ -39,33 +39,42 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
 
 }  // namespace
 
-bool GoldenPixels(const std::string& bmpPath, std::vector<uint8_t>* rgb, std::string* why) {
+bool GoldenPixels(const std::string& bmpPath, Pixels* pixels, std::string* why) {
     constexpr size_t FILE_HEADER = 14;
     constexpr size_t INFO_HEADER = 40;
-    constexpr size_t ROW = WIDTH * 3;  // a multiple of four: no padding
+    constexpr size_t PIXELS_AT = FILE_HEADER + INFO_HEADER;
     std::vector<uint8_t> bmp;
     if (!ReadFile(bmpPath, &bmp)) {
         *why = bmpPath + ": cannot be read";
         return false;
     }
-    const size_t pixelsAt = FILE_HEADER + INFO_HEADER;
-    if (bmp.size() != pixelsAt + ROW * HEIGHT || bmp[0] != 'B' || bmp[1] != 'M' ||
-        Le32(bmp, 10) != pixelsAt || Le32(bmp, 18) != WIDTH || Le32(bmp, 22) != HEIGHT ||
-        (bmp[28] | bmp[29] << 8) != 24) {
-        *why = bmpPath + ": not a 24-bit bottom-up 320 x 200 BMP";
+    // Width and height are signed; a bottom-up BMP has a positive height.
+    const auto width = static_cast<int32_t>(bmp.size() >= PIXELS_AT ? Le32(bmp, 18) : 0);
+    const auto height = static_cast<int32_t>(bmp.size() >= PIXELS_AT ? Le32(bmp, 22) : 0);
+    const size_t row = (static_cast<size_t>(width > 0 ? width : 0) * 3 + 3) / 4 * 4;
+    if (bmp.size() < PIXELS_AT || bmp[0] != 'B' || bmp[1] != 'M' || Le32(bmp, 10) != PIXELS_AT ||
+        width <= 0 || height <= 0 || (bmp[28] | bmp[29] << 8) != 24 ||
+        bmp.size() != PIXELS_AT + row * static_cast<size_t>(height)) {
+        *why = bmpPath + ": not a 24-bit bottom-up BMP";
         return false;
     }
-    rgb->resize(ROW * HEIGHT);
-    for (size_t y = 0; y < HEIGHT; ++y) {
-        const uint8_t* from = &bmp[pixelsAt + (HEIGHT - 1 - y) * ROW];
-        uint8_t* to = &(*rgb)[y * ROW];
-        for (size_t x = 0; x < WIDTH; ++x) {
+    pixels->width = width;
+    pixels->height = height;
+    pixels->rgb.resize(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
+    for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
+        const uint8_t* from = &bmp[PIXELS_AT + (static_cast<size_t>(height) - 1 - y) * row];
+        uint8_t* to = &pixels->rgb[y * static_cast<size_t>(width) * 3];
+        for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
             to[3 * x] = from[3 * x + 2];
             to[3 * x + 1] = from[3 * x + 1];
             to[3 * x + 2] = from[3 * x];
         }
     }
     return true;
+}
+
+std::string Pixels::Size() const {
+    return std::to_string(width) + " x " + std::to_string(height);
 }
 
 bool Checks::Expect(bool ok, const std::string& what) {
@@ -86,7 +95,7 @@ int Checks::Finish(const std::string& summary) const {
 }
 
 bool LoadGolden(Checks& checks, const GoldenPicture& golden, std::string* name,
-                std::vector<uint8_t>* bytes, std::vector<uint8_t>* expected) {
+                std::vector<uint8_t>* bytes, Pixels* expected) {
     *name = std::filesystem::path(golden.picture).filename().string();
     std::string why;
     if (!checks.Expect(GoldenPixels(golden.bmp, expected, &why), why)) return false;

@@ -1,5 +1,6 @@
 // What the desktop host tests compare against: the golden pictures of
-// tests/data/pictures (each file beside its .bmp), read as plain RGB.
+// tests/data/pictures and tests/data/formats (each file beside its .bmp),
+// read as plain RGB.
 #ifndef TARNEL_DESKTOP_HOST_TEST_DATA_H
 #define TARNEL_DESKTOP_HOST_TEST_DATA_H
 
@@ -9,12 +10,23 @@
 
 namespace tarnel_desktop_test {
 
-constexpr int WIDTH = 320;
-constexpr int HEIGHT = 200;
-
 struct GoldenPicture {
     std::string picture;  // the C64 file
     std::string bmp;      // its expected picture
+};
+
+// A picture as RGB rows, top row first, no padding.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+    bool empty() const { return rgb.empty(); }
+    bool operator==(const Pixels& other) const {
+        return width == other.width && height == other.height && rgb == other.rgb;
+    }
+    bool operator!=(const Pixels& other) const { return !(*this == other); }
+    // "320 x 200"
+    std::string Size() const;
 };
 
 // Every picture in `directory` that has a .bmp beside it, in name order.
@@ -23,9 +35,9 @@ std::vector<GoldenPicture> GoldenPictures(const std::string& directory);
 // The whole file, or false.
 bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes);
 
-// A golden .bmp (a 24-bit bottom-up 320 x 200 BMP) as RGB rows, top row
-// first, no padding; false with the reason when it is no such file.
-bool GoldenPixels(const std::string& bmpPath, std::vector<uint8_t>* rgb, std::string* why);
+// A golden .bmp (a 24-bit bottom-up BMP of any size, rows padded to four
+// bytes) as its pixels; false with the reason when it is no such file.
+bool GoldenPixels(const std::string& bmpPath, Pixels* pixels, std::string* why);
 
 // Counts and prints failed checks.
 class Checks {
@@ -45,7 +57,7 @@ private:
 // A golden picture's file name, its bytes and its expected pixels; false,
 // with the failure recorded, when either file cannot be read.
 bool LoadGolden(Checks& checks, const GoldenPicture& golden, std::string* name,
-                std::vector<uint8_t>* bytes, std::vector<uint8_t>* expected);
+                std::vector<uint8_t>* bytes, Pixels* expected);
 
 }  // namespace tarnel_desktop_test
 

@@ -1,5 +1,7 @@
 // What the C library itself makes of a file: the reference the plug-ins'
-// pictures and refusal texts are held to.
+// pictures and refusal texts are held to. The plug-ins pass a 1.3 options
+// record (every format, at its own size) with the file's name as the hint
+// where their host gives one.
 #ifndef TARNEL_DESKTOP_LIBRARY_REFERENCE_H
 #define TARNEL_DESKTOP_LIBRARY_REFERENCE_H
 
@@ -7,28 +9,48 @@
 #include <string>
 #include <vector>
 
+#include "desktop/tests/host_test_data.h"
 #include "tarnel/tarnel.h"
 
 namespace tarnel_desktop_test {
 
-// The file decoded as RGB rows, top row first; empty when it is refused.
-inline std::vector<uint8_t> LibraryPixels(const std::vector<uint8_t>& bytes) {
-    std::vector<uint8_t> rgb(TARNEL_WIDTH * 3 * TARNEL_HEIGHT);
+inline tarnel_decode_options Options(const char* hint) {
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.file_name = hint;
+    return options;
+}
+
+// The file decoded, at its own size; empty when it is refused.
+inline Pixels LibraryPixels(const std::vector<uint8_t>& bytes, const char* hint = nullptr) {
+    const tarnel_decode_options options = Options(hint);
+    tarnel_info_ex info;
+    info.size = sizeof info;
+    Pixels pixels;
+    if (bytes.size() > TARNEL_MAX_ANY_FILE_SIZE ||
+        tarnel_identify_ex(bytes.data(), bytes.size(), &options, &info) != TARNEL_OK) {
+        return pixels;
+    }
+    pixels.width = info.output_width;
+    pixels.height = info.output_height;
+    pixels.rgb.resize(static_cast<size_t>(pixels.width) * 3 * static_cast<size_t>(pixels.height));
     tarnel_decoder* decoder = tarnel_decoder_new();
-    const int result = tarnel_decode(decoder, bytes.data(), bytes.size(), nullptr, rgb.data(),
-                                     TARNEL_WIDTH * 3, nullptr);
+    const int result =
+        tarnel_decode_ex(decoder, bytes.data(), bytes.size(), &options, pixels.rgb.data(),
+                         static_cast<size_t>(pixels.width) * 3, nullptr);
     tarnel_decoder_free(decoder);
-    if (result != TARNEL_OK) rgb.clear();
-    return rgb;
+    if (result != TARNEL_OK) pixels = Pixels();
+    return pixels;
 }
 
 // The words a plug-in gives for refusing the file: the library's
 // explanation, or for a file above the limit (whose true size a plug-in
 // reading at most one byte past the limit does not know) its text for that.
-inline std::string RefusalText(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() > TARNEL_MAX_FILE_SIZE) return tarnel_strerror(TARNEL_E_TOO_LARGE);
+inline std::string RefusalText(const std::vector<uint8_t>& bytes, const char* hint = nullptr) {
+    if (bytes.size() > TARNEL_MAX_ANY_FILE_SIZE) return tarnel_strerror(TARNEL_E_TOO_LARGE);
+    const tarnel_decode_options options = Options(hint);
     char text[256];
-    tarnel_explain(bytes.data(), bytes.size(), text, sizeof text);
+    tarnel_explain_ex(bytes.data(), bytes.size(), &options, text, sizeof text);
     return text;
 }
 

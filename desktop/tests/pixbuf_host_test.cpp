@@ -1,14 +1,20 @@
-// The installed gdk-pixbuf loader, driven through gdk-pixbuf itself.
+// The installed gdk-pixbuf loader modules, driven through gdk-pixbuf itself.
 //
-//   tarnel_pixbuf_host_test PICTURES_DIR WORK_DIR MIME_TYPE...
+//   tarnel_pixbuf_host_test PICTURES_DIR FORMATS_DIR WORK_DIR MIME_TYPE...
 //
 // Run with GDK_PIXBUF_MODULE_FILE naming a loaders cache that holds only the
-// installed module, and XDG_DATA_DIRS reaching the installed MIME types (by
-// which gdk-pixbuf picks a loader). Checks that the loader registers exactly
-// the MIME types given; that every golden picture loads, whole-file and fed
-// to a GdkPixbufLoader in small pieces, with the golden pixels; and that
-// every file of the hostile corpus either gives the library's picture or is
-// refused with a GError carrying the library's words.
+// installed modules, and XDG_DATA_DIRS reaching the installed MIME types (by
+// which gdk-pixbuf picks a loader). Checks that the modules register exactly
+// the MIME types given, each once; that every golden picture of the twenty
+// layouts loads, whole-file and fed to a GdkPixbufLoader in small pieces,
+// with the golden pixels; that every golden picture of the other formats
+// loads at its own size through a loader for its MIME type (as Eye of
+// GNOME opens a file), by file and with no name or type, each time as the
+// module of the type gdk-pixbuf finds must show it: the library's picture
+// under that type's names, which is the golden one unless another format
+// of the type fits the bytes as well; and that every file of the hostile
+// corpus either gives the library's picture or is refused with a GError
+// carrying the library's words.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
@@ -18,7 +24,9 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop/tests/host_test_data.h"
@@ -34,21 +42,106 @@ constexpr const char* FORMAT_NAME = "c64";
 // Pieces of these sizes in turn, so that every boundary falls somewhere new.
 constexpr size_t PIECES[] = {1, 7, 61, 512, 4093};
 
-// The pixbuf's pixels as RGB rows without padding; empty when it is not a
-// 320 x 200 8-bit RGB picture without alpha.
-std::vector<uint8_t> RgbOf(GdkPixbuf* pixbuf) {
-    if (pixbuf == nullptr || gdk_pixbuf_get_width(pixbuf) != WIDTH ||
-        gdk_pixbuf_get_height(pixbuf) != HEIGHT || gdk_pixbuf_get_n_channels(pixbuf) != 3 ||
+// The pixbuf's pixels; empty when it is not an 8-bit RGB picture without
+// alpha.
+Pixels RgbOf(GdkPixbuf* pixbuf) {
+    if (pixbuf == nullptr || gdk_pixbuf_get_n_channels(pixbuf) != 3 ||
         gdk_pixbuf_get_has_alpha(pixbuf) || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8) {
         return {};
     }
+    Pixels rgb;
+    rgb.width = gdk_pixbuf_get_width(pixbuf);
+    rgb.height = gdk_pixbuf_get_height(pixbuf);
     const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    std::vector<uint8_t> rgb;
-    for (int y = 0; y < HEIGHT; ++y) {
-        rgb.insert(rgb.end(), pixels + y * stride, pixels + y * stride + WIDTH * 3);
+    const size_t stride = static_cast<size_t>(gdk_pixbuf_get_rowstride(pixbuf));
+    const size_t row = static_cast<size_t>(rgb.width) * 3;
+    for (size_t y = 0; y < static_cast<size_t>(rgb.height); ++y) {
+        rgb.rgb.insert(rgb.rgb.end(), pixels + y * stride, pixels + y * stride + row);
     }
     return rgb;
+}
+
+// The size gdk_pixbuf_new_from_file_at_scale gives a picture fitted into a
+// square of `side` pixels, keeping its proportions (gdk-pixbuf's rounding).
+std::pair<int, int> FittedSize(int width, int height, int side) {
+    if (static_cast<double>(height) * side > static_cast<double>(width) * side) {
+        return {std::max(1, static_cast<int>(0.5 + static_cast<double>(width) * side / height)),
+                side};
+    }
+    return {side, std::max(1, static_cast<int>(0.5 + static_cast<double>(height) * side / width))};
+}
+
+constexpr const char* COMMON_TYPE = "image/x-c64-picture";
+// gdk-pixbuf picks a loader by this many first bytes.
+constexpr size_t SNIFF_BYTES = 4096;
+
+// The name hints the module of `type` hands the library, in turn: the
+// extensions the library's table lists for the type; none for the common
+// type, whose module (the main one) goes by the bytes alone.
+std::vector<std::string> HintsOf(const std::string& type) {
+    std::vector<std::string> hints;
+    if (type == COMMON_TYPE) return hints;
+    for (int i = 0; i < tarnel_format_count(); ++i) {
+        tarnel_format_info format;
+        if (tarnel_format_at(i, &format) != TARNEL_OK || type != format.mime_type) continue;
+        std::istringstream words(format.extensions);
+        for (std::string word; words >> word;) hints.push_back(word);
+    }
+    return hints;
+}
+
+// What the module of `type` must make of a file: the library's picture
+// under the first hint that opens it, or the library's words for refusing
+// it (under the hint that gave another reason than "not recognised", else
+// the first).
+struct Reference {
+    Pixels pixels;
+    std::string refusal;
+};
+
+Reference ModuleReference(const std::vector<uint8_t>& bytes, const std::string& type) {
+    const std::vector<std::string> hints = HintsOf(type);
+    if (hints.empty()) return {LibraryPixels(bytes), RefusalText(bytes)};
+    const char* decisive = hints.front().c_str();
+    for (const std::string& hint : hints) {
+        const tarnel_decode_options options = Options(hint.c_str());
+        tarnel_info_ex info;
+        info.size = sizeof info;
+        if (bytes.size() <= TARNEL_MAX_ANY_FILE_SIZE &&
+            tarnel_identify_ex(bytes.data(), bytes.size(), &options, &info) !=
+                TARNEL_E_NOT_RECOGNISED) {
+            decisive = hint.c_str();
+            break;
+        }
+    }
+    return {LibraryPixels(bytes, decisive), RefusalText(bytes, decisive)};
+}
+
+// The MIME type by which gdk-pixbuf picks a loader for the bytes, by its
+// rule: the first bytes' type, or where that is uncertain, the type with
+// the file's name (when there is one).
+std::string PickedType(const std::vector<uint8_t>& bytes, const char* path) {
+    const size_t sniffed = std::min(bytes.size(), SNIFF_BYTES);
+    gboolean uncertain = FALSE;
+    gchar* type = g_content_type_guess(nullptr, bytes.data(), sniffed, &uncertain);
+    if ((uncertain || g_str_equal(type, "text/plain") || g_str_equal(type, "application/gzip")) &&
+        path != nullptr) {
+        g_free(type);
+        type = g_content_type_guess(path, bytes.data(), sniffed, nullptr);
+    }
+    std::string picked = type;
+    g_free(type);
+    return picked;
+}
+
+// True when one of the modules takes the type.
+bool IsOurType(const std::string& type) {
+    if (type == COMMON_TYPE) return true;
+    for (int i = 0; i < tarnel_format_count(); ++i) {
+        tarnel_format_info format;
+        if (tarnel_format_at(i, &format) == TARNEL_OK && type == format.mime_type) return true;
+    }
+    return false;
 }
 
 struct Outcome {
@@ -88,22 +181,39 @@ std::string FormatName(GdkPixbufFormat* format) {
     return text;
 }
 
+// Ours: "c64" (the main module) and "c64-TYPE" (a module for one type whose
+// files are told by their name).
+bool IsOurs(const std::string& name) {
+    return name == FORMAT_NAME || name.rfind(std::string(FORMAT_NAME) + "-", 0) == 0;
+}
+
 void CheckFormat(Checks& checks, const std::set<std::string>& expectedTypes) {
     GSList* formats = gdk_pixbuf_get_formats();
-    GdkPixbufFormat* ours = nullptr;
+    std::multiset<std::string> types;
+    bool main = false;
     for (GSList* f = formats; f != nullptr; f = f->next) {
         auto* format = static_cast<GdkPixbufFormat*>(f->data);
-        if (FormatName(format) == FORMAT_NAME) ours = format;
+        const std::string name = FormatName(format);
+        if (!IsOurs(name)) continue;
+        main = main || name == FORMAT_NAME;
+        std::vector<std::string> own;
+        gchar** mimeTypes = gdk_pixbuf_format_get_mime_types(format);
+        for (gchar** t = mimeTypes; *t != nullptr; ++t) own.emplace_back(*t);
+        g_strfreev(mimeTypes);
+        types.insert(own.begin(), own.end());
+        if (name != FORMAT_NAME) {
+            // "c64-charset" takes image/x-c64-charset alone.
+            checks.Expect(own == std::vector<std::string>{"image/x-" + name},
+                          "the format " + name + " does not take its one MIME type alone");
+        }
+        checks.Expect(!gdk_pixbuf_format_is_writable(format),
+                      "the format " + name + " claims to write pictures");
     }
     g_slist_free(formats);
-    if (!checks.Expect(ours != nullptr, "gdk-pixbuf lists no format \"c64\"")) return;
-    std::set<std::string> types;
-    gchar** mimeTypes = gdk_pixbuf_format_get_mime_types(ours);
-    for (gchar** t = mimeTypes; *t != nullptr; ++t) types.insert(*t);
-    g_strfreev(mimeTypes);
-    checks.Expect(types == expectedTypes,
-                  "the loader's MIME types are not those of the installed tarnel.xml");
-    checks.Expect(!gdk_pixbuf_format_is_writable(ours), "the loader claims to write pictures");
+    checks.Expect(main, "gdk-pixbuf lists no format \"c64\"");
+    checks.Expect(std::set<std::string>(types.begin(), types.end()) == expectedTypes &&
+                      types.size() == expectedTypes.size(),
+                  "the loaders' MIME types are not those of the installed tarnel.xml, each once");
 }
 
 // The module's signature patterns, as gdk-pixbuf-query-loaders wrote them
@@ -211,7 +321,7 @@ void CheckSignatures(Checks& checks, const std::vector<GoldenPicture>& goldens) 
 void CheckGolden(Checks& checks, const GoldenPicture& golden) {
     std::string name;
     std::vector<uint8_t> bytes;
-    std::vector<uint8_t> expected;
+    Pixels expected;
     if (!LoadGolden(checks, golden, &name, &bytes, &expected)) return;
 
     {
@@ -239,9 +349,10 @@ void CheckGolden(Checks& checks, const GoldenPicture& golden) {
         int width = 0;
         int height = 0;
         GdkPixbufFormat* format = gdk_pixbuf_get_file_info(golden.picture.c_str(), &width, &height);
-        checks.Expect(FormatName(format) == FORMAT_NAME && width == WIDTH && height == HEIGHT,
-                      name + ": gdk_pixbuf_get_file_info gives " + FormatName(format) + " " +
-                          std::to_string(width) + " x " + std::to_string(height));
+        checks.Expect(
+            IsOurs(FormatName(format)) && width == expected.width && height == expected.height,
+            name + ": gdk_pixbuf_get_file_info gives " + FormatName(format) + " " +
+                std::to_string(width) + " x " + std::to_string(height));
     }
     {
         Outcome scaled;
@@ -250,6 +361,120 @@ void CheckGolden(Checks& checks, const GoldenPicture& golden) {
         checks.Expect(scaled.pixbuf != nullptr && gdk_pixbuf_get_width(scaled.pixbuf) == 160 &&
                           gdk_pixbuf_get_height(scaled.pixbuf) == 100,
                       name + ": not loaded at 160 x 100: " + scaled.Message());
+    }
+}
+
+// The MIME type the library's table gives the format a golden file of
+// tests/data/formats opens as under its own name; empty when it does not.
+std::string TypeOfGolden(const std::vector<uint8_t>& bytes, const std::string& path) {
+    const tarnel_decode_options options = Options(path.c_str());
+    tarnel_info_ex info;
+    info.size = sizeof info;
+    if (tarnel_identify_ex(bytes.data(), bytes.size(), &options, &info) != TARNEL_OK) return "";
+    for (int i = 0; i < tarnel_format_count(); ++i) {
+        tarnel_format_info format;
+        if (tarnel_format_at(i, &format) == TARNEL_OK && format.code == info.info.layout) {
+            return format.mime_type;
+        }
+    }
+    return "";
+}
+
+// Holds one way of loading to what the module gdk-pixbuf picks must give.
+void CheckAgainst(Checks& checks, const std::string& what, const Outcome& outcome,
+                  const Reference& reference) {
+    if (reference.pixels.empty()) {
+        checks.Expect(outcome.pixbuf == nullptr,
+                      what + ": opens, but the library refuses it: " + reference.refusal);
+        return;
+    }
+    const Pixels got = RgbOf(outcome.pixbuf);
+    checks.Expect(got == reference.pixels, what + ": gives " + got.Size() +
+                                               ", not the library's picture of " +
+                                               reference.pixels.Size() + ": " + outcome.Message());
+}
+
+// Counts of the golden pictures of the other formats.
+struct FormatCounts {
+    size_t byType = 0;     // golden through a loader for its type
+    size_t sameType = 0;   // another format of its type, which fits as well
+    size_t byFile = 0;     // golden by gdk_pixbuf_new_from_file
+    size_t byContent = 0;  // golden with no name and no type
+};
+
+// A golden picture of the formats beyond the twenty, at its own size. A
+// loader for the type the library's table gives it (as Eye of GNOME opens
+// a file: GIO gives the type by the name's glob) shows the golden picture,
+// unless another format of the same type fits the bytes as well under its
+// own name: the module knows the type alone. By file and with no type at
+// all, the module of the type gdk-pixbuf finds gives the library's picture
+// under that type's names.
+void CheckFormatGolden(Checks& checks, const GoldenPicture& golden, FormatCounts* counts) {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    Pixels expected;
+    if (!LoadGolden(checks, golden, &name, &bytes, &expected)) return;
+    const std::string type = TypeOfGolden(bytes, golden.picture);
+    if (!checks.Expect(!type.empty(), name + ": the library does not open it")) return;
+
+    {
+        const Reference reference = ModuleReference(bytes, type);
+        GError* error = nullptr;
+        GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_mime_type(type.c_str(), &error);
+        if (checks.Expect(loader != nullptr, name + ": no loader for " + type)) {
+            Outcome typed;
+            Feed(loader, bytes, &typed);
+            CheckAgainst(checks, name + " (a loader for " + type + ")", typed, reference);
+            if (checks.Expect(!reference.pixels.empty(),
+                              name + ": its type's names do not open it")) {
+                (reference.pixels == expected ? counts->byType : counts->sameType) += 1;
+            }
+        }
+        g_clear_error(&error);
+    }
+    {
+        const std::string picked = PickedType(bytes, nullptr);
+        Outcome pieces;
+        Feed(gdk_pixbuf_loader_new(), bytes, &pieces);
+        if (IsOurType(picked)) {
+            const Reference reference = ModuleReference(bytes, picked);
+            CheckAgainst(checks, name + " (no name, no type: " + picked + ")", pieces, reference);
+            if (reference.pixels == expected) ++counts->byContent;
+        } else {
+            checks.Expect(pieces.pixbuf == nullptr, name + ": taken for " + picked + ", but opens");
+        }
+    }
+    const std::string picked = PickedType(bytes, golden.picture.c_str());
+    if (!IsOurType(picked)) return;
+    const Reference reference = ModuleReference(bytes, picked);
+    {
+        Outcome whole;
+        whole.pixbuf = gdk_pixbuf_new_from_file(golden.picture.c_str(), &whole.error);
+        CheckAgainst(checks, name + " (gdk_pixbuf_new_from_file, " + picked + ")", whole,
+                     reference);
+        if (reference.pixels == expected) ++counts->byFile;
+    }
+    if (reference.pixels.empty()) return;
+    {
+        int width = 0;
+        int height = 0;
+        GdkPixbufFormat* found = gdk_pixbuf_get_file_info(golden.picture.c_str(), &width, &height);
+        checks.Expect(IsOurs(FormatName(found)) && width == reference.pixels.width &&
+                          height == reference.pixels.height,
+                      name + ": gdk_pixbuf_get_file_info gives " + FormatName(found) + " " +
+                          std::to_string(width) + " x " + std::to_string(height));
+    }
+    {
+        const std::pair<int, int> fitted =
+            FittedSize(reference.pixels.width, reference.pixels.height, 160);
+        Outcome scaled;
+        scaled.pixbuf = gdk_pixbuf_new_from_file_at_scale(golden.picture.c_str(), 160, 160, TRUE,
+                                                          &scaled.error);
+        checks.Expect(scaled.pixbuf != nullptr &&
+                          gdk_pixbuf_get_width(scaled.pixbuf) == fitted.first &&
+                          gdk_pixbuf_get_height(scaled.pixbuf) == fitted.second,
+                      name + ": not loaded at " + std::to_string(fitted.first) + " x " +
+                          std::to_string(fitted.second) + ": " + scaled.Message());
     }
 }
 
@@ -265,7 +490,7 @@ bool CarriesRefusal(const std::string& message, const std::string& refusal) {
 // Checks one way of loading a hostile file: the library's picture when the
 // library decodes it, the library's words when it refuses it.
 void CheckHostileOutcome(Checks& checks, const std::string& what, const Outcome& outcome,
-                         const std::vector<uint8_t>& reference, const std::string& refusal) {
+                         const Pixels& reference, const std::string& refusal) {
     if (!reference.empty()) {
         if (checks.Expect(outcome.pixbuf != nullptr, what + ": refused: " + outcome.Message())) {
             checks.Expect(RgbOf(outcome.pixbuf) == reference,
@@ -284,7 +509,7 @@ void CheckHostile(Checks& checks, const std::string& workDir, size_t* opened, si
     const fs::path dir = fs::path(workDir) / "pixbuf-hostile";
     fs::create_directories(dir);
     for (const tarnel_hostile::HostileFile& file : tarnel_hostile::HostileCorpus()) {
-        const std::vector<uint8_t> reference = LibraryPixels(file.bytes);
+        const Pixels reference = LibraryPixels(file.bytes);
         const std::string refusal = RefusalText(file.bytes);
         // The corpus's own expectation and the library's must agree.
         checks.Expect((file.code != 0) == !reference.empty(),
@@ -322,8 +547,12 @@ void CheckHostile(Checks& checks, const std::string& workDir, size_t* opened, si
                 checks.Expect(whole.pixbuf == nullptr && whole.error != nullptr,
                               file.name + ": an empty file loaded");
             } else {
+                // The module of the type gdk-pixbuf finds hands the library
+                // that type's names.
+                const Reference picked =
+                    ModuleReference(file.bytes, PickedType(file.bytes, path.c_str()));
                 CheckHostileOutcome(checks, file.name + " (gdk_pixbuf_new_from_file)", whole,
-                                    reference, refusal);
+                                    picked.pixels, picked.refusal);
             }
         }
     }
@@ -333,11 +562,11 @@ void CheckHostile(Checks& checks, const std::string& workDir, size_t* opened, si
 
 int main(int argc, char** argv) {
     Checks checks("tarnel_pixbuf_host_test");
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: %s PICTURES_DIR WORK_DIR MIME_TYPE...\n", argv[0]);
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: %s PICTURES_DIR FORMATS_DIR WORK_DIR MIME_TYPE...\n", argv[0]);
         return 2;
     }
-    const std::set<std::string> types(argv + 3, argv + argc);
+    const std::set<std::string> types(argv + 4, argv + argc);
 
     CheckFormat(checks, types);
     const std::vector<GoldenPicture> goldens = GoldenPictures(argv[1]);
@@ -345,16 +574,27 @@ int main(int argc, char** argv) {
     for (const GoldenPicture& golden : goldens) CheckGolden(checks, golden);
     CheckSignatures(checks, goldens);
 
+    const std::vector<GoldenPicture> formats = GoldenPictures(argv[2]);
+    checks.Expect(!formats.empty(), "no golden pictures of the other formats found");
+    FormatCounts counts;
+    for (const GoldenPicture& golden : formats) CheckFormatGolden(checks, golden, &counts);
+    checks.Expect(counts.byType > counts.sameType && counts.byFile > 0 && counts.byContent > 0,
+                  "the other formats' golden pictures are not found each way");
+
     size_t opened = 0;
     size_t refused = 0;
     size_t sniffedElsewhere = 0;
-    CheckHostile(checks, argv[2], &opened, &refused, &sniffedElsewhere);
+    CheckHostile(checks, argv[3], &opened, &refused, &sniffedElsewhere);
     checks.Expect(
         opened + refused == tarnel_hostile::HostileCorpus().size() && opened > 0 && refused > 0,
         "the hostile corpus was not all tried, or is empty");
 
-    return checks.Finish(std::to_string(goldens.size()) + " golden pictures; hostile corpus: " +
-                         std::to_string(opened) + " opened, " + std::to_string(refused) +
-                         " refused, " + std::to_string(sniffedElsewhere) +
-                         " of them not taken for C64 pictures by name and content");
+    return checks.Finish(
+        std::to_string(goldens.size()) + " golden pictures; " + std::to_string(formats.size()) +
+        " of the other formats (golden: " + std::to_string(counts.byType) + " by their type, " +
+        std::to_string(counts.byFile) + " by file, " + std::to_string(counts.byContent) +
+        " by content alone; " + std::to_string(counts.sameType) +
+        " shown as another format of their type); hostile corpus: " + std::to_string(opened) +
+        " opened, " + std::to_string(refused) + " refused, " + std::to_string(sniffedElsewhere) +
+        " of them not taken for C64 pictures by name and content");
 }

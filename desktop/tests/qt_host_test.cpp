@@ -1,16 +1,19 @@
 // The installed Qt image plugin, driven through QImageReader.
 //
-//   tarnel_qt_host_test PICTURES_DIR MIME_TYPE...
+//   tarnel_qt_host_test PICTURES_DIR FORMATS_DIR MIME_TYPE...
 //
 // Run with QT_PLUGIN_PATH at the installed plugin folder (the parent of its
 // imageformats/). Checks that Qt lists the "c64" format and every MIME type
-// given; that every golden picture reads with the golden pixels, by file
-// (Qt going by the suffix or the content) and from memory (by content
-// alone); and that every file of the hostile corpus, read as "c64", either
-// gives the library's picture or is refused cleanly.
+// given; that every golden picture reads with the golden pixels at its own
+// size, by file (Qt going by the suffix or the content, the plugin by the
+// bytes and the file's name) and from memory (by content alone, or under
+// the format the extension names); and that every file of the hostile
+// corpus, read as "c64", either gives the library's picture or is refused
+// cleanly.
 #include <QBuffer>
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QLoggingCategory>
@@ -26,14 +29,16 @@ using namespace tarnel_desktop_test;
 
 namespace {
 
-// The image as RGB rows without padding; empty when it is not 320 x 200.
-std::vector<uint8_t> RgbOf(const QImage& image) {
-    if (image.isNull() || image.width() != WIDTH || image.height() != HEIGHT) return {};
+// The image's pixels.
+Pixels RgbOf(const QImage& image) {
+    if (image.isNull()) return {};
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    std::vector<uint8_t> pixels;
-    for (int y = 0; y < HEIGHT; ++y) {
+    Pixels pixels;
+    pixels.width = rgb.width();
+    pixels.height = rgb.height();
+    for (int y = 0; y < rgb.height(); ++y) {
         const uchar* row = rgb.constScanLine(y);
-        pixels.insert(pixels.end(), row, row + WIDTH * 3);
+        pixels.rgb.insert(pixels.rgb.end(), row, row + static_cast<size_t>(rgb.width()) * 3);
     }
     return pixels;
 }
@@ -62,10 +67,12 @@ void CheckFormats(Checks& checks, const std::vector<std::string>& types) {
 }
 
 void CheckRead(Checks& checks, const std::string& what, QImageReader& reader,
-               const std::vector<uint8_t>& expected) {
+               const Pixels& expected) {
     checks.Expect(reader.canRead(), what + ": canRead is false");
-    checks.Expect(reader.size() == QSize(WIDTH, HEIGHT),
-                  what + ": the size option is not 320 x 200");
+    const QSize size = reader.size();
+    checks.Expect(size == QSize(expected.width, expected.height),
+                  what + ": the size option is " + std::to_string(size.width()) + " x " +
+                      std::to_string(size.height()) + ", not " + expected.Size());
     const QImage image = reader.read();
     if (!checks.Expect(!image.isNull(), what + ": not read: " + Text(reader.errorString()))) {
         return;
@@ -73,10 +80,15 @@ void CheckRead(Checks& checks, const std::string& what, QImageReader& reader,
     checks.Expect(RgbOf(image) == expected, what + ": other pixels than the .bmp");
 }
 
-void CheckGolden(Checks& checks, const GoldenPicture& golden) {
+// True when the library opens the file without its name.
+bool OpensByContent(const std::vector<uint8_t>& bytes) {
+    return !LibraryPixels(bytes).empty();
+}
+
+void CheckGolden(Checks& checks, const GoldenPicture& golden, size_t* byFormatName) {
     std::string name;
     std::vector<uint8_t> bytes;
-    std::vector<uint8_t> expected;
+    Pixels expected;
     if (!LoadGolden(checks, golden, &name, &bytes, &expected)) return;
 
     QImageReader byFile(QString::fromStdString(golden.picture));
@@ -89,14 +101,32 @@ void CheckGolden(Checks& checks, const GoldenPicture& golden) {
     QImageReader byContent(&buffer);
     // Asked before reading: Qt answers from the bytes still ahead.
     const QByteArray format = byContent.format();
-    checks.Expect(format == "c64",
-                  name + ": taken from memory as format \"" + format.toStdString() + "\", not c64");
-    CheckRead(checks, name + " (memory)", byContent, expected);
+    if (OpensByContent(bytes)) {
+        checks.Expect(format == "c64", name + ": taken from memory as format \"" +
+                                           format.toStdString() + "\", not c64");
+        CheckRead(checks, name + " (memory)", byContent, expected);
+    } else {
+        // Told only by its name, which memory has not.
+        checks.Expect(format != "c64", name + ": taken from memory by content alone as c64");
+    }
+
+    // From memory under the format its extension names, where that is one
+    // of Qt's format names: the plugin takes the name as the hint.
+    const QByteArray extension =
+        QFileInfo(QString::fromStdString(golden.picture)).suffix().toLatin1();
+    if (QImageReader::supportedImageFormats().contains(extension)) {
+        QBuffer named(&data);
+        named.open(QIODevice::ReadOnly);
+        QImageReader byFormat(&named, extension);
+        CheckRead(checks, name + " (memory, format " + extension.toStdString() + ")", byFormat,
+                  expected);
+        ++*byFormatName;
+    }
 }
 
 void CheckHostile(Checks& checks, size_t* opened, size_t* refused) {
     for (const tarnel_hostile::HostileFile& file : tarnel_hostile::HostileCorpus()) {
-        const std::vector<uint8_t> reference = LibraryPixels(file.bytes);
+        const Pixels reference = LibraryPixels(file.bytes);
         (reference.empty() ? *refused : *opened) += 1;
         QByteArray data = Bytes(file.bytes);
         QBuffer buffer(&data);
@@ -141,23 +171,29 @@ int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules("tarnel.imageformats.warning=false");
     // Built for Qt 6 and for Qt 5.
     Checks checks(QT_VERSION_MAJOR == 5 ? "tarnel_qt5_host_test" : "tarnel_qt_host_test");
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s PICTURES_DIR MIME_TYPE...\n", argv[0]);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s PICTURES_DIR FORMATS_DIR MIME_TYPE...\n", argv[0]);
         return 2;
     }
-    const std::vector<std::string> types(argv + 2, argv + argc);
+    const std::vector<std::string> types(argv + 3, argv + argc);
 
     CheckFormats(checks, types);
     const std::vector<GoldenPicture> goldens = GoldenPictures(argv[1]);
     checks.Expect(goldens.size() >= 20, "fewer than twenty golden pictures found");
-    for (const GoldenPicture& golden : goldens) CheckGolden(checks, golden);
+    size_t byFormatName = 0;
+    for (const GoldenPicture& golden : goldens) CheckGolden(checks, golden, &byFormatName);
+    const std::vector<GoldenPicture> formats = GoldenPictures(argv[2]);
+    checks.Expect(!formats.empty(), "no golden pictures of the other formats found");
+    for (const GoldenPicture& golden : formats) CheckGolden(checks, golden, &byFormatName);
 
     size_t opened = 0;
     size_t refused = 0;
     CheckHostile(checks, &opened, &refused);
     checks.Expect(opened > 0 && refused > 0, "the hostile corpus is empty");
 
-    return checks.Finish(std::to_string(goldens.size()) +
-                         " golden pictures; hostile corpus: " + std::to_string(opened) +
-                         " opened, " + std::to_string(refused) + " refused");
+    return checks.Finish(
+        std::to_string(goldens.size()) + " golden pictures, " + std::to_string(formats.size()) +
+        " of the other formats (" + std::to_string(byFormatName) +
+        " also from memory under their extension); hostile corpus: " + std::to_string(opened) +
+        " opened, " + std::to_string(refused) + " refused");
 }

@@ -2,13 +2,15 @@
 // memory (the path of Wand's and Imagick's blobs; `convert` and `identify`
 // drive the files).
 //
-//   tarnel_magick_host_test PICTURES_DIR
+//   tarnel_magick_host_test PICTURES_DIR FORMATS_DIR
 //
 // Run with MAGICK_CODER_MODULE_PATH reaching the installed module. Checks
-// that every golden picture read as "c64" gives the golden pixels and the
-// layout's name; and that every file of the hostile corpus either gives the
-// library's picture or is refused with an error carrying the library's
-// words. One process for the whole corpus, so that valgrind can watch it.
+// that every golden picture, of the twenty layouts and of the other
+// formats, read as "c64" under its file's name gives the golden pixels at
+// its own size and the format's name; and that every file of the hostile
+// corpus either gives the library's picture or is refused with an error
+// carrying the library's words. One process for the whole corpus, so that
+// valgrind can watch it.
 #include <magick/MagickCore.h>
 
 #include <cstdio>
@@ -39,8 +41,8 @@ struct Outcome {
     }
 };
 
-// The bytes read from memory as format "c64", the name given only for the
-// messages.
+// The bytes read from memory as format "c64" under the file's name (which
+// the module hands the library as the name hint).
 void ReadAsC64(const std::vector<uint8_t>& bytes, const std::string& name, Outcome* outcome) {
     ImageInfo* info = AcquireImageInfo();
     FormatLocaleString(info->filename, MaxTextExtent, "c64:%s", name.c_str());
@@ -48,43 +50,50 @@ void ReadAsC64(const std::vector<uint8_t>& bytes, const std::string& name, Outco
     DestroyImageInfo(info);
 }
 
-// The image as RGB rows without padding; empty when it is not 320 x 200.
-std::vector<uint8_t> RgbOf(const Image* image) {
-    if (image == nullptr || image->columns != WIDTH || image->rows != HEIGHT) return {};
-    std::vector<uint8_t> rgb(WIDTH * HEIGHT * 3);
+// The image's pixels.
+Pixels RgbOf(const Image* image) {
+    if (image == nullptr) return {};
+    Pixels pixels;
+    pixels.width = static_cast<int>(image->columns);
+    pixels.height = static_cast<int>(image->rows);
+    pixels.rgb.resize(image->columns * image->rows * 3);
     ExceptionInfo* exception = AcquireExceptionInfo();
-    const MagickBooleanType ok =
-        ExportImagePixels(image, 0, 0, WIDTH, HEIGHT, "RGB", CharPixel, rgb.data(), exception);
+    const MagickBooleanType ok = ExportImagePixels(image, 0, 0, image->columns, image->rows, "RGB",
+                                                   CharPixel, pixels.rgb.data(), exception);
     DestroyExceptionInfo(exception);
-    if (ok == MagickFalse) rgb.clear();
-    return rgb;
+    if (ok == MagickFalse) return {};
+    return pixels;
 }
 
-std::string LayoutOf(const std::vector<uint8_t>& bytes) {
-    tarnel_info info;
-    if (tarnel_identify(bytes.data(), bytes.size(), &info) != TARNEL_OK) return "";
-    return info.name;
+std::string FormatNameOf(const std::vector<uint8_t>& bytes, const std::string& name) {
+    const tarnel_decode_options options = Options(name.c_str());
+    tarnel_info_ex info;
+    info.size = sizeof info;
+    if (tarnel_identify_ex(bytes.data(), bytes.size(), &options, &info) != TARNEL_OK) return "";
+    return info.info.name;
 }
 
 void CheckGolden(Checks& checks, const GoldenPicture& golden) {
     std::string name;
     std::vector<uint8_t> bytes;
-    std::vector<uint8_t> expected;
+    Pixels expected;
     if (!LoadGolden(checks, golden, &name, &bytes, &expected)) return;
     Outcome outcome;
     ReadAsC64(bytes, name, &outcome);
     if (!checks.Expect(outcome.image != nullptr, name + ": not read: " + outcome.Reason())) {
         return;
     }
-    checks.Expect(RgbOf(outcome.image) == expected, name + ": other pixels than the .bmp");
+    const Pixels got = RgbOf(outcome.image);
+    checks.Expect(got == expected,
+                  name + ": " + got.Size() + ", other pixels than the .bmp's " + expected.Size());
     const char* layout = GetImageProperty(outcome.image, "c64:layout");
-    checks.Expect(layout != nullptr && layout == LayoutOf(bytes),
-                  name + ": the property c64:layout is not the layout's name");
+    checks.Expect(layout != nullptr && layout == FormatNameOf(bytes, name),
+                  name + ": the property c64:layout is not the format's name");
 }
 
 void CheckHostile(Checks& checks, size_t* opened, size_t* refused) {
     for (const tarnel_hostile::HostileFile& file : tarnel_hostile::HostileCorpus()) {
-        const std::vector<uint8_t> reference = LibraryPixels(file.bytes);
+        const Pixels reference = LibraryPixels(file.bytes, file.name.c_str());
         (reference.empty() ? *refused : *opened) += 1;
         Outcome outcome;
         ReadAsC64(file.bytes, file.name, &outcome);
@@ -101,7 +110,8 @@ void CheckHostile(Checks& checks, size_t* opened, size_t* refused) {
         } else {
             checks.Expect(
                 outcome.image == nullptr && outcome.exception->severity == CorruptImageError &&
-                    outcome.Reason().rfind(RefusalText(file.bytes) + " `", 0) == 0,
+                    outcome.Reason().rfind(RefusalText(file.bytes, file.name.c_str()) + " `", 0) ==
+                        0,
                 file.name + ": not refused with the library's words (" + outcome.Reason() + ")");
         }
     }
@@ -111,8 +121,8 @@ void CheckHostile(Checks& checks, size_t* opened, size_t* refused) {
 
 int main(int argc, char** argv) {
     Checks checks("tarnel_magick_host_test");
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s PICTURES_DIR\n", argv[0]);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s PICTURES_DIR FORMATS_DIR\n", argv[0]);
         return 2;
     }
     MagickCoreGenesis(argv[0], MagickFalse);
@@ -122,6 +132,9 @@ int main(int argc, char** argv) {
     const std::vector<GoldenPicture> goldens = GoldenPictures(argv[1]);
     checks.Expect(goldens.size() >= 20, "fewer than twenty golden pictures found");
     for (const GoldenPicture& golden : goldens) CheckGolden(checks, golden);
+    const std::vector<GoldenPicture> formats = GoldenPictures(argv[2]);
+    checks.Expect(!formats.empty(), "no golden pictures of the other formats found");
+    for (const GoldenPicture& golden : formats) CheckGolden(checks, golden);
 
     size_t opened = 0;
     size_t refused = 0;
@@ -129,7 +142,8 @@ int main(int argc, char** argv) {
     checks.Expect(opened > 0 && refused > 0, "the hostile corpus is empty");
 
     MagickCoreTerminus();
-    return checks.Finish(std::to_string(goldens.size()) +
-                         " golden pictures; hostile corpus: " + std::to_string(opened) +
+    return checks.Finish(std::to_string(goldens.size()) + " golden pictures, " +
+                         std::to_string(formats.size()) +
+                         " of the other formats; hostile corpus: " + std::to_string(opened) +
                          " opened, " + std::to_string(refused) + " refused");
 }
