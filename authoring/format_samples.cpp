@@ -800,6 +800,10 @@ std::vector<FormatSample> MakeFormatSamples() {
     AddFluff64(&samples);
     AddCgfx(&samples);
     AddBitmaps(&samples);
+    AddPacked(&samples);
+    AddOther(&samples);
+    AddFli(&samples);
+    AddInterlace(&samples);
     return samples;
 }
 

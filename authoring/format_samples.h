@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/layouts.h"
@@ -16,6 +17,18 @@
 namespace tarnel_tools {
 
 struct FormatSample {
+    FormatSample() = default;
+    FormatSample(tarnel::FormatCode code_, std::string fileName_, std::vector<uint8_t> bytes_,
+                 uint32_t width_, uint32_t height_, std::vector<uint8_t> colours_,
+                 uint8_t background_ = 0)
+        : code(code_),
+          fileName(std::move(fileName_)),
+          bytes(std::move(bytes_)),
+          width(width_),
+          height(height_),
+          colours(std::move(colours_)),
+          background(background_) {}
+
     tarnel::FormatCode code = tarnel::FORMAT_UNKNOWN;
     std::string fileName;  // "NN-slug.ext", NN the format's code
     std::vector<uint8_t> bytes;
@@ -25,13 +38,24 @@ struct FormatSample {
     std::vector<uint8_t> colours;
     // The colour the border takes around it (pictures of 320 x 200).
     uint8_t background = 0;
+    // A picture of two frames (interlaced): its second frame, at its own
+    // place, as `colours` is its first; the picture decoded blends the two.
+    // Empty for a picture of one frame.
+    std::vector<uint8_t> secondFrame;
+    // The picture as a C64 shows it (TARNEL_VIEW_C64), where that differs
+    // from `colours` (an FLI's strip); empty where it does not.
+    std::vector<uint8_t> c64View;
 };
 
 // Every sample, in code order.
 std::vector<FormatSample> MakeFormatSamples();
 
 // Each family's samples, appended.
-void AddBitmaps(std::vector<FormatSample>* samples);  // format_samples_bitmaps.cpp
+void AddBitmaps(std::vector<FormatSample>* samples);    // format_samples_bitmaps.cpp
+void AddOther(std::vector<FormatSample>* samples);      // format_samples_other.cpp
+void AddPacked(std::vector<FormatSample>* samples);     // format_samples_packed.cpp
+void AddInterlace(std::vector<FormatSample>* samples);  // format_samples_interlace.cpp
+void AddFli(std::vector<FormatSample>* samples);        // format_samples_fli.cpp
 
 }  // namespace tarnel_tools
 

@@ -1,10 +1,10 @@
 // The formats beyond the twenty layouts through the C library, one target a
 // format (TARNEL_FUZZ_FORMAT, the file opened as that format) and one
-// (TARNEL_FUZZ_FORMAT 0) where the input's first byte picks the file name's
-// extension from the format table. Checks: a result code for every input;
-// a picture within the library's limits, drawn into a buffer of exactly its
-// size and nothing written past its rows; identification and decoding
-// agree; and a used decoder draws as a new one would.
+// (TARNEL_FUZZ_FORMAT 0) where the input's second byte picks the file name's
+// extension from the format table; the first chooses the options. Checks: a result code for every
+// input; a picture within the library's limits, drawn into a buffer of exactly its size and nothing
+// written past its rows; identification and decoding agree; and a used decoder draws as a new one
+// would.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -38,19 +38,19 @@ std::string ExtensionAt(int index) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static tarnel_decoder* used = tarnel_decoder_new();
     Check(used != nullptr, "a decoder is made");
-    if (size < 1) return 0;
+    if (size < 2) return 0;
     tarnel_decode_options options;
     tarnel_decode_options_init(&options);
     options.pixel_format = data[0] & 3;
     options.border = data[0] >> 2 & 1;
-    const std::string name = "file." + ExtensionAt(data[0] >> 3);
+    const std::string name = "file." + ExtensionAt(data[1]);
     if (TARNEL_FUZZ_FORMAT != 0) {
         options.layout = TARNEL_FUZZ_FORMAT;
     } else {
         options.file_name = name.c_str();
     }
     // The file, in an allocation of its own size.
-    const std::vector<uint8_t> file(data + 1, data + size);
+    const std::vector<uint8_t> file(data + 2, data + size);
 
     tarnel_info_ex info{};
     info.size = sizeof info;

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
         }
     }
     // The formats' targets: their samples and hostile files behind the
-    // option byte, which for fuzz_format0 picks the format's extension (its
+    // option bytes, the second of which for fuzz_format0 picks the format's extension (its
     // index in the format table, after the twenty and Hires Manager).
     const std::vector<tarnel_tools::FormatSample> samples = tarnel_tools::MakeFormatSamples();
     const std::vector<tarnel_hostile::HostileFormatFile> formatFiles =
@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
                 if (tarnel::FormatReaderAt(row).code == format)
                     index = static_cast<uint8_t>(21 + row);
             }
-            bytes.insert(bytes.begin(), static_cast<uint8_t>(index << 3 | (n % 8)));
+            const uint8_t prefix[2] = {static_cast<uint8_t>(n % 8), index};
+            bytes.insert(bytes.begin(), prefix, prefix + 2);
             ok = Write(dir / name, bytes) && ok;
             seeds += 1;
         };

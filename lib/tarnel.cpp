@@ -32,7 +32,8 @@ static_assert(TARNEL_MAX_PICTURE_SIDE == tarnel::MAX_PICTURE_SIDE &&
                   TARNEL_MAX_PICTURE_PIXELS == tarnel::MAX_PICTURE_PIXELS,
               "picture size limit");
 static_assert(TARNEL_FORMAT_CGFX == 31 && TARNEL_FORMAT_HIRES_MANAGER == 22 &&
-                  TARNEL_FORMAT_MULTICOLOUR_WINDOW == 46,
+                  TARNEL_FORMAT_MULTICOLOUR_WINDOW == 46 && TARNEL_FORMAT_SHP == 54 &&
+                  TARNEL_FORMAT_SHE == 66 && TARNEL_FORMAT_SHX == 84 && TARNEL_FORMAT_SHI == 113,
               "format codes");
 
 // All working memory of a decode, kept from one file to the next.
@@ -494,7 +495,8 @@ void OutputSize(const Resolved& resolved, const DecodeChoices& choices, size_t* 
 }
 
 bool InfoExWritable(const tarnel_info_ex* info) {
-    return info == nullptr || info->size >= TARNEL_INFO_EX_SIZE_1_2;
+    return info == nullptr || info->size == TARNEL_INFO_EX_SIZE_1_2 ||
+           info->size >= sizeof(tarnel_info_ex);
 }
 
 // Whether the caller's record holds the 1.3 fields.
@@ -691,7 +693,13 @@ int ConvertBlend(const tarnel::ColourCanvas& first, const tarnel::ColourCanvas& 
         const uint8_t* a = first.Row(y);
         const uint8_t* b = second.Row(y);
         uint8_t* to = topLeft + y * stride;
-        for (uint32_t x = 0; x < first.width; ++x) {
+        // Four bytes a pixel, each write's spare bytes overwritten by the
+        // next; the last pixel written to the row's end only.
+        uint32_t x = 0;
+        for (; x + 1 < first.width; ++x) {
+            std::memcpy(to + x * bytesPerPixel, blended[(a[x] & 15) << 4 | (b[x] & 15)], 4);
+        }
+        for (; x < first.width; ++x) {
             std::memcpy(to + x * bytesPerPixel, blended[(a[x] & 15) << 4 | (b[x] & 15)],
                         bytesPerPixel);
         }

@@ -399,7 +399,8 @@ constexpr FliLayout BFLI_BOTTOM = {25603, 17411, 3, true, 0, 1000, 1, 0};
 }  // namespace
 
 Evidence BfliSniff(ByteView file) {
-    return file.size == BFLI_BYTES && file[2] == BFLI_MARK ? Evidence::Signature : Evidence::None;
+    // One byte is too little a mark to take a file by: opened by its name.
+    return file.size == BFLI_BYTES && file[2] == BFLI_MARK ? Evidence::Shape : Evidence::None;
 }
 PictureSize BfliMeasure(ByteView) {
     return {WIDTH, 2 * LINES};
@@ -1141,16 +1142,16 @@ const FormatReader ROWS[] = {
     {72, "flm", "FLI with a background (FLM)", "flm", "image/x-c64-fli", true, false, "is 17,410 bytes, or holds a stream read from its end, its escape byte last, that unpacks to 17,280 bytes", TARNEL_FORMAT_FUNCTIONS(Flm), TARNEL_FLI_VIEWS(Flm)},
     {73, "emc", "FLI, 192 lines (EMC)", "emc", "image/x-c64-fli", true, false, "is 17,412 bytes", TARNEL_FORMAT_FUNCTIONS(Emc), TARNEL_FLI_VIEWS(Emc)},
     {74, "hcb", "FLI of two screens a cell row (HCB)", "hcb", "image/x-c64-fli", true, false, "is 12,148 bytes", TARNEL_FORMAT_FUNCTIONS(Hcb), TARNEL_FLI_VIEWS(Hcb)},
-    {75, "big-fli", "Big FLI, 320 x 400", "bfl bfli", "image/x-c64-big-fli", true, true, "is 33,795 bytes with 'b' at offset 2", TARNEL_FORMAT_FUNCTIONS(Bfli), TARNEL_FLI_VIEWS(Bfli)},
-    {76, "fli-profi", "FLI Profi", "fpr", "image/x-c64-fli-profi", true, false, "is 18,370 bytes", TARNEL_FORMAT_FUNCTIONS(Fpr), TARNEL_FLI_VIEWS(Fpr)},
+    {75, "big-fli", "Big FLI, 320 x 400", "bfl bfli", "image/x-c64-fli", true, false, "is 33,795 bytes with 'b' at offset 2", TARNEL_FORMAT_FUNCTIONS(Bfli), TARNEL_FLI_VIEWS(Bfli)},
+    {76, "fli-profi", "FLI Profi", "fpr", "image/x-c64-fli", true, false, "is 18,370 bytes", TARNEL_FORMAT_FUNCTIONS(Fpr), TARNEL_FLI_VIEWS(Fpr)},
     {77, "hfc", "Hires FLI, 112 lines (HFC)", "hfc hfd", "image/x-c64-hires-fli", true, false, "is 16,386 bytes", TARNEL_FORMAT_FUNCTIONS(Hfc), TARNEL_FLI_VIEWS(Hfc)},
-    {78, "cfli", "FLI of screens only (CFLI)", "cfli", "image/x-c64-cfli", true, false, "is 8,170 bytes", TARNEL_FORMAT_FUNCTIONS(Cfli), TARNEL_FLI_VIEWS(Cfli)},
-    {79, "ufli", "UFLI (hires FLI over sprites)", "ufl", "image/x-c64-ufli", true, false, "is 16,194 bytes, or holds its escape byte and a stream that unpacks to 16,192 bytes", TARNEL_FORMAT_FUNCTIONS(Ufli), TARNEL_FLI_VIEWS(Ufli)},
-    {80, "nufli", "NUFLI", "nuf nup", "image/x-c64-nufli", true, false, "is 23,042 bytes, or has $FD at offset 2 and a stream read from its end that unpacks to 23,040 bytes, and points to no sprite past its 360th", TARNEL_FORMAT_FUNCTIONS(Nufli), TARNEL_FLI_VIEWS(Nufli)},
-    {81, "mufflon", "Mufflon", "muf mup", "image/x-c64-mufflon", true, false, "is 21,826 bytes, or holds its escape byte and a stream read from its end that unpacks to 21,760 bytes, and points to no sprite past its 340th", TARNEL_FORMAT_FUNCTIONS(Mufflon), TARNEL_FLI_VIEWS(Mufflon)},
-    {82, "xfl", "Hires FLI with sprites, 192 x 167 (XFL)", "xfl", "image/x-c64-xfl", true, false, "holds its escape byte and a stream read from its end that unpacks to 16,192 bytes", TARNEL_FORMAT_FUNCTIONS(Xfl)},
-    {83, "shf", "Super Hires FLI (SHF)", "shf", "image/x-c64-shf", true, false, "is 15,874 bytes, or holds its escape byte and a stream that unpacks to 8,170 bytes", TARNEL_FORMAT_FUNCTIONS(Shf)},
-    {84, "shx", "Hires FLI with sprites, 144 x 168 (SHX)", "shx", "image/x-c64-shx", true, false, "is 15,362 bytes, or holds a stream read from its end, its escape byte last, that unpacks to 9,168 bytes", TARNEL_FORMAT_FUNCTIONS(Shx)},
+    {78, "cfli", "FLI of screens only (CFLI)", "cfli", "image/x-c64-fli", true, false, "is 8,170 bytes", TARNEL_FORMAT_FUNCTIONS(Cfli), TARNEL_FLI_VIEWS(Cfli)},
+    {79, "ufli", "UFLI (hires FLI over sprites)", "ufl", "image/x-c64-hires-fli", true, false, "is 16,194 bytes, or holds its escape byte and a stream that unpacks to 16,192 bytes", TARNEL_FORMAT_FUNCTIONS(Ufli), TARNEL_FLI_VIEWS(Ufli)},
+    {80, "nufli", "NUFLI", "nuf nup", "image/x-c64-hires-fli", true, false, "is 23,042 bytes, or has $FD at offset 2 and a stream read from its end that unpacks to 23,040 bytes, and points to no sprite past its 360th", TARNEL_FORMAT_FUNCTIONS(Nufli), TARNEL_FLI_VIEWS(Nufli)},
+    {81, "mufflon", "Mufflon", "muf mup", "image/x-c64-hires-fli", true, false, "is 21,826 bytes, or holds its escape byte and a stream read from its end that unpacks to 21,760 bytes, and points to no sprite past its 340th", TARNEL_FORMAT_FUNCTIONS(Mufflon), TARNEL_FLI_VIEWS(Mufflon)},
+    {82, "xfl", "Hires FLI with sprites, 192 x 167 (XFL)", "xfl", "image/x-c64-hires-fli", true, false, "holds its escape byte and a stream read from its end that unpacks to 16,192 bytes", TARNEL_FORMAT_FUNCTIONS(Xfl)},
+    {83, "shf", "Super Hires FLI (SHF)", "shf", "image/x-c64-hires-fli", true, false, "is 15,874 bytes, or holds its escape byte and a stream that unpacks to 8,170 bytes", TARNEL_FORMAT_FUNCTIONS(Shf)},
+    {84, "shx", "Hires FLI with sprites, 144 x 168 (SHX)", "shx", "image/x-c64-hires-fli", true, false, "is 15,362 bytes, or holds a stream read from its end, its escape byte last, that unpacks to 9,168 bytes", TARNEL_FORMAT_FUNCTIONS(Shx)},
 };
 // clang-format on
 #undef TARNEL_FLI_VIEWS

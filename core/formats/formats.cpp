@@ -24,7 +24,9 @@ namespace {
 
 // Every family's table; each family's codes ascend within it.
 const FormatFamily* const FAMILIES[] = {&readers::CHARACTER_FORMATS, &readers::CHARPAD_FORMATS,
-                                        &readers::SPRITE_FORMATS, &readers::BITMAP_FORMATS};
+                                        &readers::SPRITE_FORMATS,    &readers::BITMAP_FORMATS,
+                                        &readers::OTHER_FORMATS,     &readers::PACKED_FORMATS,
+                                        &readers::INTERLACE_FORMATS, &readers::FLI_FORMATS};
 
 // Every reader, in code order.
 struct OrderedReaders {
@@ -151,8 +153,11 @@ bool ListsExtension(const char* extensions, const char* extension) {
 
 FormatCode FindFormat(ByteView file, const char* extension) {
     const OrderedReaders& ordered = Ordered();
+    // Only formats with a mark can be known by it: the others' tests (some
+    // unpack a stream to see that it fills the picture) wait for a name.
     for (size_t n = 0; n < ordered.count; ++n) {
-        if (ordered.readers[n]->sniff(file) == Evidence::Signature) return ordered.readers[n]->code;
+        const FormatReader& reader = *ordered.readers[n];
+        if (reader.signature && reader.sniff(file) == Evidence::Signature) return reader.code;
     }
     if (extension == nullptr || extension[0] == '\0') return FORMAT_UNKNOWN;
     for (size_t n = 0; n < ordered.count; ++n) {

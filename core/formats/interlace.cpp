@@ -605,20 +605,20 @@ namespace {
 // clang-format off
 const FormatReader ROWS[] = {
     // code, short name, name, extensions, MIME type, load address, signature, what its files hold, functions
-    {100, "true-paint", "True Paint (interlaced)", "mci", "image/x-c64-true-paint", true, false, "is 19,434 bytes, or at least 142 bytes of a program that unpacks its stream to 19,432 bytes", TARNEL_INTERLACED_FUNCTIONS(TruePaint)},
-    {101, "fp", "FP interlaced multicolour", "fp", "image/x-c64-fp", true, false, "is 19,266 bytes", TARNEL_INTERLACED_FUNCTIONS(Fp)},
-    {102, "pixel-perfect", "Pixel Perfect (interlaced FLI)", "pp ppp", "image/x-c64-pixel-perfect", true, false, "is 33,602 bytes, or has a load address, $10 $10 $10, an escape byte and runs that unpack to 33,600 bytes and end where the file ends", TARNEL_INTERLACED_FUNCTIONS(PixelPerfect)},
-    {103, "ffli", "FFLI (interlaced FLI)", "ffl ffli", "image/x-c64-ffli", true, false, "is 26,115 bytes with 'f' after the load address", TARNEL_INTERLACED_FUNCTIONS(Ffli)},
-    {104, "ihe", "IHE interlaced hires", "ihe", "image/x-c64-ihe", true, false, "is 16,194 bytes", TARNEL_INTERLACED_FUNCTIONS(Ihe)},
-    {105, "hires-interlace", "Hires-Interlace (Feniks)", "hlf hie", "image/x-c64-hires-interlace", true, false, "is 24,578 bytes", TARNEL_INTERLACED_FUNCTIONS(HiresInterlace)},
-    {106, "hle", "HLE interlaced hires", "hle", "image/x-c64-hle", true, false, "is 32,770 bytes", TARNEL_INTERLACED_FUNCTIONS(Hle)},
-    {107, "vhi", "VHI interlaced hires", "vhi", "image/x-c64-vhi", true, false, "is 17,389 bytes, or has a load address and commands that unpack to 17,384 bytes", TARNEL_INTERLACED_FUNCTIONS(Vhi)},
-    {108, "eci", "ECI interlaced hires FLI", "eci ecp", "image/x-c64-eci", true, false, "is 32,770 bytes, or has a load address, an escape byte and runs that unpack to 32,768 bytes", TARNEL_INTERLACED_FUNCTIONS(Eci)},
-    {109, "ile", "Interlaced logo (ILE)", "ile", "image/x-c64-ile", true, false, "is 4,098 bytes", TARNEL_INTERLACED_FUNCTIONS(Ile)},
-    {110, "mle", "Interlaced multicolour logo characters (MLE)", "mle", "image/x-c64-mle", true, false, "is 4,098 bytes", TARNEL_INTERLACED_FUNCTIONS(Mle)},
-    {111, "ish-interlace", "Hires and sprites, interlaced (ISH)", "ish", "image/x-c64-ish-interlace", true, false, "is 30,738 bytes", TARNEL_INTERLACED_FUNCTIONS(Ish)},
-    {112, "esh", "ESH interlaced hires with sprites", "esh", "image/x-c64-esh", true, false, "is 20,454 bytes with 0 after the load address, or has a load address, a byte other than 0 and commands that unpack to 20,449 bytes", TARNEL_INTERLACED_FUNCTIONS(Esh)},
-    {113, "shi", "Super Hires Interlace", "shi", "image/x-c64-shi", true, false, "is 15,355 bytes with 0 after the load address, or has a load address, a byte and commands that unpack to 15,352 bytes", TARNEL_INTERLACED_FUNCTIONS(Shi)},
+    {100, "true-paint", "True Paint (interlaced)", "mci", "image/x-c64-interlace", true, false, "is 19,434 bytes, or at least 142 bytes of a program that unpacks its stream to 19,432 bytes", TARNEL_INTERLACED_FUNCTIONS(TruePaint)},
+    {101, "fp", "FP interlaced multicolour", "fp", "image/x-c64-interlace", true, false, "is 19,266 bytes", TARNEL_INTERLACED_FUNCTIONS(Fp)},
+    {102, "pixel-perfect", "Pixel Perfect (interlaced FLI)", "pp ppp", "image/x-c64-interlace", true, false, "is 33,602 bytes, or has a load address, $10 $10 $10, an escape byte and runs that unpack to 33,600 bytes and end where the file ends", TARNEL_INTERLACED_FUNCTIONS(PixelPerfect)},
+    {103, "ffli", "FFLI (interlaced FLI)", "ffl ffli", "image/x-c64-interlace", true, false, "is 26,115 bytes with 'f' after the load address", TARNEL_INTERLACED_FUNCTIONS(Ffli)},
+    {104, "ihe", "IHE interlaced hires", "ihe", "image/x-c64-interlace", true, false, "is 16,194 bytes", TARNEL_INTERLACED_FUNCTIONS(Ihe)},
+    {105, "hires-interlace", "Hires-Interlace (Feniks)", "hlf hie", "image/x-c64-interlace", true, false, "is 24,578 bytes", TARNEL_INTERLACED_FUNCTIONS(HiresInterlace)},
+    {106, "hle", "HLE interlaced hires", "hle", "image/x-c64-interlace", true, false, "is 32,770 bytes", TARNEL_INTERLACED_FUNCTIONS(Hle)},
+    {107, "vhi", "VHI interlaced hires", "vhi", "image/x-c64-interlace", true, false, "is 17,389 bytes, or has a load address and commands that unpack to 17,384 bytes", TARNEL_INTERLACED_FUNCTIONS(Vhi)},
+    {108, "eci", "ECI interlaced hires FLI", "eci ecp", "image/x-c64-interlace", true, false, "is 32,770 bytes, or has a load address, an escape byte and runs that unpack to 32,768 bytes", TARNEL_INTERLACED_FUNCTIONS(Eci)},
+    {109, "ile", "Interlaced logo (ILE)", "ile", "image/x-c64-interlace", true, false, "is 4,098 bytes", TARNEL_INTERLACED_FUNCTIONS(Ile)},
+    {110, "mle", "Interlaced multicolour logo characters (MLE)", "mle", "image/x-c64-interlace", true, false, "is 4,098 bytes", TARNEL_INTERLACED_FUNCTIONS(Mle)},
+    {111, "ish-interlace", "Hires and sprites, interlaced (ISH)", "ish", "image/x-c64-interlace", true, false, "is 30,738 bytes", TARNEL_INTERLACED_FUNCTIONS(Ish)},
+    {112, "esh", "ESH interlaced hires with sprites", "esh", "image/x-c64-interlace", true, false, "is 20,454 bytes with 0 after the load address, or has a load address, a byte other than 0 and commands that unpack to 20,449 bytes", TARNEL_INTERLACED_FUNCTIONS(Esh)},
+    {113, "shi", "Super Hires Interlace", "shi", "image/x-c64-interlace", true, false, "is 15,355 bytes with 0 after the load address, or has a load address, a byte and commands that unpack to 15,352 bytes", TARNEL_INTERLACED_FUNCTIONS(Shi)},
 };
 // clang-format on
 }  // namespace

@@ -473,13 +473,13 @@ namespace {
 // clang-format off
 const FormatReader ROWS[] = {
     // code, short name, name, extensions, MIME type, load address, signature, what its files hold, functions
-    {48, "koala-gg", "Koala Painter, compressed (GG)", "gg", "image/x-c64-koala-packed", true, false, "has a load address, then literals and runs of $FE, value, count that unpack to Koala Painter's 10,001 bytes", TARNEL_FORMAT_FUNCTIONS(KoalaGg)},
-    {49, "bdp", "BDP multicolour picture", "bdp", "image/x-c64-bdp", true, true, "is at least 13 bytes: a load address, then $02 $04 $10 \"600\", \"BDP 5.00\" or BDP 4 commands that unpack to 10,001 bytes", TARNEL_FORMAT_FUNCTIONS(Bdp)},
-    {50, "zoomatic", "Zoomatic", "zom", "image/x-c64-zoomatic", true, false, "has a load address, then a stream read from its end that unpacks to 10,001 bytes, its escape byte last", TARNEL_FORMAT_FUNCTIONS(Zoomatic)},
-    {51, "drazpaint", "Drazpaint", "drz drp", "image/x-c64-drazpaint", true, true, "is 10,051 bytes, or has a load address and \"DRAZPAINT 1.4\"", TARNEL_FORMAT_FUNCTIONS(Drazpaint)},
-    {52, "doodle-jj", "Doodle, compressed (JJ)", "jj", "image/x-c64-doodle-packed", true, false, "has a load address, then literals and runs of $FE, value, count that unpack to 9,024 bytes", TARNEL_FORMAT_FUNCTIONS(DoodleJj)},
-    {53, "micro-illustrator", "Micro Illustrator", "mil", "image/x-c64-micro-illustrator", false, false, "has a 22-byte header of type 0 and is 10,022 bytes, or of type 1 or 2 and a stream that unpacks to 10,000 bytes", TARNEL_FORMAT_FUNCTIONS(MicroIllustrator)},
-    {54, "shp", "SHP packed bitmap", "shp", "image/x-c64-shp", true, false, "has a load address, a type $00, $E8, $80, $A7 or $A8 and packed sections that end where the file ends", TARNEL_FORMAT_FUNCTIONS(Shp)},
+    {48, "koala-gg", "Koala Painter, compressed (GG)", "gg", "image/x-c64-koala", true, false, "has a load address, then literals and runs of $FE, value, count that unpack to Koala Painter's 10,001 bytes", TARNEL_FORMAT_FUNCTIONS(KoalaGg)},
+    {49, "bdp", "BDP multicolour picture", "bdp", "image/x-c64-multicolour", true, true, "is at least 13 bytes: a load address, then $02 $04 $10 \"600\", \"BDP 5.00\" or BDP 4 commands that unpack to 10,001 bytes", TARNEL_FORMAT_FUNCTIONS(Bdp)},
+    {50, "zoomatic", "Zoomatic", "zom", "image/x-c64-multicolour", true, false, "has a load address, then a stream read from its end that unpacks to 10,001 bytes, its escape byte last", TARNEL_FORMAT_FUNCTIONS(Zoomatic)},
+    {51, "drazpaint", "Drazpaint", "drz drp", "image/x-c64-multicolour", true, true, "is 10,051 bytes, or has a load address and \"DRAZPAINT 1.4\"", TARNEL_FORMAT_FUNCTIONS(Drazpaint)},
+    {52, "doodle-jj", "Doodle, compressed (JJ)", "jj", "image/x-c64-doodle", true, false, "has a load address, then literals and runs of $FE, value, count that unpack to 9,024 bytes", TARNEL_FORMAT_FUNCTIONS(DoodleJj)},
+    {53, "micro-illustrator", "Micro Illustrator", "mil", "image/x-c64-multicolour", false, false, "has a 22-byte header of type 0 and is 10,022 bytes, or of type 1 or 2 and a stream that unpacks to 10,000 bytes", TARNEL_FORMAT_FUNCTIONS(MicroIllustrator)},
+    {54, "shp", "SHP packed bitmap", "shp", "image/x-c64-multicolour", true, false, "has a load address, a type $00, $E8, $80, $A7 or $A8 and packed sections that end where the file ends", TARNEL_FORMAT_FUNCTIONS(Shp)},
 };
 // clang-format on
 }  // namespace

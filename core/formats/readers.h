@@ -20,8 +20,20 @@ extern const FormatFamily CHARACTER_FORMATS;
 extern const FormatFamily CHARPAD_FORMATS;
 // sprites.cpp: sprite sets.
 extern const FormatFamily SPRITE_FORMATS;
+// other.cpp: Printfox pages, GoDot pictures and clips, hires with sprites.
+extern const FormatFamily OTHER_FORMATS;
 // bitmaps.cpp: plain hires and multicolour bitmaps.
 extern const FormatFamily BITMAP_FORMATS;
+// packed.cpp: packed bitmaps (GG, BDP, Zoomatic, Drazpaint, JJ, Micro
+// Illustrator, SHP).
+extern const FormatFamily PACKED_FORMATS;
+// interlace.cpp: interlaced pictures of two frames (True Paint, FP, Pixel
+// Perfect, FFLI, the interlaced hires and logo formats, and more).
+extern const FormatFamily INTERLACE_FORMATS;
+// fli.cpp: FLI pictures beyond the twenty, and FLI over or under sprites
+// (FBI, FED, FLM, EMC, HCB, Big FLI, FLI Profi, HFC, CFLI, UFLI, NUFLI,
+// Mufflon, XFL, SHF, SHX).
+extern const FormatFamily FLI_FORMATS;
 
 }  // namespace tarnel::readers
 

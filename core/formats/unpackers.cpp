@@ -208,4 +208,133 @@ uint32_t UnpackMicroIllustrator(ByteView file, uint32_t start, uint8_t* out, uin
     return written;
 }
 
+uint32_t UnpackCountPlusOne(ByteView file, uint32_t start, uint8_t escape, uint8_t* out,
+                            uint32_t size, uint32_t* next) {
+    uint32_t at = start;
+    uint32_t written = 0;
+    while (written < size && at < file.size) {
+        if (file[at] != escape) {
+            const uint32_t literals =
+                CopyLiterals(file, at, escape, At(out, written), size - written);
+            written += literals;
+            at += literals;
+            continue;
+        }
+        if (!file.Holds(at, 3)) break;
+        const uint32_t count = std::min<uint32_t>(file[at + 1] + 1u, size - written);
+        Repeat(At(out, written), file[at + 2], count);
+        written += count;
+        at += 3;
+    }
+    if (next != nullptr) *next = at;
+    return written;
+}
+
+uint32_t UnpackVhi(ByteView file, uint32_t start, uint8_t* out, uint32_t size) {
+    uint32_t at = start;
+    uint32_t written = 0;
+    while (written < size && file.Holds(at, 2)) {
+        const uint8_t command = file[at];
+        const uint32_t count = file[at + 1] == 0 ? 256u : file[at + 1];
+        at += 2;
+        if (command == 0x00) {
+            const uint32_t copied = std::min({count, file.size - at, size - written});
+            Copy(At(out, written), file.data + at, copied);
+            written += copied;
+            at += copied;
+            if (copied < count) break;
+        } else if (command == 0x01) {
+            if (at >= file.size) break;
+            const uint32_t fits = std::min(count, size - written);
+            Repeat(At(out, written), file[at], fits);
+            written += fits;
+            at += 1;
+        } else {
+            break;  // no such command: the stream is broken
+        }
+    }
+    return written;
+}
+
+uint32_t UnpackCommandRuns(ByteView file, uint32_t start, uint8_t* out, uint32_t size) {
+    uint32_t at = start;
+    uint32_t written = 0;
+    while (written < size && at < file.size) {
+        const uint8_t command = file[at++];
+        if (command < 0x80) {
+            const uint32_t copied = std::min({uint32_t{command}, file.size - at, size - written});
+            Copy(At(out, written), file.data + at, copied);
+            written += copied;
+            at += copied;
+            if (copied < command) break;
+            continue;
+        }
+        if (at >= file.size) break;
+        const uint32_t count = std::min<uint32_t>(command - 0x80u, size - written);
+        Repeat(At(out, written), file[at++], count);
+        written += count;
+    }
+    return written;
+}
+
+uint32_t UnpackTruePaint(ByteView file, uint8_t* out, uint32_t size) {
+    constexpr uint32_t LOW = 2;
+    constexpr uint32_t RUN_VALUE = 79;
+    constexpr uint32_t ACTIONS = 120;
+    constexpr uint32_t KEYS = 129;
+    constexpr uint32_t PAIR_VALUES = 133;
+    constexpr uint32_t KEY_COUNT = 9;
+    if (file.size < TRUE_PAINT_TABLE_END) return 0;
+    // Each byte value's action, the highest key first as the table is read.
+    constexpr uint32_t LITERAL = 0x100;
+    uint32_t action[256];
+    uint8_t pairValue[256] = {};
+    for (uint32_t& a : action) a = LITERAL;
+    for (uint32_t e = 0; e < KEY_COUNT; ++e) {
+        const uint8_t key = file[KEYS + e];  // a higher key of equal value wins
+        action[key] = file[ACTIONS + e];
+        pairValue[key] = file[PAIR_VALUES + e];
+    }
+    uint32_t next = file.size;  // bytes [LOW, next) are still to read
+    uint32_t high = size;       // buffer bytes [0, high) are still to write
+    auto run = [&](uint32_t count, uint8_t value) {
+        count = std::min(count, high);
+        Repeat(At(out, high - count), value, count);
+        high -= count;
+    };
+    while (high > 0 && next > LOW) {
+        const uint8_t b = file[--next];
+        switch (action[b]) {
+            case 0:
+                run(2, pairValue[b]);
+                break;
+            case 7:
+                if (next <= LOW) return size - high;
+                run(2u + file[--next], file[RUN_VALUE]);
+                break;
+            case 11:
+                run(3, file[RUN_VALUE]);
+                break;
+            case 17: {
+                if (next - LOW < 2) return size - high;
+                const uint32_t count = 2u + file[--next];
+                run(count, file[--next]);
+                break;
+            }
+            case 23:
+                if (next <= LOW) return size - high;
+                run(3, file[--next]);
+                break;
+            case 25:
+                if (next <= LOW) return size - high;
+                run(1, file[--next]);
+                break;
+            default:
+                run(1, b);
+                break;
+        }
+    }
+    return size - high;
+}
+
 }  // namespace tarnel::unpackers

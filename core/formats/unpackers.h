@@ -86,6 +86,31 @@ uint32_t UnpackBdp5(ByteView file, uint32_t start, uint8_t e1, uint8_t e2, uint8
 // value or the literals.
 uint32_t UnpackMicroIllustrator(ByteView file, uint32_t start, uint8_t* out, uint32_t size);
 
+// Pixel Perfect: runs `E n value`, n + 1 copies (1 to 256), and literals;
+// forward from `start`. `*next` (when not null) is set to the offset after
+// the last byte read.
+uint32_t UnpackCountPlusOne(ByteView file, uint32_t start, uint8_t escape, uint8_t* out,
+                            uint32_t size, uint32_t* next);
+
+// VHI: commands `$00 n` then n literal bytes, `$01 n value` a run (n 0:
+// 256 in both); any other command byte ends the stream as broken.
+uint32_t UnpackVhi(ByteView file, uint32_t start, uint8_t* out, uint32_t size);
+
+// ESH and SHI: a command byte b below 128 is followed by b literal bytes;
+// from 128 up, the next byte repeated b - 128 times (0 and 128: nothing).
+uint32_t UnpackCommandRuns(ByteView file, uint32_t start, uint8_t* out, uint32_t size);
+
+// True Paint's self-extracting files: read backwards from the last byte
+// down to offset 2, written from the buffer's last byte down. Nine key
+// bytes (at 137 down to 129) each name an action (at 128 down to 120):
+// 0 two copies of the byte at 133 + key; 7 (2 + next) copies of the byte at
+// 79; 11 three copies of it; 17 (2 + next) copies of the byte after; 23
+// three copies of the next byte; 25 the next byte as it is; any other the
+// key byte itself. "Next" is the following byte read, downwards. The file
+// is at least TRUE_PAINT_TABLE_END bytes.
+constexpr uint32_t TRUE_PAINT_TABLE_END = 142;
+uint32_t UnpackTruePaint(ByteView file, uint8_t* out, uint32_t size);
+
 }  // namespace tarnel::unpackers
 
 #endif  // TARNEL_CORE_FORMATS_UNPACKERS_H

@@ -309,6 +309,16 @@ std::vector<GdkPixbufModulePattern> ModulePatterns() {
         {"image/x-c64-fluff64", {Text("FLUFF64"), nullptr, SIGNATURE_RELEVANCE}},
         // "RIFF", the chunk's length, "CGFX".
         {"image/x-c64-cgfx", {Text("RIFF    CGFX"), Text("    xxxx    "), SIGNATURE_RELEVANCE}},
+        // After a load address: BDP's two headers and Drazpaint's signature.
+        {"image/x-c64-multicolour",
+         {Text("  \x02\x04\x10"
+               "600"),
+          Text("xx      "), HEADER_RELEVANCE}},
+        {"image/x-c64-multicolour", {Text("  BDP 5.00"), Text("xx        "), SIGNATURE_RELEVANCE}},
+        {"image/x-c64-multicolour",
+         {Text("  DRAZPAINT 1.4"), Text("xx             "), SIGNATURE_RELEVANCE}},
+        {"image/x-c64-godot", {Text("GOD0"), nullptr, SIGNATURE_RELEVANCE}},
+        {"image/x-c64-godot", {Text("GOD1"), nullptr, SIGNATURE_RELEVANCE}},
     };
     std::vector<GdkPixbufModulePattern> patterns;
     for (const TypedPattern& typed : all) {

@@ -158,7 +158,54 @@ typedef enum tarnel_format_code {
     TARNEL_FORMAT_RAINBOW_PAINTER = 43,    /* .rp */
     TARNEL_FORMAT_SARACEN_PAINT = 44,      /* .sar */
     TARNEL_FORMAT_SINGLE_PALETTE = 45,     /* .cle */
-    TARNEL_FORMAT_MULTICOLOUR_WINDOW = 46  /* .mwi .mwin */
+    TARNEL_FORMAT_MULTICOLOUR_WINDOW = 46, /* .mwi .mwin */
+    /* Since 1.3: packed bitmaps. */
+    TARNEL_FORMAT_KOALA_GG = 48,          /* .gg: Koala Painter, compressed */
+    TARNEL_FORMAT_BDP = 49,               /* .bdp: three kinds of header */
+    TARNEL_FORMAT_ZOOMATIC = 50,          /* .zom: packed backwards */
+    TARNEL_FORMAT_DRAZPAINT = 51,         /* .drz .drp: raw or packed */
+    TARNEL_FORMAT_DOODLE_JJ = 52,         /* .jj: Doodle, compressed */
+    TARNEL_FORMAT_MICRO_ILLUSTRATOR = 53, /* .mil: raw or packed */
+    TARNEL_FORMAT_SHP = 54,               /* .shp: packed hires or multicolour */
+    /* Since 1.3: pictures of other programs. */
+    TARNEL_FORMAT_PRINTFOX = 60,   /* .bs .gb .pg: Printfox / Pagefox page */
+    TARNEL_FORMAT_GODOT_4BIT = 61, /* .4bt: GoDot 4-bit picture, unpacked or packed */
+    TARNEL_FORMAT_GODOT_CLIP = 62, /* .clp: GoDot clip */
+    TARNEL_FORMAT_SHS = 63,        /* .shs: hires, two sprite layers over a window */
+    TARNEL_FORMAT_SH1 = 64,        /* .sh1: 96 x 168 hires, two sprite layers */
+    TARNEL_FORMAT_SH2 = 65,        /* .sh2: 192 x 168 hires, a sprite layer */
+    TARNEL_FORMAT_SHE = 66,        /* .she: hires with sprites, two sizes */
+    /* Since 1.3: FLI pictures, and FLI with sprites. */
+    TARNEL_FORMAT_FLI_DESIGNER_PACKED = 70, /* .fbi: FLI Designer, packed */
+    TARNEL_FORMAT_FED = 71,                 /* .fed: a background a line */
+    TARNEL_FORMAT_FLM = 72,                 /* .flm: raw or packed */
+    TARNEL_FORMAT_EMC = 73,                 /* .emc: 320 x 192 */
+    TARNEL_FORMAT_HCB = 74,                 /* .hcb: two screens a cell row */
+    TARNEL_FORMAT_BIG_FLI = 75,             /* .bfl .bfli: 320 x 400 */
+    TARNEL_FORMAT_FLI_PROFI = 76,           /* .fpr: sprites over the left strip */
+    TARNEL_FORMAT_HFC = 77,                 /* .hfc .hfd: hires FLI, 320 x 112 */
+    TARNEL_FORMAT_CFLI = 78,                /* .cfli: screens only */
+    TARNEL_FORMAT_UFLI = 79,                /* .ufl: raw or packed */
+    TARNEL_FORMAT_NUFLI = 80,               /* .nuf .nup: raw or packed */
+    TARNEL_FORMAT_MUFFLON = 81,             /* .muf .mup: raw or packed */
+    TARNEL_FORMAT_XFL = 82,                 /* .xfl: 192 x 167, packed */
+    TARNEL_FORMAT_SHF = 83,                 /* .shf: 208 x 167, or 96 x 167 packed */
+    TARNEL_FORMAT_SHX = 84,                 /* .shx: 144 x 168, raw or packed */
+    /* Since 1.3: interlaced pictures (two frames). */
+    TARNEL_FORMAT_TRUE_PAINT = 100,      /* .mci: raw or self-extracting */
+    TARNEL_FORMAT_FP = 101,              /* .fp */
+    TARNEL_FORMAT_PIXEL_PERFECT = 102,   /* .pp .ppp: raw or packed */
+    TARNEL_FORMAT_FFLI = 103,            /* .ffl .ffli */
+    TARNEL_FORMAT_IHE = 104,             /* .ihe */
+    TARNEL_FORMAT_HIRES_INTERLACE = 105, /* .hlf .hie: Hires-Interlace (Feniks) */
+    TARNEL_FORMAT_HLE = 106,             /* .hle */
+    TARNEL_FORMAT_VHI = 107,             /* .vhi: raw or packed */
+    TARNEL_FORMAT_ECI = 108,             /* .eci .ecp: raw or packed */
+    TARNEL_FORMAT_ILE = 109,             /* .ile: interlaced logo */
+    TARNEL_FORMAT_MLE = 110,             /* .mle: interlaced logo characters */
+    TARNEL_FORMAT_ISH_INTERLACE = 111,   /* .ish of 30,738 bytes: hires and sprites */
+    TARNEL_FORMAT_ESH = 112,             /* .esh: raw or packed */
+    TARNEL_FORMAT_SHI = 113              /* .shi: Super Hires Interlace, raw or packed */
 } tarnel_format_code;
 
 /* What a file is. */
@@ -287,8 +334,12 @@ typedef struct tarnel_info_ex {
     int ignored_bytes;
 } tarnel_info_ex;
 
-/* The size of the 1.2 record, which 1.2 programs pass. Since 1.3. */
-#define TARNEL_INFO_EX_SIZE_1_2 (offsetof(tarnel_info_ex, ignored_bytes))
+/* The size of the 1.2 record, which 1.2 programs pass: the fields before
+ * ignored_bytes, with the record's padding (on 64-bit machines that padding
+ * is where ignored_bytes lies, and it is written there). Since 1.3. */
+#define TARNEL_INFO_EX_SIZE_1_2                                                        \
+    ((offsetof(tarnel_info_ex, ignored_bytes) + sizeof(size_t) - 1) / sizeof(size_t) * \
+     sizeof(size_t))
 
 /* A format of the library's table (tarnel_format_at). Since 1.3. */
 typedef struct tarnel_format_info {
