@@ -27,8 +27,10 @@ file input, that
     "flicker" alternates frame 0 and frame 1 in either view (the canvas read
     at several moments shows each, and nothing else); the pixel shape is
     CSS alone;
-  - "Open as…" on a refused file lists the layouts that take it (none, no
-    control), and the one chosen (by the keyboard) gives the golden pixels,
+  - a Koala Painter file at another address and a headerless hires bitmap
+    open under their layouts' extensions; under names that say nothing they
+    are refused, and "Open as…" lists the layouts that take a refused file
+    (none, no control), and the one chosen (by the keyboard) gives the golden pixels,
     marked as chosen, and follows the border toggle;
   - every file of FORMATS_DIR (tests/data/formats: character sets, CharPad
     projects, SpritePad sets, ..., each NN-slug.ext beside NN-slug.bmp of its
@@ -40,11 +42,16 @@ file input, that
     of 2,560 x 1,600 pixels (the module's memory grows for it) is drawn
     whole; "Save PNG" saves a picture of its own size; the page lists the
     library's format table;
+  - a Big FLI and a NUFLI as a C64 shows them differ from their stored
+    pictures in the FLI strip and nowhere else; an interlaced picture's
+    frame 0, frame 1 and blend are three different pictures;
   - the browser asks for nothing but the page's own files and logs no error.
 Leaves screenshots in the artifacts folder, among them a bordered picture
 with PAL pixels (bordered-pal.png), the C64's view (c64-view.png), a CharPad
-map (charpad.png), a SpritePad set (spritepad.png) and the format table
-(formats.png).
+map (charpad.png), a SpritePad set (spritepad.png), the format table
+(formats.png), and a Big FLI, a NUFLI and an interlaced picture, each stored
+and as a C64 shows it (bigfli-stored.png, bigfli-c64.png, nufli-stored.png,
+nufli-c64.png, interlace-stored.png, interlace-c64.png).
 """
 
 import argparse
@@ -669,9 +676,12 @@ def check_bordered_pal(driver, pictures, artifacts):
 # Refused files made from golden pictures: (file, golden stem, its bytes from
 # the golden file's, the layout to choose under "Open as…" or None when no
 # layout takes the file, whether that file lacks its load address).
+# Files the layout's own extension would open (a Koala Painter picture at
+# another address, a hires bitmap without one) are refused under a name that
+# says nothing of them.
 OPEN_AS = [
-    ("koala-at-2000.koa", "20-koala-painter", lambda b: b"\x00\x20" + b[2:], 20, False),
-    ("hires-headerless.hbm", "12-hires-bitmap", lambda b: b[2:], 12, True),
+    ("koala-at-2000.dat", "20-koala-painter", lambda b: b"\x00\x20" + b[2:], 20, False),
+    ("hires-headerless.dat", "12-hires-bitmap", lambda b: b[2:], 12, True),
     ("not-a-picture.txt", "20-koala-painter", lambda b: b"hello, this is not a picture\n", None,
      False),
 ]
@@ -683,6 +693,18 @@ def check_open_as(driver, pictures, views, workdir, artifacts):
     for name, stem, make, code, headerless in OPEN_AS:
         golden = next(p for p in pictures.iterdir() if p.stem == stem and p.suffix != ".bmp")
         (folder / name).write_bytes(make(golden.read_bytes()))
+        if code is not None:
+            # Under its layout's own extension the name opens it.
+            named = (folder / name).with_suffix(golden.suffix)
+            named.write_bytes((folder / name).read_bytes())
+            give_files(driver, [named])
+            entry = shown(driver).get(named.name)
+            check(entry is not None and entry["kind"] == "canvas" and
+                  entry["layout"] == str(code) and
+                  rgba_to_rgb(canvas_rgba(driver, named.name)) ==
+                  bmp_rgb(golden.with_suffix(".bmp")),
+                  f"{named.name}: not opened by its name as {code}")
+            clear(driver)
         give_files(driver, [folder / name])
         entry = shown(driver).get(name)
         check(entry is not None and entry["kind"] == "error", f"{name}: not refused")
@@ -907,6 +929,76 @@ def check_format_screenshots(driver, folder, artifacts):
     summary.send_keys(Keys.ENTER)
 
 
+# The FLI and interlace families, each in both views: (screenshot name,
+# sample stem, whether it is an FLI picture whose strip the C64 shows its
+# own way, whether it has two frames).
+FAMILY_SHOTS = [("bigfli", "75-big-fli", True, False),
+                ("nufli", "80-nufli", True, False),
+                ("interlace", "102-pixel-perfect", False, True)]
+FLI_STRIP = 24  # the leftmost pixels, where the VIC-II reads no screen bytes
+
+
+def strip_split(rgba, width):
+    """(the leftmost FLI_STRIP pixels of each row, the rest of each row)."""
+    row_bytes = width * 4
+    rows = [rgba[y:y + row_bytes] for y in range(0, len(rgba), row_bytes)]
+    return (b"".join(r[:FLI_STRIP * 4] for r in rows),
+            b"".join(r[FLI_STRIP * 4:] for r in rows))
+
+
+def check_family_views(driver, folder, artifacts):
+    """A Big FLI, a NUFLI and an interlaced picture, each stored and as a C64
+    shows it: the FLI ones change in the strip alone, and the interlaced
+    one's frame control gives three different pictures."""
+    Select(driver.find_element(By.ID, "scale")).select_by_value("2")
+    for shot, stem, fli, interlaced in FAMILY_SHOTS:
+        path = next((p for p in format_samples(folder) if p.stem == stem), None)
+        if not check(path is not None, f"no {stem} sample"):
+            continue
+        width, height, golden = bmp_picture(path.with_suffix(".bmp"))
+        set_view(driver, "blend", False, view="stored")
+        give_files(driver, [path])
+        entry = shown(driver).get(path.name)
+        if not check(entry is not None and entry["kind"] == "canvas",
+                     f"{path.name}: no canvas ({entry and entry['text']})"):
+            clear(driver)
+            continue
+        pictures = {}
+        for view in ("stored", "c64"):
+            set_view(driver, "blend", False, view=view)
+            pictures[view] = canvas_rgba(driver, path.name)
+            driver.execute_script("window.scrollTo(0, 0)")
+            screenshot(driver, artifacts / f"{shot}-{view}.png")
+            driver.set_window_size(1800, 1200)
+        stored, c64 = pictures["stored"], pictures["c64"]
+        check(rgba_to_rgb(stored) == golden, f"{path.name} stored: not {stem}.bmp")
+        if fli:
+            stored_strip, stored_rest = strip_split(stored, width)
+            c64_strip, c64_rest = strip_split(c64, width)
+            changed = sum(stored_strip[i:i + 4] != c64_strip[i:i + 4]
+                          for i in range(0, len(c64_strip), 4))
+            check(changed > 0 and stored_rest == c64_rest,
+                  f"{path.name}: the C64's view is not the stored one with its "
+                  f"{FLI_STRIP}-pixel strip changed ({changed} strip pixels changed, "
+                  f"rest {'equal' if stored_rest == c64_rest else 'differs'})")
+            print(f"{path.name}: C64 view changes {changed} of {FLI_STRIP * height} strip "
+                  f"pixels and nothing else")
+        if interlaced:
+            frames = {}
+            for frame in ("0", "1", "blend"):
+                set_view(driver, frame, False, view="stored")
+                frames[frame] = canvas_rgba(driver, path.name)
+            check(frames["blend"] == stored, f"{path.name}: blend chosen again, not as before")
+            for a, b in (("0", "1"), ("0", "blend"), ("1", "blend")):
+                differ = sum(frames[a][i:i + 4] != frames[b][i:i + 4]
+                             for i in range(0, len(frames[a]), 4))
+                check(differ > 0, f"{path.name}: frame {a} and frame {b} are the same picture")
+                print(f"{path.name}: frame {a} and frame {b} differ in {differ} pixels")
+        clear(driver)
+    set_view(driver, "blend", False)
+    Select(driver.find_element(By.ID, "scale")).select_by_value("1")
+
+
 def check_requests(driver, server, port):
     """Everything the page asked for, wherever it points, is one of its files."""
     origin = f"http://127.0.0.1:{port}"
@@ -982,6 +1074,7 @@ def main():
         check_format_open_as(driver, formats, workdir)
         check_large_map(driver, formats, workdir)
         check_format_screenshots(driver, formats, artifacts)
+        check_family_views(driver, formats, artifacts)
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
         check(not errors, f"browser errors: {errors}")
         check_requests(driver, server, server.port)
