@@ -1,7 +1,8 @@
 // Samples of the interlaced pictures: True Paint (raw and self-extracting),
 // FP, Pixel Perfect (raw and packed), FFLI, IHE, Hires-Interlace, HLE, VHI
 // (raw and packed), ECI and ECP, the logos ILE and MLE, and the hires
-// pictures with sprites ISH, ESH and SHI (raw and packed). Each frame is
+// pictures with sprites ISH, ESH and SHI (raw and packed), the UFLI and
+// Mufflon pictures of two frames UIF and MUI, and SIF. Each frame is
 // drawn as bitmap, screen and colour bytes; the file is those bytes at the
 // format's offsets, packed where it is packed; each frame's picture is
 // worked out from the drawing pixel by pixel, the second at its own place
@@ -729,6 +730,234 @@ void AddShi(std::vector<FormatSample>* samples) {
     }
 }
 
+// --- Frames of UFLI, Mufflon and the line layout -----------------------
+
+// A sample whose frames are worked out by `pixel` (frame, x, y).
+FormatSample RuleSample(tarnel::FormatCode code, const char* slug, Bytes bytes, uint32_t width,
+                        uint32_t height,
+                        const std::function<uint8_t(uint32_t, uint32_t, uint32_t)>& pixel) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%03u-%s", static_cast<unsigned>(code), slug);
+    FormatSample sample{code, name, std::move(bytes), width, height, {}, 0};
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            sample.colours.push_back(pixel(0, x, y) & 15);
+            sample.secondFrame.push_back(pixel(1, x, y) & 15);
+        }
+    }
+    return sample;
+}
+
+// A UFLI frame of memory `m` from `base`: four screens (changing every two
+// lines), 60 sprites at 4,096, the bitmap at 8,192; the X- and Y-expanded
+// sprites over columns 3 to 38 in `spriteColour` where the bitmap has 0.
+uint8_t UfliFramePixel(const Bytes& m, uint32_t base, uint8_t spriteColour, uint32_t x,
+                       uint32_t y) {
+    const uint32_t column = x / 8;
+    const uint32_t cell = (y / 8) * COLUMNS + column;
+    const uint8_t screen = m[base + 1024 * ((y / 2) % 4) + cell];
+    if ((m[base + 8192 + 8 * cell + y % 8] >> (7 - x % 8)) & 1) return screen >> 4;
+    if (column >= 3 && column <= 38) {
+        const uint32_t c = column - 3;
+        const uint32_t sx = 8 * c + x % 8;
+        const uint32_t n = 12 * (y / 40) + (y % 4 >= 2 ? 6 : 0) + c / 6;
+        const uint8_t byte = m[base + 4096 + 64 * n + (((y + 1) / 2) % 21) * 3 + (c / 2) % 3];
+        if ((byte >> (7 - (sx / 2) % 8)) & 1) return spriteColour & 15;
+    }
+    return screen & 15;
+}
+
+// UIF: two UFLI frames 16,384 bytes apart, packed backwards; the sprites of
+// both in the colour at 4,080. The stream's last run (read last) is stored
+// longer than the room it has; a gap of 256 zero bytes after the sprites
+// gives a count of 0.
+void AddUif(std::vector<FormatSample>* samples) {
+    constexpr uint8_t ESCAPE = 0x9E;
+    Bytes m(32576, 0);
+    for (uint32_t k = 0; k < 2; ++k) {
+        const uint32_t base = 16384 * k;
+        Frame f = Hires(40 + 3 * k, k == 0 ? "UIF" : "UIF 2", true);
+        PlantBytes(&f, ESCAPE);
+        for (uint32_t j = 0; j < 4; ++j) Put(&m, base + 1024 * j, f.screens[2 * j]);
+        Put(&m, base + 8192, f.bitmap);
+        for (uint32_t n = 0; n < 60; ++n) {
+            for (uint32_t i = 0; i < 63; ++i) {
+                const uint32_t row = i / 3, dx = i % 3;
+                const bool ring = (row + n + k) % 7 < 3;
+                m[base + 4096 + 64 * n + i] =
+                    static_cast<uint8_t>(ring ? (dx == 1 ? 0xFF : 0x3C >> (n % 3)) : 0);
+            }
+        }
+    }
+    m[4080] = 0x0A;
+    Bytes file = {0x00, 0x40, ESCAPE};
+    const Bytes stream = PackBackwardRuns(m, ESCAPE, 12);
+    file.insert(file.end(), stream.begin(), stream.end());
+    samples->push_back(RuleSample(114, "uif.uif", std::move(file), 320, 200,
+                                  [m](uint32_t frame, uint32_t x, uint32_t y) {
+                                      return UfliFramePixel(m, 16384 * frame, m[4080], x, y);
+                                  }));
+}
+
+constexpr uint32_t MUFFLON_TABLES[6] = {0, 128, 1024, 1152, 2048, 2176};
+
+uint32_t MufflonScreenOf(uint32_t y) {
+    if (y < 128) return 8194 - 256 + 1024 * (7 - (y / 2) % 8);
+    return 2 - 256 + 1024 * (((y / 2) + (y >= 168 ? 1 : 0)) % 4);
+}
+
+// A Mufflon image (21,762 bytes, load address and all): filler, then a
+// hires drawing's screens and bitmap where each line finds them, the
+// sprite pointers, colour tables and the lines' multicolour bits.
+Bytes MufflonImage(uint32_t seed, const std::string& title) {
+    Bytes m = Blank(21762, 0x2000);
+    const Frame f = Hires(seed, title, true);
+    for (uint32_t y = 0; y < 200; ++y) {
+        const uint32_t screen = MufflonScreenOf(y);
+        for (uint32_t c = 0; c < COLUMNS; ++c) {
+            const uint32_t cell = (y / 8) * COLUMNS + c;
+            m[screen + cell] = f.screens[(y / 2) % 8][cell];
+            m[8 * cell + y % 8 + (y < 128 ? 16130 : 16130 - 16384)] = f.bitmap[8 * cell + y % 8];
+        }
+        for (uint32_t s = 0; s < 6; ++s) {
+            m[screen + 1017 + s] = static_cast<uint8_t>(y < 128 ? (y * 5 + s * 31 + seed) % 216
+                                                                : 132 + (y + s * 13 + seed) % 124);
+        }
+    }
+    for (uint32_t n = 0; n <= 100; ++n) {
+        m[4610 + n] = static_cast<uint8_t>(n * 0x15 + seed);
+        for (uint32_t s = 0; s < 6; ++s) {
+            m[770 + MUFFLON_TABLES[s] + n] = static_cast<uint8_t>(0x50 | (n + s * 3 + seed) % 16);
+        }
+    }
+    m[7922] = static_cast<uint8_t>(0x07 + seed % 3);
+    m[7923] = 0x0D;
+    return m;
+}
+
+// A Mufflon frame's pixel, as stored: the bitmap's 1 bits, else the
+// X-expanded sprite of the column (hires or multicolour line by line),
+// else the screen's low nibble.
+uint8_t MufflonFramePixel(const Bytes& m, uint32_t x, uint32_t y) {
+    const uint32_t column = x / 8;
+    const uint32_t cell = (y / 8) * COLUMNS + column;
+    const uint32_t screen = MufflonScreenOf(y);
+    const uint8_t screenByte = m[screen + cell];
+    const uint32_t bitmap = 16130 - (y >= 128 ? 16384 : 0) + 8 * cell + y % 8;
+    if ((m[bitmap] >> (7 - x % 8)) & 1) return screenByte >> 4;
+    if (column < 3 || column > 38) return screenByte & 15;
+    const uint32_t v = column - 3;
+    const uint32_t s = v / 6;
+    const uint32_t rx = 8 * v + x % 8;
+    const int32_t block = 124 - (y >= 128 ? 256 : 0) + m[screen + 1017 + s];
+    if (block < 0 || block >= 340) Fail("a Mufflon sprite pointer out of range");
+    const uint32_t k = y < 123 ? 0 : y < 165 ? 1 : 2;
+    const uint8_t byte = m[2 + 64 * uint32_t(block) + (((y + 47) / 2) * 3 + (v / 2) % 3 + k) % 64];
+    const uint8_t own = m[770 + MUFFLON_TABLES[s] + (y + 1) / 2] & 15;
+    if ((m[4610 + (y + 1) / 2] >> (s + 1)) & 1) {
+        switch ((byte >> (6 - 2 * (((rx / 2) % 8) / 2))) & 3) {
+            case 1:
+                return m[7923] & 15;
+            case 2:
+                return own;
+            case 3:
+                return m[7922] & 15;
+            default:
+                return screenByte & 15;
+        }
+    }
+    return (byte >> (7 - (rx / 2) % 8)) & 1 ? own : screenByte & 15;
+}
+
+// MUI: frame 1's image is the file's start; frame 2's bytes 2 to 11,265
+// at 32,770 and 11,266 to 21,761 at 22,018; filler between.
+void AddMui(std::vector<FormatSample>* samples) {
+    const Bytes first = MufflonImage(50, "MUI");
+    const Bytes second = MufflonImage(53, "MUI 2");
+    Bytes file = Blank(44034, 0x2000);
+    Put(&file, 0, first);
+    Put(&file, 32770, Bytes(second.begin() + 2, second.begin() + 11266));
+    Put(&file, 22018, Bytes(second.begin() + 11266, second.end()));
+    samples->push_back(RuleSample(115, "mui.mui", std::move(file), 320, 200,
+                                  [first, second](uint32_t frame, uint32_t x, uint32_t y) {
+                                      return MufflonFramePixel(frame == 0 ? first : second, x, y);
+                                  }));
+}
+
+// SIF: two frames of the 96 x 167 layout of a line at a time (front and
+// back sprite bits, bitmap, a colour byte a cell a line), each packed
+// backwards in its own block; frame 1's last run read is stored 20 bytes
+// longer, the rest going to the top of frame 2's bytes; a stretch of 256
+// zero bytes (no front sprites below line 150) gives a count of 0.
+void AddSif(std::vector<FormatSample>* samples) {
+    constexpr uint32_t FRAME = 8176;
+    constexpr uint32_t OVERSHOOT = 20;
+    constexpr uint8_t ESCAPES[2] = {0x6B, 0xB6};
+    struct Drawn {
+        Frame bitmap;
+        Sprites front, back;
+        uint8_t frontColour, backColour;
+        Bytes bytes;
+        bool Front(uint32_t x, uint32_t y) const { return y < 150 && front.At(x, y); }
+        uint8_t Colour(uint32_t x, uint32_t y) const {
+            const uint8_t screen = bitmap.screens[0][(y / 8) * 12 + x / 8];
+            return static_cast<uint8_t>(screen + 0x11 * (y % 3));
+        }
+        uint8_t Pixel(uint32_t x, uint32_t y) const {
+            if (Front(x, y)) return frontColour;
+            if (back.At(x, y)) return backColour;
+            const uint8_t colour = Colour(x, y);
+            const uint8_t bits = bitmap.bitmap[((y / 8) * 12 + x / 8) * 8 + y % 8];
+            return (bits >> (7 - x % 8)) & 1 ? colour >> 4 : colour & 15;
+        }
+    };
+    Drawn frames[2];
+    for (uint32_t n = 0; n < 2; ++n) {
+        Drawn& d = frames[n];
+        d.bitmap = Hires(60 + n, n == 0 ? "SIF" : "SIF2", false, 12);
+        d.front = SpriteLayer(21 + n, 4);
+        d.back = SpriteLayer(25 + n, 4);
+        for (uint8_t& b : d.front.bits) b = b && (&b - d.front.bits.data()) % 3 != 0;
+        d.frontColour = static_cast<uint8_t>(1 + n);
+        d.backColour = static_cast<uint8_t>(9 + 2 * n);
+        d.bytes.assign(FRAME, 0);
+        for (uint32_t y = 0; y < 167; ++y) {
+            for (uint32_t x = 0; x < 96; ++x) {
+                const uint32_t at = 12 * y + x / 8;
+                const uint8_t bit = static_cast<uint8_t>(0x80 >> (x % 8));
+                if (d.Front(x, y)) d.bytes[at] |= bit;
+                if (d.back.At(x, y)) d.bytes[2048 + at] |= bit;
+                if ((d.bitmap.ByteAt(x, y) & bit) != 0) d.bytes[4096 + at] |= bit;
+                d.bytes[6144 + at] = d.Colour(x, y);
+            }
+        }
+    }
+    if (frames[0].bytes[0] != 0) Fail("SIF's first run is no run");
+    // The bytes frame 1's last run carries over (zeros, past the picture).
+    for (uint32_t i = FRAME - OVERSHOOT; i < FRAME; ++i) {
+        if (frames[1].bytes[i] != 0) Fail("SIF's carried bytes are not the run's");
+    }
+    Bytes file;
+    for (uint32_t n = 0; n < 2; ++n) {
+        const Bytes& bytes = frames[n].bytes;
+        const Bytes stream =
+            n == 0 ? PackBackwardRuns(bytes, ESCAPES[n], OVERSHOOT)
+                   : PackBackwardRuns(Bytes(bytes.begin(), bytes.end() - OVERSHOOT), ESCAPES[n], 0);
+        const uint32_t length = static_cast<uint32_t>(stream.size()) + 1 + 37890;
+        file.push_back(static_cast<uint8_t>(length & 0xFF));
+        file.push_back(static_cast<uint8_t>(length >> 8));
+        file.push_back(ESCAPES[n]);
+        file.insert(file.end(), stream.begin(), stream.end());
+    }
+    for (const Drawn& d : frames) {
+        file.push_back(static_cast<uint8_t>(0xF0 | d.frontColour));
+        file.push_back(static_cast<uint8_t>(0x30 | d.backColour));
+    }
+    samples->push_back(RuleSample(
+        116, "sif.sif", std::move(file), 96, 167,
+        [frames](uint32_t frame, uint32_t x, uint32_t y) { return frames[frame].Pixel(x, y); }));
+}
+
 }  // namespace
 
 void AddInterlace(std::vector<FormatSample>* samples) {
@@ -741,6 +970,9 @@ void AddInterlace(std::vector<FormatSample>* samples) {
     AddIsh(samples);
     AddEsh(samples);
     AddShi(samples);
+    AddUif(samples);
+    AddMui(samples);
+    AddSif(samples);
 }
 
 }  // namespace tarnel_tools

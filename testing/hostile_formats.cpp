@@ -498,6 +498,64 @@ std::vector<HostileFormatFile> HostileFormatFiles() {
         b = SampleBytes("111-ish-interlace.ish");
         b.resize(9194);
         add("ish-9194-not-interlaced.ish", b, OK, 35);
+        // UIF: a stream read from the end that fills 32,576 bytes.
+        const Bytes uif = SampleBytes("114-uif.uif");
+        add("uif-unnamed.bin", uif, REFUSED, 0);
+        b = uif;  // without the run read last: the picture's first bytes missing
+        b.erase(b.begin() + 3, b.begin() + 6);
+        add("uif-first-run-missing.uif", b, REFUSED, 0);
+        add("uif-escape-only.uif", {0x00, 0x40, 0x5A}, REFUSED, 0);
+        b = {0x00, 0x40, 0x5A};
+        for (int n = 0; n < 127; ++n) b.insert(b.end(), {static_cast<uint8_t>(n), 0x00, 0x5A});
+        add("uif-127-runs-of-256.uif", b, REFUSED, 0);
+        b.insert(b.end(), {0x11, 0x00, 0x5A});  // one more: past the picture's start
+        add("uif-128-runs-of-256.uif", b, OK, 114);
+        // MUI: 44,034 bytes, every sprite pointer of both frames in range.
+        const Bytes mui = SampleBytes("115-mui.mui");
+        add("mui-short.mui", cut(mui, mui.size() - 1), REFUSED, 0);
+        add("mui-unnamed.bin", mui, REFUSED, 0);
+        b = mui;
+        b[7938 + 1017] = 0xFF;  // frame 1, line 14: sprite 379
+        add("mui-frame1-pointer-out-of-range.mui", b, REFUSED, 0);
+        b = mui;
+        b[32770 + 7938 + 1017 - 2] = 0xFF;  // the same in frame 2
+        add("mui-frame2-pointer-out-of-range.mui", b, REFUSED, 0);
+        add("mufflon-named-mui.mui", SampleBytes("81-mufflon.muf"), REFUSED, 0);
+        // SIF: two blocks of a length, an escape byte and a stream, then
+        // four colours, and nothing more.
+        const Bytes sif = SampleBytes("116-sif.sif");
+        add("sif-unnamed.bin", sif, REFUSED, 0);
+        add("sif-short.sif", cut(sif, sif.size() - 1), REFUSED, 0);
+        b = sif;
+        b.push_back(0);
+        add("sif-trailing.sif", b, REFUSED, 0);
+        b = sif;
+        Put16(&b, 0, 0xFFFF);  // a block past the file's end
+        add("sif-length-absurd.sif", b, REFUSED, 0);
+        b = sif;
+        Put16(&b, 0, 37890);  // a block of nothing
+        add("sif-length-zero.sif", b, REFUSED, 0);
+        add("sif-colours-only.sif", {1, 2, 3, 4}, REFUSED, 0);
+        // Runs of 256 only: frame 1's 32 runs reach 16 bytes into frame 2,
+        // whose own 8,160 then fill it; 8,159 leave it a byte short.
+        auto sifRuns = [](uint8_t lastRun) {
+            Bytes s;
+            for (uint32_t n = 0; n < 2; ++n) {
+                const uint32_t runs = n == 0 ? 32 : 31;
+                const size_t start = s.size();
+                s.resize(start + 2);  // the length, written below
+                s.push_back(0x5A);
+                for (uint32_t r = 0; r < runs; ++r) {
+                    s.insert(s.end(), {static_cast<uint8_t>(r * 7), 0x00, 0x5A});
+                }
+                if (n == 1) s.insert(s.end(), {0x42, lastRun, 0x5A});
+                Put16(&s, start, static_cast<uint32_t>(37890 + s.size() - start - 2));
+            }
+            s.insert(s.end(), {0x01, 0x02, 0x03, 0x04});
+            return s;
+        };
+        add("sif-run-carried-into-frame-2.sif", sifRuns(224), OK, 116);
+        add("sif-frame-2-a-byte-short.sif", sifRuns(223), REFUSED, 0);
     }
     // FLI pictures: by size, or a stream that fills the picture; Big FLI by
     // its size and mark; NUFLI and Mufflon only with every sprite pointer in

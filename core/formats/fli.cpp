@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/formats/cells.h"
+#include "core/formats/fli_frames.h"
 #include "core/formats/readers.h"
 #include "core/formats/unpackers.h"
 
@@ -589,22 +590,32 @@ Image UfliImage(ByteView file) {
     return UnpackedForward(file, 2, UFLI_BYTES - 2);
 }
 
-void DrawUfli(ByteView image, const ColourCanvas& canvas, bool c64) {
-    if (image.size < UFLI_BYTES) {
-        canvas.Fill(BLACK);
-        return;
+constexpr fli_frames::UfliLayout UFLI_LAYOUT = {2, 4098, 8194, 4081, 4082, 4084};
+}  // namespace
+
+void fli_frames::DrawUfli(ByteView image, const UfliLayout& layout, const ColourCanvas& canvas,
+                          bool c64) {
+    const uint32_t ends[] = {
+        layout.sprites + 64 * 60, layout.screens + 4 * SCREEN_STRIDE,
+        layout.bitmap + 8000,     layout.colour + 1,
+        layout.columnColours + 6, layout.perColumnFlag == NOWHERE ? 0 : layout.perColumnFlag + 1};
+    for (uint32_t end : ends) {
+        if (end > image.size) {
+            canvas.Fill(BLACK);
+            return;
+        }
     }
     const uint8_t* data = image.data;
-    const bool perColumn = data[4081] == 1;
+    const bool perColumn = layout.perColumnFlag != NOWHERE && data[layout.perColumnFlag] == 1;
     for (uint32_t y = 0; y < LINES; ++y) {
-        const uint32_t screen = 4098 + SCREEN_STRIDE * ((y / 2) % 4);
+        const uint32_t screen = layout.screens + SCREEN_STRIDE * ((y / 2) % 4);
         const bool strip = c64 && y % 8 >= UFLI_STRIP_FROM;
         const uint32_t sprites = 12 * (y / 40) + (y % 4 >= 2 ? 6 : 0);
         const uint32_t spriteRow = ((y + 1) / 2) % 21;
         uint8_t* out = canvas.Row(y);
         for (uint32_t column = 0; column < COLUMNS; ++column) {
             const uint32_t cell = (y / 8) * COLUMNS + column;
-            const uint8_t bits = data[8194 + cell * 8 + y % 8];
+            const uint8_t bits = data[layout.bitmap + cell * 8 + y % 8];
             uint8_t ink = static_cast<uint8_t>(data[screen + cell] >> 4);
             uint8_t paper = static_cast<uint8_t>(data[screen + cell] & 15);
             if (strip && column < STRIP_COLUMNS) ink = paper = STRIP;
@@ -614,14 +625,14 @@ void DrawUfli(ByteView image, const ColourCanvas& canvas, bool c64) {
             }
             const uint32_t c = column - STRIP_COLUMNS;
             const uint32_t sprite = sprites + c / 6;
-            const uint8_t byte = data[2 + 64 * sprite + spriteRow * 3 + (c / 2) % 3];
-            const uint8_t colour = data[perColumn ? 4084 + c / 6 : 4082] & 15;
+            const uint8_t byte = data[layout.sprites + 64 * sprite + spriteRow * 3 + (c / 2) % 3];
+            const uint8_t colour =
+                data[perColumn ? layout.columnColours + c / 6 : layout.colour] & 15;
             DrawUnderlaid(out + column * 8, bits, ink, ExpandedNibble(byte, c % 2 == 0), colour,
                           paper);
         }
     }
 }
-}  // namespace
 
 Evidence UfliSniff(ByteView file) {
     if (file.size == UFLI_BYTES) return Evidence::Shape;
@@ -636,7 +647,7 @@ uint8_t UfliBackground(ByteView file) {
 }
 void UfliFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Image image = UfliImage(file);
-    DrawUfli(image.bytes, canvas, c64);
+    fli_frames::DrawUfli(image.bytes, UFLI_LAYOUT, canvas, c64);
 }
 void UfliDraw(ByteView file, const ColourCanvas& canvas) {
     UfliFrame(file, canvas, 0, false);
@@ -803,6 +814,7 @@ void NufliDraw(ByteView file, const ColourCanvas& canvas) {
 namespace {
 constexpr uint32_t MUFFLON_BYTES = 21826;
 constexpr uint32_t MUFFLON_UNPACKED = 21760;  // offsets 2 to 21,761
+static_assert(MUFFLON_UNPACKED + 2 == fli_frames::MUFFLON_IMAGE_BYTES, "Mufflon's image");
 constexpr uint32_t MUFFLON_LEAST = 6;
 constexpr uint32_t MUFFLON_BLOCKS = 340;
 
@@ -833,7 +845,10 @@ uint32_t MufflonPointers(uint32_t y) {
     return NufliScreen(y) + 1017 - 256;
 }
 
-bool MufflonPointersFit(ByteView image) {
+}  // namespace
+
+bool fli_frames::MufflonPointersFit(ByteView image) {
+    if (image.size < MUFFLON_IMAGE_BYTES) return false;
     for (uint32_t y = 0; y < LINES; ++y) {
         for (uint32_t s = 0; s < 6; ++s) {
             if (MufflonBlock(y, image[MufflonPointers(y) + s]) == MUFFLON_BLOCKS) return false;
@@ -842,8 +857,8 @@ bool MufflonPointersFit(ByteView image) {
     return true;
 }
 
-void DrawMufflon(ByteView image, const ColourCanvas& canvas, bool c64) {
-    if (image.size < MUFFLON_UNPACKED + 2) {
+void fli_frames::DrawMufflon(ByteView image, const ColourCanvas& canvas, bool c64) {
+    if (image.size < MUFFLON_IMAGE_BYTES) {
         canvas.Fill(BLACK);
         return;
     }
@@ -892,7 +907,6 @@ void DrawMufflon(ByteView image, const ColourCanvas& canvas, bool c64) {
         }
     }
 }
-}  // namespace
 
 Evidence MufflonSniff(ByteView file) {
     if (file.size != MUFFLON_BYTES &&
@@ -900,7 +914,7 @@ Evidence MufflonSniff(ByteView file) {
         return Evidence::None;
     }
     const Image image = MufflonImage(file);
-    return MufflonPointersFit(image.bytes) ? Evidence::Shape : Evidence::None;
+    return fli_frames::MufflonPointersFit(image.bytes) ? Evidence::Shape : Evidence::None;
 }
 PictureSize MufflonMeasure(ByteView file) {
     return FullScreen(file);
@@ -910,7 +924,7 @@ uint8_t MufflonBackground(ByteView file) {
 }
 void MufflonFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Image image = MufflonImage(file);
-    DrawMufflon(image.bytes, canvas, c64);
+    fli_frames::DrawMufflon(image.bytes, canvas, c64);
 }
 void MufflonDraw(ByteView file, const ColourCanvas& canvas) {
     MufflonFrame(file, canvas, 0, false);
@@ -1024,20 +1038,29 @@ void ShfRawDraw(ByteView file, const ColourCanvas& canvas) {
 
 void ShfPackedDraw(ByteView file, const ColourCanvas& canvas) {
     const Image image = UnpackedForward(file, 0, SHF_PACKED);
-    const uint8_t* data = image.bytes.data;
-    const uint8_t sprites = data[8168] & 15;
+    const uint8_t sprites = image.bytes[8168] & 15;
+    fli_frames::DrawLineLayout(image.bytes, sprites, sprites, canvas);
+}
+}  // namespace
+
+void fli_frames::DrawLineLayout(ByteView image, uint8_t front, uint8_t back,
+                                const ColourCanvas& canvas) {
+    if (image.size < LINE_LAYOUT_BYTES) {
+        canvas.Fill(BLACK);
+        return;
+    }
+    const uint8_t* data = image.data;
     for (uint32_t y = 0; y < SHF_LINES; ++y) {
         uint8_t* out = canvas.Row(y);
         for (uint32_t c = 0; c < SHF_PACKED_WIDTH / 8; ++c) {
             const uint32_t at = 12 * y + c;
             const uint8_t colour = data[6144 + at];
-            DrawUnderlaid(out + 8 * c, static_cast<uint8_t>(data[at] | data[2048 + at]), sprites,
-                          data[4096 + at], static_cast<uint8_t>(colour >> 4),
-                          static_cast<uint8_t>(colour & 15));
+            DrawUnderlaid(out + 8 * c, data[2048 + at], back, data[4096 + at],
+                          static_cast<uint8_t>(colour >> 4), static_cast<uint8_t>(colour & 15));
+            Overlay(out + 8 * c, data[at], front);
         }
     }
 }
-}  // namespace
 
 Evidence ShfSniff(ByteView file) {
     if (file.size == SHF_RAW) return Evidence::Shape;

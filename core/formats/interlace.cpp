@@ -8,7 +8,9 @@
 // True Paint (raw, and its self-extracting packed files), FP, Pixel Perfect
 // (raw and packed), FFLI, IHE, Hires-Interlace (Feniks), HLE, VHI (raw and
 // packed), ECI (raw and packed ECP), the interlaced logos ILE and MLE, and
-// hires bitmaps with sprite layers (ISH, ESH, SHI). The FLI ones are drawn
+// hires bitmaps with sprite layers (ISH, ESH, SHI); UFLI and Mufflon
+// pictures of two frames (UIF, MUI) and SIF, two frames of hires under two
+// layers of sprites, 96 x 167, packed. The FLI ones are drawn
 // 320 pixels wide: stored, every column as its bytes say; as a C64 shows
 // them, the leftmost 24 pixels of each line light grey (the screen's $FF
 // the VIC-II reads there) where a colour comes from screen or colour
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "core/formats/cells.h"
+#include "core/formats/fli_frames.h"
 #include "core/formats/readers.h"
 #include "core/formats/unpackers.h"
 
@@ -601,6 +604,207 @@ Evidence ShiSniff(ByteView file) {
 }
 TARNEL_SPRITE_FORMAT(Shi, SHI)
 
+// UIF: UFLI pictures of two frames, packed backwards (the escape byte at 2,
+// the stream read from the file's end) into 32,576 bytes: each frame's four
+// screens, sprites and bitmap, 16,384 bytes apart; the sprites of both in
+// the colour at 4,080.
+namespace {
+constexpr uint32_t UIF_BYTES = 32576;
+constexpr uint32_t UIF_LEAST = 6;
+constexpr uint32_t UIF_FRAME = 16384;
+constexpr fli_frames::UfliLayout UifLayout(uint32_t frame) {
+    return {frame * UIF_FRAME + 4096,
+            frame * UIF_FRAME,
+            frame * UIF_FRAME + 8192,
+            fli_frames::NOWHERE,
+            4080,
+            0};
+}
+uint32_t UifUnpack(ByteView file, uint8_t* out) {
+    if (file.size < UIF_LEAST) return 0;
+    return unpackers::UnpackBackwardRuns(file, 2, file.size, file[2], out, UIF_BYTES);
+}
+}  // namespace
+
+Evidence UifSniff(ByteView file) {
+    return UifUnpack(file, nullptr) == UIF_BYTES ? Evidence::Shape : Evidence::None;
+}
+PictureSize UifMeasure(ByteView file) {
+    return FullScreen(file);
+}
+uint8_t UifBackground(ByteView) {
+    return BLACK;
+}
+void UifDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, bool c64View) {
+    std::vector<uint8_t> image(UIF_BYTES, 0);
+    UifUnpack(file, image.data());
+    fli_frames::DrawUfli({image.data(), UIF_BYTES}, UifLayout(frame == 1 ? 1 : 0), canvas, c64View);
+}
+void UifDraw(ByteView file, const ColourCanvas& canvas) {
+    UifDrawFrame(file, canvas, 0, false);
+}
+
+// MUI (44,034 bytes): two Mufflon pictures. The first is the file itself
+// (its first 21,762 bytes); the second's bytes 2 to 11,265 lie at 32,770
+// and its bytes 11,266 to 21,761 at 22,018. Every sprite pointer of both
+// names one of its sprites.
+namespace {
+constexpr uint32_t MUI_BYTES = 44034;
+constexpr uint32_t MUI_SECOND_LOW = 32770;   // image bytes 2 to 11,265
+constexpr uint32_t MUI_SECOND_HIGH = 22018;  // image bytes 11,266 to 21,761
+constexpr uint32_t MUI_SPLIT = 11266;
+std::vector<uint8_t> MuiSecond(ByteView file) {
+    std::vector<uint8_t> image(fli_frames::MUFFLON_IMAGE_BYTES, 0);
+    if (file.size != MUI_BYTES) return image;
+    std::memcpy(image.data() + 2, file.data + MUI_SECOND_LOW, MUI_SPLIT - 2);
+    std::memcpy(image.data() + MUI_SPLIT, file.data + MUI_SECOND_HIGH,
+                fli_frames::MUFFLON_IMAGE_BYTES - MUI_SPLIT);
+    return image;
+}
+static_assert(MUI_SECOND_LOW + MUI_SPLIT - 2 == MUI_BYTES, "MUI's second frame, low part");
+}  // namespace
+
+Evidence MuiSniff(ByteView file) {
+    if (file.size != MUI_BYTES || !fli_frames::MufflonPointersFit(file)) return Evidence::None;
+    const std::vector<uint8_t> second = MuiSecond(file);
+    return fli_frames::MufflonPointersFit({second.data(), static_cast<uint32_t>(second.size())})
+               ? Evidence::Shape
+               : Evidence::None;
+}
+PictureSize MuiMeasure(ByteView file) {
+    return FullScreen(file);
+}
+uint8_t MuiBackground(ByteView) {
+    return BLACK;
+}
+void MuiDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, bool c64View) {
+    if (frame != 1) {
+        fli_frames::DrawMufflon(file.size == MUI_BYTES ? file : ByteView{}, canvas, c64View);
+        return;
+    }
+    const std::vector<uint8_t> second = MuiSecond(file);
+    fli_frames::DrawMufflon({second.data(), static_cast<uint32_t>(second.size())}, canvas, c64View);
+}
+void MuiDraw(ByteView file, const ColourCanvas& canvas) {
+    MuiDrawFrame(file, canvas, 0, false);
+}
+
+// SIF: no load address; two blocks, one a frame, then four colours (front
+// and back sprites of frame 1, then of frame 2). A block is a 16-bit length
+// (plus 37,890), the escape byte and a stream read backwards that unpacks
+// to 8,176 bytes of the 96 x 167 layout of a line at a time. A run that
+// does not fit frame 1 goes on at the top of frame 2's bytes. The file ends
+// with the colours.
+namespace {
+constexpr uint32_t SIF_FRAME = 8176;
+constexpr uint32_t SIF_LENGTH_BASE = 37890;
+constexpr uint32_t SIF_COLOURS = 4;
+constexpr uint32_t SIF_WIDTH = 96;
+constexpr uint32_t SIF_LINES = 167;
+static_assert(fli_frames::LINE_LAYOUT_BYTES <= SIF_FRAME, "SIF's frame");
+
+// A run still owed, carried from one block into the next.
+struct OwedRun {
+    uint32_t count = 0;
+    uint8_t value = 0;
+};
+
+// Reads the stream of bytes [low, end) from its end down into `out` (null:
+// counts), its last byte first; returns how many bytes it wrote.
+uint32_t SifUnpackBlock(ByteView file, uint32_t low, uint32_t end, uint8_t escape, OwedRun* owed,
+                        uint8_t* out, uint32_t size) {
+    uint32_t high = size;
+    auto repeat = [&](uint32_t count, uint8_t value) {
+        const uint32_t n = count < high ? count : high;
+        if (out != nullptr) std::memset(out + high - n, value, n);
+        high -= n;
+        owed->count = count - n;
+        owed->value = value;
+    };
+    if (owed->count > 0) repeat(owed->count, owed->value);
+    uint32_t next = end;
+    while (high > 0 && next > low) {
+        const uint8_t b = file[next - 1];
+        if (b != escape) {
+            if (out != nullptr) out[high - 1] = b;
+            --high;
+            --next;
+            continue;
+        }
+        if (next - low < 3) break;
+        const uint32_t count = file[next - 2] == 0 ? 256 : file[next - 2];
+        const uint8_t value = file[next - 3];
+        next -= 3;
+        repeat(count, value);
+    }
+    return size - high;
+}
+
+// The two blocks: where each one's stream lies; false when the file is not
+// two blocks and four colours.
+struct SifBlocks {
+    uint32_t start[2];  // the length's offset
+    uint32_t end[2];    // just past the block
+};
+bool FindSifBlocks(ByteView file, SifBlocks* blocks) {
+    uint32_t at = 0;
+    for (uint32_t n = 0; n < 2; ++n) {
+        if (!file.Holds(at, 3)) return false;
+        const uint32_t word = file[at] | static_cast<uint32_t>(file[at + 1]) << 8;
+        if (word <= SIF_LENGTH_BASE) return false;
+        const uint32_t length = word - SIF_LENGTH_BASE;
+        if (!file.Holds(at + 2, length)) return false;
+        blocks->start[n] = at;
+        blocks->end[n] = at + 2 + length;
+        at = blocks->end[n];
+    }
+    return file.size == at + SIF_COLOURS;
+}
+
+// Unpacks both frames (null: counts); true when each is filled.
+bool SifUnpack(ByteView file, const SifBlocks& blocks, uint8_t* frames[2]) {
+    OwedRun owed;
+    bool filled = true;
+    for (uint32_t n = 0; n < 2; ++n) {
+        const uint32_t start = blocks.start[n];
+        filled = SifUnpackBlock(file, start + 3, blocks.end[n], file[start + 2], &owed, frames[n],
+                                SIF_FRAME) == SIF_FRAME &&
+                 filled;
+    }
+    return filled;
+}
+}  // namespace
+
+Evidence SifSniff(ByteView file) {
+    SifBlocks blocks;
+    uint8_t* none[2] = {nullptr, nullptr};
+    return FindSifBlocks(file, &blocks) && SifUnpack(file, blocks, none) ? Evidence::Shape
+                                                                         : Evidence::None;
+}
+PictureSize SifMeasure(ByteView) {
+    return {SIF_WIDTH, SIF_LINES};
+}
+uint8_t SifBackground(ByteView) {
+    return BLACK;
+}
+void SifDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, bool) {
+    SifBlocks blocks;
+    if (!FindSifBlocks(file, &blocks)) {
+        canvas.Fill(BLACK);
+        return;
+    }
+    std::vector<uint8_t> image(2 * SIF_FRAME, 0);
+    uint8_t* frames[2] = {image.data(), image.data() + SIF_FRAME};
+    SifUnpack(file, blocks, frames);
+    const uint32_t f = frame == 1 ? 1 : 0;
+    const uint32_t colours = file.size - SIF_COLOURS + 2 * f;
+    fli_frames::DrawLineLayout({frames[f], SIF_FRAME}, file[colours] & 15, file[colours + 1] & 15,
+                               canvas);
+}
+void SifDraw(ByteView file, const ColourCanvas& canvas) {
+    SifDrawFrame(file, canvas, 0, false);
+}
+
 namespace {
 // clang-format off
 const FormatReader ROWS[] = {
@@ -619,6 +823,9 @@ const FormatReader ROWS[] = {
     {111, "ish-interlace", "Hires and sprites, interlaced (ISH)", "ish", "image/x-c64-interlace", true, false, "is 30,738 bytes", TARNEL_INTERLACED_FUNCTIONS(Ish)},
     {112, "esh", "ESH interlaced hires with sprites", "esh", "image/x-c64-interlace", true, false, "is 20,454 bytes with 0 after the load address, or has a load address, a byte other than 0 and commands that unpack to 20,449 bytes", TARNEL_INTERLACED_FUNCTIONS(Esh)},
     {113, "shi", "Super Hires Interlace", "shi", "image/x-c64-interlace", true, false, "is 15,355 bytes with 0 after the load address, or has a load address, a byte and commands that unpack to 15,352 bytes", TARNEL_INTERLACED_FUNCTIONS(Shi)},
+    {114, "uif", "UFLI interlaced (UIF)", "uif", "image/x-c64-interlace", true, false, "has a load address, an escape byte and a stream read from its end that unpacks to 32,576 bytes", TARNEL_INTERLACED_FUNCTIONS(Uif)},
+    {115, "mui", "Mufflon interlaced (MUI)", "mui", "image/x-c64-interlace", true, false, "is 44,034 bytes and points to no sprite past the 340th of either frame", TARNEL_INTERLACED_FUNCTIONS(Mui)},
+    {116, "sif", "SIF interlaced hires with sprites", "sif", "image/x-c64-interlace", false, false, "is two blocks, each a length (plus 37,890), an escape byte and a stream read from its end that unpacks to 8,176 bytes, then four colour bytes", TARNEL_INTERLACED_FUNCTIONS(Sif)},
 };
 // clang-format on
 }  // namespace

@@ -205,7 +205,10 @@ typedef enum tarnel_format_code {
     TARNEL_FORMAT_MLE = 110,             /* .mle: interlaced logo characters */
     TARNEL_FORMAT_ISH_INTERLACE = 111,   /* .ish of 30,738 bytes: hires and sprites */
     TARNEL_FORMAT_ESH = 112,             /* .esh: raw or packed */
-    TARNEL_FORMAT_SHI = 113              /* .shi: Super Hires Interlace, raw or packed */
+    TARNEL_FORMAT_SHI = 113,             /* .shi: Super Hires Interlace, raw or packed */
+    TARNEL_FORMAT_UIF = 114,             /* .uif: UFLI interlaced, packed */
+    TARNEL_FORMAT_MUI = 115,             /* .mui: Mufflon interlaced */
+    TARNEL_FORMAT_SIF = 116              /* .sif: hires and sprites, two packed frames */
 } tarnel_format_code;
 
 /* What a file is. */
