@@ -33,7 +33,8 @@ static_assert(TARNEL_MAX_PICTURE_SIDE == tarnel::MAX_PICTURE_SIDE &&
               "picture size limit");
 static_assert(TARNEL_FORMAT_CGFX == 31 && TARNEL_FORMAT_HIRES_MANAGER == 22 &&
                   TARNEL_FORMAT_MULTICOLOUR_WINDOW == 46 && TARNEL_FORMAT_SHP == 54 &&
-                  TARNEL_FORMAT_SHE == 66 && TARNEL_FORMAT_SHX == 84 && TARNEL_FORMAT_SHI == 113,
+                  TARNEL_FORMAT_SHE == 66 && TARNEL_FORMAT_SHX == 84 && TARNEL_FORMAT_SHI == 113 &&
+                  TARNEL_FORMAT_SIF == 116,
               "format codes");
 
 // All working memory of a decode, kept from one file to the next.
