@@ -579,6 +579,17 @@ void BorderPixel(const DecodeChoices& choices, uint8_t colour, uint8_t pixel[4])
     pixel[3] = 255;
 }
 
+// The border around a picture of another format: the caller's colour, or
+// its background.
+void FillReaderBorder(const Resolved& resolved, const DecodeChoices& choices,
+                      const uint8_t (&pixels)[16][4], uint8_t* out, size_t stride) {
+    const uint8_t border =
+        choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
+            ? static_cast<uint8_t>(resolved.reader->background(resolved.file) & 15)
+            : static_cast<uint8_t>(choices.borderColour);
+    FillFrame(out, stride, pixels[border], tarnel::BytesPerPixel(choices.format));
+}
+
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 constexpr bool kLittleEndian = true;
 #else
@@ -682,13 +693,7 @@ int DrawReaderPicture(tarnel_decoder* decoder, const Resolved& resolved,
             std::memcpy(to + x * bytesPerPixel, pixels[from[x] & 15], bytesPerPixel);
         }
     }
-    if (framed) {
-        const uint8_t border =
-            choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
-                ? static_cast<uint8_t>(resolved.reader->background(resolved.file) & 15)
-                : static_cast<uint8_t>(choices.borderColour);
-        FillFrame(out, stride, pixels[border], bytesPerPixel);
-    }
+    if (framed) FillReaderBorder(resolved, choices, pixels, out, stride);
     return TARNEL_OK;
 }
 
@@ -726,13 +731,7 @@ int ConvertBlend(const tarnel::ColourCanvas& first, const tarnel::ColourCanvas& 
                         bytesPerPixel);
         }
     }
-    if (framed) {
-        const uint8_t border =
-            choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
-                ? static_cast<uint8_t>(resolved.reader->background(resolved.file) & 15)
-                : static_cast<uint8_t>(choices.borderColour);
-        FillFrame(out, stride, pixels[border], bytesPerPixel);
-    }
+    if (framed) FillReaderBorder(resolved, choices, pixels, out, stride);
     return TARNEL_OK;
 }
 
