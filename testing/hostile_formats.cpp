@@ -572,11 +572,11 @@ std::vector<HostileFormatFile> HostileFormatFiles() {
         add("fed-one-byte-short.fed", cut(b, b.size() - 1), REFUSED, 0);
         b[1] = 0x3B;  // the 17,665-byte FLI layout's address: the name decides
         add("fed-at-3b00.fed", b, OK, 71);
-        add("fed-at-3b00.fli", b, OK, 8);
+        add("fed-at-3b00-named-fli.fli", b, OK, 8);
         b = SampleBytes("72-flm.flm");
         b[1] = 0x3C;  // FLI Designer's size and address: the name decides
         add("flm-at-3c00.flm", b, OK, 72);
-        add("flm-at-3c00.fd2", b, OK, 4);
+        add("flm-at-3c00-named-fd2.fd2", b, OK, 4);
         b = SampleBytes("72-flm-packed.flm");
         add("flm-stream-cut.flm", cut(b, b.size() - 200), REFUSED, 0);
         add("flm-five-bytes.flm", Bytes(5, 0xFF), REFUSED, 0);
