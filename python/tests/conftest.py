@@ -104,7 +104,7 @@ def view(name: str) -> Tuple[Tuple[int, int], bytes]:
 
 def layout_code(picture: Path) -> int:
     """The format code a golden picture's name starts with."""
-    return int(picture.name[:2])
+    return int(picture.name.split("-", 1)[0])
 
 
 def golden_ids(pictures: List[Path]) -> List[str]:

@@ -154,8 +154,8 @@ def test_image_open_gives_the_golden_picture(picture: Path, how: str, tmp_path: 
         assert not image.tile
         assert image.tobytes() == golden_pixels(picture)
     # The extensions of the library's table: .fli is also Pillow's own FLI
-    # (Autodesk animations), and the table gives backward-packed files none.
-    owner = {".fli": "FLI", ".rpm": None}.get(picture.suffix, "C64")
+    # (Autodesk animations).
+    owner = {".fli": "FLI"}.get(picture.suffix, "C64")
     assert Image.registered_extensions().get(picture.suffix) == owner
 
 
