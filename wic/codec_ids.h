@@ -38,12 +38,11 @@ constexpr wchar_t kGenericMimeType[] = L"image/x-c64-picture";
 // where the stream gives one). A C64 file opens with its load address: one
 // pattern for each address a layout family loads at. Gunpaint pictures,
 // CharPad projects, SpritePad sets, Fluff64 images, RIFF CGFX files, GoDot
-// pictures, BDP and Drazpaint files carry a signature instead. The packed multicolour bitmaps known by their
-// stream alone are found when they load at $6000, as the Koala Painter
-// pictures they unpack to. The formats that open only by their name have
-// a pattern too, for streams that give the name: character sets load at
-// the start of any page, and the first SpritePad's files start with three
-// colours.
+// pictures, BDP and Drazpaint files carry a signature instead. The packed multicolour bitmaps known
+// by their stream alone are found when they load at $6000, as the Koala Painter pictures they
+// unpack to. The formats that open only by their name have a pattern too, for streams that give the
+// name: character sets load at the start of any page, and the first SpritePad's files start with
+// three colours.
 struct Pattern {
     ULONG position;
     ULONG length;
@@ -74,7 +73,7 @@ constexpr Pattern kPatterns[] = {
     {0, 2, {0x42, 0x00}},  // $0042: 64-character fonts, sprite banks
     {0, 2, {0xb0, 0xf0}},  // $F0B0: character sets 9 bytes a character
     {0, 3, {0x00, 0x00, 0x00}, {0x0f, 0x0f, 0x0f}},  // three colours: the first SpritePad
-    {0, 4, {'G', 'O', 'D', '0'}, {0, 0, 0, 0x01}},  // GoDot pictures and clips (GOD0, GOD1)
+    {0, 4, {'G', 'O', 'D', '0'}, {0, 0, 0, 0x01}},   // GoDot pictures and clips (GOD0, GOD1)
     // Past the load address: BDP's headers and Drazpaint's signature. After
     // the patterns of the first bytes, as a file may end before them.
     {2, 6, {0x02, 0x04, 0x10, '6', '0', '0'}},
