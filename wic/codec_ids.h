@@ -38,11 +38,12 @@ constexpr wchar_t kGenericMimeType[] = L"image/x-c64-picture";
 // where the stream gives one). A C64 file opens with its load address: one
 // pattern for each address a layout family loads at. Gunpaint pictures,
 // CharPad projects, SpritePad sets, Fluff64 images, RIFF CGFX files, GoDot
-// pictures, BDP and Drazpaint files carry a signature instead. The packed multicolour bitmaps known
-// by their stream alone are found when they load at $6000, as the Koala Painter pictures they
-// unpack to. The formats that open only by their name have a pattern too, for streams that give the
-// name: character sets load at the start of any page, and the first SpritePad's files start with
-// three colours.
+// pictures, BDP and Drazpaint files carry a signature instead. The packed
+// multicolour bitmaps known by their stream alone are found when they load
+// at $6000, as the Koala Painter pictures they unpack to. The formats that
+// open only by their name have a pattern too, for streams that give the
+// name: character sets load at the start of any page, and the first
+// SpritePad's files start with three colours.
 struct Pattern {
     ULONG position;
     ULONG length;
