@@ -78,24 +78,29 @@ void KoalaDraw(ByteView file, const ColourCanvas& canvas, KoalaUnpacker unpack) 
 
 // Koala Painter's compressed files (GG): a load address, then runs of $FE,
 // value, count.
+// The four functions of a format whose stream, unpacked by U, is a Koala
+// Painter picture without its load address, and which has no mark: taken
+// when the stream fills the picture.
+template <KoalaUnpacker U>
+Evidence KoalaStreamSniff(ByteView file) {
+    return FillsKoala(file, U) ? Evidence::Shape : Evidence::None;
+}
+template <KoalaUnpacker U>
+uint8_t KoalaStreamBackground(ByteView file) {
+    return KoalaBackground(file, U);
+}
+template <KoalaUnpacker U>
+void KoalaStreamDraw(ByteView file, const ColourCanvas& canvas) {
+    KoalaDraw(file, canvas, U);
+}
+#define TARNEL_KOALA_STREAM(U) \
+    KoalaStreamSniff<U>, FullScreen, KoalaStreamBackground<U>, KoalaStreamDraw<U>
+
 namespace {
 uint32_t GgUnpack(ByteView file, uint8_t* out) {
     return file.size > 2 ? unpackers::UnpackKoalaRuns(file, 2, out, KOALA_BYTES) : 0;
 }
 }  // namespace
-
-Evidence KoalaGgSniff(ByteView file) {
-    return FillsKoala(file, GgUnpack) ? Evidence::Shape : Evidence::None;
-}
-PictureSize KoalaGgMeasure(ByteView file) {
-    return FullScreen(file);
-}
-uint8_t KoalaGgBackground(ByteView file) {
-    return KoalaBackground(file, GgUnpack);
-}
-void KoalaGgDraw(ByteView file, const ColourCanvas& canvas) {
-    KoalaDraw(file, canvas, GgUnpack);
-}
 
 // BDP: after the load address either $02 $04 $10 "600", the escape byte at
 // 8 and runs of escape, count, value from 10; or "BDP 5.00", two escape
@@ -162,19 +167,6 @@ uint32_t ZoomaticUnpack(ByteView file, uint8_t* out) {
                                          KOALA_BYTES);
 }
 }  // namespace
-
-Evidence ZoomaticSniff(ByteView file) {
-    return FillsKoala(file, ZoomaticUnpack) ? Evidence::Shape : Evidence::None;
-}
-PictureSize ZoomaticMeasure(ByteView file) {
-    return FullScreen(file);
-}
-uint8_t ZoomaticBackground(ByteView file) {
-    return KoalaBackground(file, ZoomaticUnpack);
-}
-void ZoomaticDraw(ByteView file, const ColourCanvas& canvas) {
-    KoalaDraw(file, canvas, ZoomaticUnpack);
-}
 
 // Drazpaint: colour memory, screen, bitmap and background from offset 2,
 // as they lie in the C64's memory from $5800; raw (10,051 bytes) or, after
@@ -473,9 +465,9 @@ namespace {
 // clang-format off
 const FormatReader ROWS[] = {
     // code, short name, name, extensions, MIME type, load address, signature, what its files hold, functions
-    {48, "koala-gg", "Koala Painter, compressed (GG)", "gg", "image/x-c64-koala", true, false, "has a load address, then literals and runs of $FE, value, count that unpack to Koala Painter's 10,001 bytes", TARNEL_FORMAT_FUNCTIONS(KoalaGg)},
+    {48, "koala-gg", "Koala Painter, compressed (GG)", "gg", "image/x-c64-koala", true, false, "has a load address, then literals and runs of $FE, value, count that unpack to Koala Painter's 10,001 bytes", TARNEL_KOALA_STREAM(GgUnpack)},
     {49, "bdp", "BDP multicolour picture", "bdp", "image/x-c64-multicolour", true, true, "is at least 13 bytes: a load address, then $02 $04 $10 \"600\", \"BDP 5.00\" or BDP 4 commands that unpack to 10,001 bytes", TARNEL_FORMAT_FUNCTIONS(Bdp)},
-    {50, "zoomatic", "Zoomatic", "zom", "image/x-c64-multicolour", true, false, "has a load address, then a stream read from its end that unpacks to 10,001 bytes, its escape byte last", TARNEL_FORMAT_FUNCTIONS(Zoomatic)},
+    {50, "zoomatic", "Zoomatic", "zom", "image/x-c64-multicolour", true, false, "has a load address, then a stream read from its end that unpacks to 10,001 bytes, its escape byte last", TARNEL_KOALA_STREAM(ZoomaticUnpack)},
     {51, "drazpaint", "Drazpaint", "drz drp", "image/x-c64-multicolour", true, true, "is 10,051 bytes, or has a load address and \"DRAZPAINT 1.4\"", TARNEL_FORMAT_FUNCTIONS(Drazpaint)},
     {52, "doodle-jj", "Doodle, compressed (JJ)", "jj", "image/x-c64-doodle", true, false, "has a load address, then literals and runs of $FE, value, count that unpack to 9,024 bytes", TARNEL_FORMAT_FUNCTIONS(DoodleJj)},
     {53, "micro-illustrator", "Micro Illustrator", "mil", "image/x-c64-multicolour", false, false, "has a 22-byte header of type 0 and is 10,022 bytes, or of type 1 or 2 and a stream that unpacks to 10,000 bytes", TARNEL_FORMAT_FUNCTIONS(MicroIllustrator)},
