@@ -259,9 +259,6 @@ void FbiFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds black(BLACK);
     DrawFli(image.bytes, DesignerAt(0, true), black.lines, nullptr, 0, LINES, c64, canvas);
 }
-void FbiDraw(ByteView file, const ColourCanvas& canvas) {
-    FbiFrame(file, canvas, 0, false);
-}
 
 // FED: 17,665 bytes, FLI Graph's layout (colour memory 258, screens 1,282,
 // bitmap 9,474) with each line's background at 8 + y.
@@ -282,9 +279,6 @@ uint8_t FedBackground(ByteView file) {
 void FedFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds backgrounds(file, 8, 1);
     DrawFli(file, FED, backgrounds.lines, nullptr, 0, LINES, c64, canvas);
-}
-void FedDraw(ByteView file, const ColourCanvas& canvas) {
-    FedFrame(file, canvas, 0, false);
 }
 
 // FLM: 17,410 bytes of FLI Designer's layout with the background at
@@ -331,9 +325,6 @@ void FlmFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds background(FlmBackgroundOf(image.bytes));
     DrawFli(image.bytes, FlmLayout(image.bytes), background.lines, nullptr, 0, LINES, c64, canvas);
 }
-void FlmDraw(ByteView file, const ColourCanvas& canvas) {
-    FlmFrame(file, canvas, 0, false);
-}
 
 // EMC: 17,412 bytes: eight screens at 2, bitmap 8,194, colour memory
 // 16,386, background 17,411. Its program shows FLI lines 4 to 195: 320 x
@@ -356,9 +347,6 @@ uint8_t EmcBackground(ByteView file) {
 void EmcFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds background(EmcBackground(file));
     DrawFli(file, EMC, background.lines, nullptr, 0, EMC_LINES, c64, canvas);
-}
-void EmcDraw(ByteView file, const ColourCanvas& canvas) {
-    EmcFrame(file, canvas, 0, false);
 }
 
 // HCB: 12,148 bytes: two screens (2,050 for the top four lines of each
@@ -383,9 +371,6 @@ uint8_t HcbBackground(ByteView file) {
 void HcbFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds backgrounds(file, HCB_BACKGROUNDS, 4);
     DrawFli(file, HCB, backgrounds.lines, nullptr, 0, LINES, c64, canvas);
-}
-void HcbDraw(ByteView file, const ColourCanvas& canvas) {
-    HcbFrame(file, canvas, 0, false);
 }
 
 // Big FLI: 33,795 bytes, 'b' at offset 2; one 320 x 400 picture of two FLI
@@ -413,9 +398,6 @@ void BfliFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds black(BLACK);
     DrawFli(file, BFLI_TOP, black.lines, nullptr, 0, LINES, c64, canvas);
     DrawFli(file, BFLI_BOTTOM, black.lines, nullptr, LINES, LINES, c64, canvas);
-}
-void BfliDraw(ByteView file, const ColourCanvas& canvas) {
-    BfliFrame(file, canvas, 0, false);
 }
 
 // FLI Profi: 18,370 bytes: a multicolour FLI (colour memory 1,154, screens
@@ -469,9 +451,6 @@ void FprFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     DrawFli(file, FPR, black.lines, strip, 0, LINES, c64, canvas);
     FprSprites(file, canvas);
 }
-void FprDraw(ByteView file, const ColourCanvas& canvas) {
-    FprFrame(file, canvas, 0, false);
-}
 
 // HFC: 16,386 bytes: a hires FLI, bitmap at 2 and eight screens at 8,194;
 // its program shows the top 112 lines.
@@ -494,9 +473,6 @@ void HfcFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds black(BLACK);
     DrawFli(file, HFC, black.lines, nullptr, 0, HFC_LINES, c64, canvas);
 }
-void HfcDraw(ByteView file, const ColourCanvas& canvas) {
-    HfcFrame(file, canvas, 0, false);
-}
 
 // CFLI: 8,170 bytes: eight screens at 2 (the last 24 bytes short) and no
 // bitmap: each line of a cell shows its screen byte's nibbles in turn,
@@ -518,9 +494,6 @@ uint8_t CfliBackground(ByteView file) {
 void CfliFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Backgrounds black(BLACK);
     DrawFli(file, CFLI, black.lines, nullptr, 0, LINES, c64, canvas);
-}
-void CfliDraw(ByteView file, const ColourCanvas& canvas) {
-    CfliFrame(file, canvas, 0, false);
 }
 
 // ---------------------------------------------------------------------------
@@ -648,9 +621,6 @@ uint8_t UfliBackground(ByteView file) {
 void UfliFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Image image = UfliImage(file);
     fli_frames::DrawUfli(image.bytes, UFLI_LAYOUT, canvas, c64);
-}
-void UfliDraw(ByteView file, const ColourCanvas& canvas) {
-    UfliFrame(file, canvas, 0, false);
 }
 
 // NUFLI: 23,042 bytes, or $FD at offset 2 and a stream packed backwards
@@ -801,9 +771,6 @@ void NufliFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Image image = NufliImage(file);
     DrawNufli(image.bytes, canvas, c64);
 }
-void NufliDraw(ByteView file, const ColourCanvas& canvas) {
-    NufliFrame(file, canvas, 0, false);
-}
 
 // Mufflon: 21,826 bytes, or packed backwards (escape byte at 2) into
 // offsets 2 to 21,761. A hires FLI with NUFLI's screens 256 bytes lower,
@@ -925,9 +892,6 @@ uint8_t MufflonBackground(ByteView file) {
 void MufflonFrame(ByteView file, const ColourCanvas& canvas, uint32_t, bool c64) {
     const Image image = MufflonImage(file);
     fli_frames::DrawMufflon(image.bytes, canvas, c64);
-}
-void MufflonDraw(ByteView file, const ColourCanvas& canvas) {
-    MufflonFrame(file, canvas, 0, false);
 }
 
 // ---------------------------------------------------------------------------
@@ -1160,18 +1124,18 @@ namespace {
 // clang-format off
 const FormatReader ROWS[] = {
     // code, short name, name, extensions, MIME type, load address, signature, what its files hold, functions
-    {70, "fli-designer-packed", "FLI Designer, packed (FBI)", "fbi", "image/x-c64-fli", true, false, "has a load address and its escape byte, then a stream read from its end that unpacks to FLI Designer's 17,216 bytes", TARNEL_FORMAT_FUNCTIONS(Fbi), TARNEL_FLI_VIEWS(Fbi)},
-    {71, "fed", "FLI with a background a line (FED)", "fed", "image/x-c64-fli", true, false, "is 17,665 bytes", TARNEL_FORMAT_FUNCTIONS(Fed), TARNEL_FLI_VIEWS(Fed)},
-    {72, "flm", "FLI with a background (FLM)", "flm", "image/x-c64-fli", true, false, "is 17,410 bytes, or holds a stream read from its end, its escape byte last, that unpacks to 17,280 bytes", TARNEL_FORMAT_FUNCTIONS(Flm), TARNEL_FLI_VIEWS(Flm)},
-    {73, "emc", "FLI, 192 lines (EMC)", "emc", "image/x-c64-fli", true, false, "is 17,412 bytes", TARNEL_FORMAT_FUNCTIONS(Emc), TARNEL_FLI_VIEWS(Emc)},
-    {74, "hcb", "FLI of two screens a cell row (HCB)", "hcb", "image/x-c64-fli", true, false, "is 12,148 bytes", TARNEL_FORMAT_FUNCTIONS(Hcb), TARNEL_FLI_VIEWS(Hcb)},
-    {75, "big-fli", "Big FLI, 320 x 400", "bfl bfli", "image/x-c64-fli", true, false, "is 33,795 bytes with 'b' at offset 2", TARNEL_FORMAT_FUNCTIONS(Bfli), TARNEL_FLI_VIEWS(Bfli)},
-    {76, "fli-profi", "FLI Profi", "fpr", "image/x-c64-fli", true, false, "is 18,370 bytes", TARNEL_FORMAT_FUNCTIONS(Fpr), TARNEL_FLI_VIEWS(Fpr)},
-    {77, "hfc", "Hires FLI, 112 lines (HFC)", "hfc hfd", "image/x-c64-hires-fli", true, false, "is 16,386 bytes", TARNEL_FORMAT_FUNCTIONS(Hfc), TARNEL_FLI_VIEWS(Hfc)},
-    {78, "cfli", "FLI of screens only (CFLI)", "cfli", "image/x-c64-fli", true, false, "is 8,170 bytes", TARNEL_FORMAT_FUNCTIONS(Cfli), TARNEL_FLI_VIEWS(Cfli)},
-    {79, "ufli", "UFLI (hires FLI over sprites)", "ufl", "image/x-c64-hires-fli", true, false, "is 16,194 bytes, or holds its escape byte and a stream that unpacks to 16,192 bytes", TARNEL_FORMAT_FUNCTIONS(Ufli), TARNEL_FLI_VIEWS(Ufli)},
-    {80, "nufli", "NUFLI", "nuf nup", "image/x-c64-hires-fli", true, false, "is 23,042 bytes, or has $FD at offset 2 and a stream read from its end that unpacks to 23,040 bytes, and points to no sprite past its 360th", TARNEL_FORMAT_FUNCTIONS(Nufli), TARNEL_FLI_VIEWS(Nufli)},
-    {81, "mufflon", "Mufflon", "muf mup", "image/x-c64-hires-fli", true, false, "is 21,826 bytes, or holds its escape byte and a stream read from its end that unpacks to 21,760 bytes, and points to no sprite past its 340th", TARNEL_FORMAT_FUNCTIONS(Mufflon), TARNEL_FLI_VIEWS(Mufflon)},
+    {70, "fli-designer-packed", "FLI Designer, packed (FBI)", "fbi", "image/x-c64-fli", true, false, "has a load address and its escape byte, then a stream read from its end that unpacks to FLI Designer's 17,216 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Fbi), TARNEL_FLI_VIEWS(Fbi)},
+    {71, "fed", "FLI with a background a line (FED)", "fed", "image/x-c64-fli", true, false, "is 17,665 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Fed), TARNEL_FLI_VIEWS(Fed)},
+    {72, "flm", "FLI with a background (FLM)", "flm", "image/x-c64-fli", true, false, "is 17,410 bytes, or holds a stream read from its end, its escape byte last, that unpacks to 17,280 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Flm), TARNEL_FLI_VIEWS(Flm)},
+    {73, "emc", "FLI, 192 lines (EMC)", "emc", "image/x-c64-fli", true, false, "is 17,412 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Emc), TARNEL_FLI_VIEWS(Emc)},
+    {74, "hcb", "FLI of two screens a cell row (HCB)", "hcb", "image/x-c64-fli", true, false, "is 12,148 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Hcb), TARNEL_FLI_VIEWS(Hcb)},
+    {75, "big-fli", "Big FLI, 320 x 400", "bfl bfli", "image/x-c64-fli", true, false, "is 33,795 bytes with 'b' at offset 2", TARNEL_FRAME_FORMAT_FUNCTIONS(Bfli), TARNEL_FLI_VIEWS(Bfli)},
+    {76, "fli-profi", "FLI Profi", "fpr", "image/x-c64-fli", true, false, "is 18,370 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Fpr), TARNEL_FLI_VIEWS(Fpr)},
+    {77, "hfc", "Hires FLI, 112 lines (HFC)", "hfc hfd", "image/x-c64-hires-fli", true, false, "is 16,386 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Hfc), TARNEL_FLI_VIEWS(Hfc)},
+    {78, "cfli", "FLI of screens only (CFLI)", "cfli", "image/x-c64-fli", true, false, "is 8,170 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Cfli), TARNEL_FLI_VIEWS(Cfli)},
+    {79, "ufli", "UFLI (hires FLI over sprites)", "ufl", "image/x-c64-hires-fli", true, false, "is 16,194 bytes, or holds its escape byte and a stream that unpacks to 16,192 bytes", TARNEL_FRAME_FORMAT_FUNCTIONS(Ufli), TARNEL_FLI_VIEWS(Ufli)},
+    {80, "nufli", "NUFLI", "nuf nup", "image/x-c64-hires-fli", true, false, "is 23,042 bytes, or has $FD at offset 2 and a stream read from its end that unpacks to 23,040 bytes, and points to no sprite past its 360th", TARNEL_FRAME_FORMAT_FUNCTIONS(Nufli), TARNEL_FLI_VIEWS(Nufli)},
+    {81, "mufflon", "Mufflon", "muf mup", "image/x-c64-hires-fli", true, false, "is 21,826 bytes, or holds its escape byte and a stream read from its end that unpacks to 21,760 bytes, and points to no sprite past its 340th", TARNEL_FRAME_FORMAT_FUNCTIONS(Mufflon), TARNEL_FLI_VIEWS(Mufflon)},
     {82, "xfl", "Hires FLI with sprites, 192 x 167 (XFL)", "xfl", "image/x-c64-hires-fli", true, false, "holds its escape byte and a stream read from its end that unpacks to 16,192 bytes", TARNEL_FORMAT_FUNCTIONS(Xfl)},
     {83, "shf", "Super Hires FLI (SHF)", "shf", "image/x-c64-hires-fli", true, false, "is 15,874 bytes, or holds its escape byte and a stream that unpacks to 8,170 bytes", TARNEL_FORMAT_FUNCTIONS(Shf)},
     {84, "shx", "Hires FLI with sprites, 144 x 168 (SHX)", "shx", "image/x-c64-hires-fli", true, false, "is 15,362 bytes, or holds a stream read from its end, its escape byte last, that unpacks to 9,168 bytes", TARNEL_FORMAT_FUNCTIONS(Shx)},

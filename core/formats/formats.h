@@ -71,7 +71,8 @@ struct FormatReader {
     PictureSize (*measure)(ByteView file);
     // The colour around the picture (the C64's background); likewise.
     uint8_t (*background)(ByteView file);
-    // Draws every pixel of a canvas of measure's size; likewise.
+    // Draws every pixel of a canvas of measure's size; likewise. nullptr
+    // for a format with `drawFrame`, which draws its every frame and view.
     void (*draw)(ByteView file, const ColourCanvas& canvas);
     // Formats of two frames (interlaced) and formats a C64 shows otherwise
     // than they store it (an FLI's strip): the number of frames (nullptr:

@@ -151,7 +151,8 @@ ByteView Unpacked(ByteView file, Unpack unpack, uint32_t imageBytes, uint32_t fr
 }  // namespace
 
 // The four functions of a row, and two more for its frames.
-#define TARNEL_INTERLACED_FUNCTIONS(Name) TARNEL_FORMAT_FUNCTIONS(Name), TwoFrames, Name##DrawFrame
+#define TARNEL_INTERLACED_FUNCTIONS(Name) \
+    TARNEL_FRAME_FORMAT_FUNCTIONS(Name), TwoFrames, Name##DrawFrame
 
 // A format of CellFormat `FORMAT`: its picture, background and frames.
 #define TARNEL_CELL_FORMAT(Name, FORMAT)                                            \
@@ -164,9 +165,6 @@ ByteView Unpacked(ByteView file, Unpack unpack, uint32_t imageBytes, uint32_t fr
     void Name##DrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, \
                          bool c64View) {                                            \
         DrawCellFormat(FORMAT, file, canvas, frame, c64View);                       \
-    }                                                                               \
-    void Name##Draw(ByteView file, const ColourCanvas& canvas) {                    \
-        DrawCellFormat(FORMAT, file, canvas, 0, false);                             \
     }
 
 // True Paint: screen 1, the background, bitmaps 1 and 2, screen 2 and the
@@ -416,9 +414,6 @@ void IleDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, boo
     IleColours(file, colours);
     DrawLogoFrame(file, frame, ILE_ROWS, colours, canvas);
 }
-void IleDraw(ByteView file, const ColourCanvas& canvas) {
-    IleDrawFrame(file, canvas, 0, false);
-}
 
 Evidence MleSniff(ByteView file) {
     return file.size == LOGO_BYTES ? Evidence::Shape : Evidence::None;
@@ -431,9 +426,6 @@ uint8_t MleBackground(ByteView) {
 }
 void MleDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, bool) {
     DrawLogoFrame(file, frame, MLE_ROWS, MLE_COLOURS, canvas);
-}
-void MleDraw(ByteView file, const ColourCanvas& canvas) {
-    MleDrawFrame(file, canvas, 0, false);
 }
 
 // Hires bitmaps under layers of hires sprites, two frames. The sprites
@@ -517,9 +509,6 @@ uint8_t Black(ByteView) {
     }                                                                                       \
     void Name##DrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, bool) { \
         DrawSpriteFormat(FORMAT, file, canvas, frame);                                      \
-    }                                                                                       \
-    void Name##Draw(ByteView file, const ColourCanvas& canvas) {                            \
-        DrawSpriteFormat(FORMAT, file, canvas, 0);                                          \
     }
 
 // ISH (30,738 bytes): two blocks of 15,368 bytes laid out as a VIC-II bank:
@@ -640,9 +629,6 @@ void UifDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, boo
     UifUnpack(file, image.data());
     fli_frames::DrawUfli({image.data(), UIF_BYTES}, UifLayout(frame == 1 ? 1 : 0), canvas, c64View);
 }
-void UifDraw(ByteView file, const ColourCanvas& canvas) {
-    UifDrawFrame(file, canvas, 0, false);
-}
 
 // MUI (44,034 bytes): two Mufflon pictures. The first is the file itself
 // (its first 21,762 bytes); the second's bytes 2 to 11,265 lie at 32,770
@@ -684,9 +670,6 @@ void MuiDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, boo
     }
     const std::vector<uint8_t> second = MuiSecond(file);
     fli_frames::DrawMufflon({second.data(), static_cast<uint32_t>(second.size())}, canvas, c64View);
-}
-void MuiDraw(ByteView file, const ColourCanvas& canvas) {
-    MuiDrawFrame(file, canvas, 0, false);
 }
 
 // SIF: no load address; two blocks, one a frame, then four colours (front
@@ -800,9 +783,6 @@ void SifDrawFrame(ByteView file, const ColourCanvas& canvas, uint32_t frame, boo
     const uint32_t colours = file.size - SIF_COLOURS + 2 * f;
     fli_frames::DrawLineLayout({frames[f], SIF_FRAME}, file[colours] & 15, file[colours + 1] & 15,
                                canvas);
-}
-void SifDraw(ByteView file, const ColourCanvas& canvas) {
-    SifDrawFrame(file, canvas, 0, false);
 }
 
 namespace {

@@ -13,6 +13,8 @@ namespace tarnel::readers {
 // A row's functions Name##Sniff, Name##Measure, Name##Background and
 // Name##Draw.
 #define TARNEL_FORMAT_FUNCTIONS(Name) Name##Sniff, Name##Measure, Name##Background, Name##Draw
+// The same for a format that draws through its frame function alone.
+#define TARNEL_FRAME_FORMAT_FUNCTIONS(Name) Name##Sniff, Name##Measure, Name##Background, nullptr
 
 // characters.cpp: character sets, character-built logos and cell pictures.
 extern const FormatFamily CHARACTER_FORMATS;
