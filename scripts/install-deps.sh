@@ -64,6 +64,28 @@ if [[ " ${packages[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architecture
   need_update=1
 fi
 
+# A mirror caught in the middle of a sync serves an index whose size no longer
+# matches its Release file, and apt drops it. Where that index is one of the
+# foreign architecture's (the i386 security updates, whose versions must match
+# the installed amd64 ones), nothing of that architecture installs. As a last
+# resort, take the index the mirror serves as it is: it is a whole index of the
+# same suite, only not the one the Release file names. The packages themselves
+# are still checked against the sizes and hashes that index gives.
+take_mid_sync_indexes() {
+  local url name tmp
+  grep -o 'Failed to fetch [^ ]*Packages\.xz  File has unexpected size' "$1" |
+    awk '{print $4}' | while read -r url; do
+    name=$(printf '%s' "${url%.xz}" | sed -e 's|^[a-z]*://||' -e 's|/|_|g')
+    tmp=$(mktemp)
+    if /usr/lib/apt/apt-helper download-file "$url" "$tmp.xz" >/dev/null 2>&1 &&
+      xz -dc "$tmp.xz" >"$tmp" 2>/dev/null && grep -q '^Package: ' "$tmp"; then
+      echo "warning: using $url as the mirror serves it (mid-sync)" >&2
+      install -m 644 "$tmp" "/var/lib/apt/lists/$name"
+    fi
+    rm -f "$tmp" "$tmp.xz"
+  done || true
+}
+
 missing=()
 for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -80,7 +102,11 @@ if ((${#missing[@]} > 0)) || [[ -n "${need_update:-}" ]]; then
   # One index failing to update (a mirror in the middle of a sync) need not
   # stop the install: the packages may still be found, and if not, apt says
   # which and why.
-  apt-get update -qq || echo "apt-get update failed for some index; installing anyway" >&2
+  if ! apt-get update -qq 2>/tmp/tarnel-apt-update.err; then
+    cat /tmp/tarnel-apt-update.err >&2
+    echo "apt-get update failed for some index; installing anyway" >&2
+    take_mid_sync_indexes /tmp/tarnel-apt-update.err
+  fi
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     -o DPkg::Lock::Timeout=900 "${missing[@]}" >/dev/null
 fi
