@@ -45,10 +45,23 @@ struct FormatSample {
     // The picture as a C64 shows it (TARNEL_VIEW_C64), where that differs
     // from `colours` (an FLI's strip); empty where it does not.
     std::vector<uint8_t> c64View;
+    // A file kept beside it that its picture also needs (a .scr's .col):
+    // same name, the extension the format gives. Empty for most.
+    std::vector<uint8_t> companion;
+    // The screens a file of several holds (a Petmate project), shown one at
+    // a time: the picture is its first.
+    uint32_t screens = 1;
 };
 
 // Every sample, in code order.
 std::vector<FormatSample> MakeFormatSamples();
+
+// Character screens (format_samples_petscii.cpp), drawn with MadeUpChargen's
+// sets or the file's own glyphs; kept apart, since they need a character set.
+std::vector<FormatSample> MakePetsciiSamples();
+// A made-up character ROM of 4,096 bytes, laid out as the C64's (the
+// upper-case/graphics set, then the lower-case set), for tests and samples.
+std::vector<uint8_t> MadeUpChargen();
 
 // Each family's samples, appended.
 void AddBitmaps(std::vector<FormatSample>* samples);    // format_samples_bitmaps.cpp

@@ -720,6 +720,23 @@ int RunSamples(const std::string& directory) {
     for (const FormatSample& sample : MakeFormatSamples()) {
         write((formats / sample.fileName).string(), sample.bytes, sample.code);
     }
+    // Character screens, with the made-up character ROM they are drawn with
+    // (TARNEL_CHARGEN=DIR/petscii/made-up-chargen.bin, or --charset).
+    const fs::path petscii = fs::path(directory) / "petscii";
+    fs::create_directories(petscii, ec);
+    if (ec) {
+        std::fprintf(stderr, "tarnel samples: cannot create %s: %s\n", petscii.c_str(),
+                     ec.message().c_str());
+        return EXIT_SOME_FAILED;
+    }
+    for (const FormatSample& sample : tarnel_tools::MakePetsciiSamples()) {
+        const fs::path path = petscii / sample.fileName;
+        write(path.string(), sample.bytes, sample.code);
+        if (!sample.companion.empty()) {
+            write(fs::path(path).replace_extension(".col").string(), sample.companion, sample.code);
+        }
+    }
+    write((petscii / "made-up-chargen.bin").string(), tarnel_tools::MadeUpChargen(), 0);
     std::printf("%zu sample pictures written to %s, %zu failed\n", written, directory.c_str(),
                 failed);
     return failed == 0 ? EXIT_ALL_DONE : EXIT_SOME_FAILED;

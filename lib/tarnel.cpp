@@ -7,10 +7,13 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "core/byte_view.h"
 #include "core/decode.h"
 #include "core/formats/formats.h"
+#include "core/formats/text_screens.h"
 #include "core/formats/variants.h"
 #include "core/identify.h"
 #include "core/layouts.h"
@@ -19,6 +22,7 @@
 #include "core/pixels.h"
 #include "core/prepare.h"
 #include "core/render.h"
+#include "lib/charsets.h"
 #include "lib/palettes.h"
 
 using tarnel::MAX_FILE_BYTES;
@@ -308,7 +312,20 @@ struct DecodeChoices {
     // A 1.3 record: the formats beyond the twenty open too.
     bool anyFormat = false;
     char extension[16] = {};  // of the caller's file name, lower case
+    const char* fileName = nullptr;
+    // Character screens: the caller's set (or nullptr), whether the system's
+    // may be looked for, raw screens' colours (characters, background), and
+    // the companion file the caller gives (data nullptr: none).
+    const uint8_t* charset = nullptr;
+    size_t charsetSize = 0;
+    bool systemCharset = true;
+    uint8_t screenInk = 14;
+    uint8_t screenPaper = 6;
+    tarnel::ByteView companion;
 };
+
+// The largest frame or screen index a caller may ask for.
+constexpr int LAST_FRAME = TARNEL_FRAME_AT(65535);
 
 // Reads `options` (NULL: the defaults) as far as its size reaches; false for
 // a size below the 1.2 record, a nonzero byte past the record this library
@@ -327,6 +344,25 @@ bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choi
     if (!record12) {
         choices->anyFormat = true;
         tarnel::ExtensionOf(options->file_name, choices->extension);
+        choices->fileName = options->file_name;
+        if ((options->charset == nullptr) != (options->charset_size == 0) ||
+            (options->charset != nullptr && options->charset_size != tarnel::CHARGEN_BYTES &&
+             options->charset_size != tarnel::CHARSET_BYTES)) {
+            return false;
+        }
+        choices->charset = options->charset;
+        choices->charsetSize = options->charset_size;
+        choices->systemCharset = options->no_system_charset == 0;
+        if (options->screen_colours != 0) {
+            if (options->screen_colours < 0x100 || options->screen_colours > 0x1FF) return false;
+            choices->screenInk = static_cast<uint8_t>(options->screen_colours >> 4 & 15);
+            choices->screenPaper = static_cast<uint8_t>(options->screen_colours & 15);
+        }
+        if ((options->companion == nullptr) != (options->companion_size == 0) ||
+            options->companion_size > tarnel::MAX_ANY_FILE_BYTES) {
+            return false;
+        }
+        choices->companion = {options->companion, static_cast<uint32_t>(options->companion_size)};
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(options);
     for (size_t at = sizeof(tarnel_decode_options); at < options->size; ++at) {
@@ -334,8 +370,8 @@ bool ReadDecodeOptions(const tarnel_decode_options* options, DecodeChoices* choi
     }
     if (!ToPixelFormat(options->pixel_format, &choices->format)) return false;
     if (options->use_palette != 0) choices->palette = ToPalette(options->palette);
-    if (options->frame != TARNEL_FRAME_BLEND && options->frame != TARNEL_FRAME_0 &&
-        options->frame != TARNEL_FRAME_1) {
+    if (options->frame < TARNEL_FRAME_BLEND ||
+        options->frame > (choices->anyFormat ? LAST_FRAME : TARNEL_FRAME_1)) {
         return false;
     }
     choices->frame = options->frame;
@@ -376,6 +412,9 @@ struct Resolved {
     // A format beyond the twenty, and its picture's size.
     const tarnel::FormatReader* reader = nullptr;
     tarnel::PictureSize picture;
+    // A character screen: the screen drawn, and its glyphs.
+    std::shared_ptr<tarnel::TextScreen> text;
+    std::shared_ptr<tarnel_lib::Glyphs> glyphs;
 };
 
 int Resolve12(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
@@ -386,10 +425,67 @@ uint32_t FrameCount(const tarnel::FormatReader& reader, tarnel::ByteView file) {
     return reader.frames != nullptr && reader.frames(file) == 2 ? 2 : 1;
 }
 
+// The screen the caller asks for: frame n is screen n - 1, the blend the first.
+uint32_t ScreenAskedFor(const DecodeChoices& choices) {
+    return choices.frame == TARNEL_FRAME_BLEND ? 0 : static_cast<uint32_t>(choices.frame - 1);
+}
+
+// A character screen: the one asked for read (with its companion file),
+// and its glyphs found.
+int ResolveText(const tarnel::FormatReader& reader, tarnel::ByteView file,
+                const DecodeChoices& choices, Resolved* resolved) {
+    const tarnel::ReadTextScreenFn read = tarnel::TextScreenReader(reader.code);
+    std::vector<uint8_t> companionBytes;
+    tarnel::ByteView companion = choices.companion;
+    if (const char* extension = tarnel::TextScreenCompanion(reader.code);
+        extension != nullptr && companion.data == nullptr &&
+        tarnel_lib::ReadCompanion(choices.fileName, extension, file.size, &companionBytes)) {
+        companion = {companionBytes.data(), static_cast<uint32_t>(companionBytes.size())};
+    }
+    auto text = std::make_shared<tarnel::TextScreen>();
+    const uint32_t screen = ScreenAskedFor(choices);
+    if (!read(file, companion, screen, text.get())) {
+        tarnel::TextScreen first;
+        return screen > 0 && read(file, companion, 0, &first) ? TARNEL_E_RANGE
+                                                              : TARNEL_E_NOT_RECOGNISED;
+    }
+    // Raw screen memory keeps no colours, or no background: the caller's.
+    if (reader.code == TARNEL_FORMAT_SCREEN_1000) {
+        std::fill(text->colours.begin(), text->colours.end(), choices.screenInk);
+    }
+    if (reader.code == TARNEL_FORMAT_SCREEN_1000 || reader.code == TARNEL_FORMAT_SCREEN_2000) {
+        text->background = text->border = choices.screenPaper;
+    }
+    const tarnel::PictureSize picture{text->columns * 8, text->rows * 8};
+    auto glyphs = std::make_shared<tarnel_lib::Glyphs>();
+    tarnel_lib::FindGlyphs(*text, choices.charset, choices.charsetSize, choices.systemCharset,
+                           glyphs.get());
+    if (resolved != nullptr) {
+        resolved->code = reader.code;
+        resolved->file = file;
+        resolved->reader = &reader;
+        resolved->picture = picture;
+        resolved->text = std::move(text);
+        resolved->glyphs = std::move(glyphs);
+    }
+    return tarnel::DrawableSize(picture) ? TARNEL_OK : TARNEL_E_TOO_LARGE;
+}
+
 // A file taken as a format beyond the twenty: its picture measured, and
 // refused when that is too large to draw.
 int ResolveReader(const tarnel::FormatReader& reader, tarnel::ByteView file, bool chosen,
-                  Resolved* resolved) {
+                  const DecodeChoices& choices, Resolved* resolved) {
+    if (tarnel::TextScreenReader(reader.code) != nullptr) {
+        Resolved text;
+        const int result = ResolveText(reader, file, choices, &text);
+        text.chosen = chosen;
+        if (resolved != nullptr) *resolved = std::move(text);
+        return result;
+    }
+    // One frame, or two: a later one asked for is out of range.
+    if (ScreenAskedFor(choices) >= FrameCount(reader, file) && choices.frame > TARNEL_FRAME_1) {
+        return TARNEL_E_RANGE;
+    }
     const tarnel::PictureSize picture = reader.measure(file);
     if (resolved != nullptr) {
         resolved->code = reader.code;
@@ -410,7 +506,7 @@ int ResolveAny(const void* data, size_t size, const DecodeChoices& choices, uint
     const tarnel::ByteView file{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
     if (const tarnel::FormatReader* reader = tarnel::FindFormatReader(choices.layout)) {
         if (reader->sniff(file) == tarnel::Evidence::None) return TARNEL_E_NOT_RECOGNISED;
-        return ResolveReader(*reader, file, true, resolved);
+        return ResolveReader(*reader, file, true, choices, resolved);
     }
     if (choices.layout != tarnel::FORMAT_UNKNOWN) {
         if (size > MAX_FILE_BYTES) return TARNEL_E_NOT_RECOGNISED;
@@ -431,7 +527,7 @@ int ResolveAny(const void* data, size_t size, const DecodeChoices& choices, uint
     }
     const tarnel::FormatCode code = tarnel::FindFormat(file, choices.extension);
     if (code != tarnel::FORMAT_UNKNOWN) {
-        return ResolveReader(*tarnel::FindFormatReader(code), file, false, resolved);
+        return ResolveReader(*tarnel::FindFormatReader(code), file, false, choices, resolved);
     }
     // One of the twenty in a form its content rules do not take, named.
     if (size > MAX_FILE_BYTES || opened == nullptr) return TARNEL_E_NOT_RECOGNISED;
@@ -478,8 +574,15 @@ int Resolve12(const void* data, size_t size, const DecodeChoices& choices, uint8
 // format.
 int Resolve(const void* data, size_t size, const DecodeChoices& choices, uint8_t* opened,
             Resolved* resolved) {
-    return choices.anyFormat ? ResolveAny(data, size, choices, opened, resolved)
-                             : Resolve12(data, size, choices, opened, resolved);
+    if (!choices.anyFormat) return Resolve12(data, size, choices, opened, resolved);
+    Resolved found;
+    const int result = ResolveAny(data, size, choices, opened, &found);
+    // The twenty hold one frame or two; a later one is out of range.
+    if (result == TARNEL_OK && found.reader == nullptr && choices.frame > TARNEL_FRAME_1) {
+        return TARNEL_E_RANGE;
+    }
+    if (resolved != nullptr) *resolved = std::move(found);
+    return result;
 }
 
 // The size of the picture drawn: the format's own, inside the border where
@@ -505,6 +608,19 @@ bool InfoEx13(const tarnel_info_ex* info) {
     return info->size >= offsetof(tarnel_info_ex, ignored_bytes) + sizeof info->ignored_bytes;
 }
 
+// Fills the character set fields of a record that holds them.
+void FillCharsetInfo(const Resolved& resolved, tarnel_info_ex* info) {
+    if (info->size < sizeof(tarnel_info_ex)) return;
+    info->charset_source = TARNEL_CHARSET_NONE;
+    info->charset_case = TARNEL_CHARSET_UPPER;
+    info->charset_path[0] = '\0';
+    if (!resolved.glyphs) return;
+    info->charset_source = resolved.glyphs->source;
+    info->charset_case = resolved.glyphs->letterCase;
+    std::snprintf(info->charset_path, sizeof info->charset_path, "%s",
+                  resolved.glyphs->path.c_str());
+}
+
 // Fills the fields of `info` that 1.2 knows; later fields are not touched.
 // The load address is the caller's file's, or the layout's own for a
 // headerless file.
@@ -514,8 +630,9 @@ void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
     if (resolved.reader != nullptr) {
         FillReaderInfo(*resolved.reader, resolved.picture, static_cast<const uint8_t*>(data), size,
                        &info->info);
-        const uint32_t frames = FrameCount(*resolved.reader, resolved.file);
-        info->info.interlaced = frames == 2 ? 1 : 0;
+        const uint32_t frames = resolved.text ? resolved.text->screenCount
+                                              : FrameCount(*resolved.reader, resolved.file);
+        info->info.interlaced = !resolved.text && frames == 2 ? 1 : 0;
         size_t width = 0, height = 0;
         OutputSize(resolved, choices, &width, &height);
         info->frame_count = static_cast<int>(frames);
@@ -524,6 +641,7 @@ void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
         info->chosen = resolved.chosen ? 1 : 0;
         info->headerless = 0;
         if (InfoEx13(info)) info->ignored_bytes = 0;
+        FillCharsetInfo(resolved, info);
         return;
     }
     const tarnel::LayoutInfo& layout = *tarnel::FindAnyLayout(resolved.code);
@@ -538,6 +656,7 @@ void FillInfoEx(const Resolved& resolved, const void* data, size_t size,
     info->chosen = resolved.chosen ? 1 : 0;
     info->headerless = resolved.headerless ? 1 : 0;
     if (InfoEx13(info)) info->ignored_bytes = static_cast<int>(resolved.ignoredBytes);
+    FillCharsetInfo(resolved, info);
 }
 
 // Fills rows [top, bottom) of the border picture, columns [left, right),
@@ -583,10 +702,11 @@ void BorderPixel(const DecodeChoices& choices, uint8_t colour, uint8_t pixel[4])
 // its background.
 void FillReaderBorder(const Resolved& resolved, const DecodeChoices& choices,
                       const uint8_t (&pixels)[16][4], uint8_t* out, size_t stride) {
-    const uint8_t border =
-        choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
-            ? static_cast<uint8_t>(resolved.reader->background(resolved.file) & 15)
-            : static_cast<uint8_t>(choices.borderColour);
+    const uint8_t own =
+        resolved.text ? resolved.text->border : resolved.reader->background(resolved.file);
+    const uint8_t border = choices.borderColour == TARNEL_BORDER_COLOUR_BACKGROUND
+                               ? static_cast<uint8_t>(own & 15)
+                               : static_cast<uint8_t>(choices.borderColour);
     FillFrame(out, stride, pixels[border], tarnel::BytesPerPixel(choices.format));
 }
 
@@ -611,7 +731,9 @@ bool Grow(std::unique_ptr<uint8_t[]>* buffer, size_t* bytes, size_t count) {
 void DrawFrame(const Resolved& resolved, const DecodeChoices& choices, uint32_t frame,
                const tarnel::ColourCanvas& canvas) {
     const tarnel::FormatReader& reader = *resolved.reader;
-    if (reader.drawFrame != nullptr) {
+    if (resolved.text) {
+        tarnel::DrawTextScreen(*resolved.text, resolved.glyphs->bytes, canvas);
+    } else if (reader.drawFrame != nullptr) {
         reader.drawFrame(resolved.file, canvas, frame, choices.view == tarnel::View::C64);
     } else {
         reader.draw(resolved.file, canvas);
@@ -624,12 +746,15 @@ int ConvertBlend(const tarnel::ColourCanvas& first, const tarnel::ColourCanvas& 
 
 int DrawReaderPicture(tarnel_decoder* decoder, const Resolved& resolved,
                       const DecodeChoices& choices, uint8_t* out, size_t stride) {
+    if (resolved.text && resolved.glyphs->source == TARNEL_CHARSET_MISSING) {
+        return TARNEL_E_NO_CHARSET;
+    }
     const tarnel::PictureSize picture = resolved.picture;
     const size_t pixelCount = size_t{picture.width} * picture.height;
     if (!Grow(&decoder->colours, &decoder->colourBytes, pixelCount)) return TARNEL_E_NO_MEMORY;
     const tarnel::ColourCanvas canvas{decoder->colours.get(), picture.width, picture.height};
     // Both frames blended, or the one asked for.
-    const bool twoFrames = FrameCount(*resolved.reader, resolved.file) == 2;
+    const bool twoFrames = !resolved.text && FrameCount(*resolved.reader, resolved.file) == 2;
     const bool blend = twoFrames && choices.frame == TARNEL_FRAME_BLEND;
     DrawFrame(resolved, choices, twoFrames && choices.frame == TARNEL_FRAME_1 ? 1 : 0, canvas);
     if (blend) {
@@ -735,6 +860,29 @@ int ConvertBlend(const tarnel::ColourCanvas& first, const tarnel::ColourCanvas& 
     return TARNEL_OK;
 }
 
+// Why a character screen cannot be drawn: the set it needs, and the ways to
+// give the C64's.
+void ExplainNoCharset(const Resolved& resolved, char* text, size_t text_size) {
+    if (resolved.text->charset == tarnel::CharsetWanted::Other) {
+        std::snprintf(text, text_size,
+                      "%s: the screen needs the character set \"%s\", which is not the C64's, "
+                      "and the file does not carry it",
+                      resolved.reader->name, resolved.text->otherName.c_str());
+        return;
+    }
+    const std::string& problem = resolved.glyphs->problem;
+    std::snprintf(text, text_size,
+                  "%s: no character set to draw it with (the C64's %s set). tarnel ships no "
+                  "character ROM: name a 4,096-byte character ROM file (upper case set first, as "
+                  "VICE keeps it) with --charset or the charset option, or in the environment "
+                  "variable TARNEL_CHARGEN, or install VICE's ROM as chargen-901225-01.bin in "
+                  "/usr/share/vice/C64 or ~/.local/share/vice/C64%s%s",
+                  resolved.reader->name,
+                  resolved.text->charset == tarnel::CharsetWanted::Lower ? "lower-case"
+                                                                         : "upper-case/graphics",
+                  problem.empty() ? "" : "; ", problem.c_str());
+}
+
 // tarnel_explain_ex for a 1.3 record: among every format, with the name.
 int ExplainAny(const void* data, size_t size, const DecodeChoices& choices, char* text,
                size_t text_size) {
@@ -758,6 +906,14 @@ int ExplainAny(const void* data, size_t size, const DecodeChoices& choices, char
                           Thousands(tarnel::MAX_PICTURE_SIDE).c_str(),
                           Thousands(tarnel::MAX_PICTURE_PIXELS).c_str());
         }
+        return result;
+    }
+    if (result == TARNEL_OK && resolved.text && resolved.glyphs->source == TARNEL_CHARSET_MISSING) {
+        ExplainNoCharset(resolved, text, text_size);
+        return TARNEL_E_NO_CHARSET;
+    }
+    if (result == TARNEL_E_RANGE) {
+        std::snprintf(text, text_size, "the file holds no frame %d", choices.frame - 1);
         return result;
     }
     if (result != TARNEL_E_NOT_RECOGNISED) {
@@ -1068,7 +1224,9 @@ int tarnel_format_at(int index, tarnel_format_info* info) {
              reader.name,
              reader.extensions,
              reader.mime,
-             reader.signature ? TARNEL_FOUND_BY_CONTENT : TARNEL_FOUND_BY_NAME,
+             reader.signature               ? TARNEL_FOUND_BY_CONTENT
+             : reader.extensions[0] != '\0' ? TARNEL_FOUND_BY_NAME
+                                            : TARNEL_FOUND_ON_REQUEST,
              1};
     return TARNEL_OK;
 }
@@ -1158,6 +1316,8 @@ const char* tarnel_strerror(int result) {
             return "out of memory";
         case TARNEL_E_RANGE:
             return "index out of range";
+        case TARNEL_E_NO_CHARSET:
+            return "a character screen, and no character set to draw it with";
         default:
             return "unknown result code";
     }

@@ -37,6 +37,17 @@ rmdir "$dir/formats"
 mapfile -t pictures < <(find "$formats" -maxdepth 1 -type f ! -iname '*.bmp' | sort)
 "$build/tarnel" convert --format bmp --out-dir "$formats" "${pictures[@]}"
 
+# Character screens go to tests/data/petscii with the made-up character ROM
+# they are drawn with (a .scr's .col beside it); each beside its picture.
+petscii=tests/data/petscii
+mkdir -p "$petscii"
+mv "$dir"/petscii/* "$petscii"/
+rmdir "$dir/petscii"
+mapfile -t pictures < <(find "$petscii" -maxdepth 1 -type f ! -iname '*.bmp' ! -iname '*.col' \
+  ! -iname '*.bin' | sort)
+TARNEL_CHARGEN="$petscii/made-up-chargen.bin" \
+  "$build/tarnel" convert --format bmp --out-dir "$petscii" "${pictures[@]}"
+
 views=tests/data/views
 mkdir -p "$views"
 # stem and the views made of it

@@ -21,6 +21,9 @@
 #ifndef TARNEL_FORMATS_DIR
 #error "TARNEL_FORMATS_DIR names the folder of the formats' golden pictures"
 #endif
+#ifndef TARNEL_PETSCII_DIR
+#error "TARNEL_PETSCII_DIR names the folder of the character screens' golden pictures"
+#endif
 
 namespace {
 
@@ -39,13 +42,28 @@ struct Decoded {
     std::vector<uint8_t> rgb;  // top row first, no padding
 };
 
-// Decodes `bytes` as a 1.3 caller with `name` as the file name hint.
+// Character screens draw with the made-up character ROM, found as a user's
+// would be: through TARNEL_CHARGEN.
+const bool chargenNamed = [] {
+    const std::string path = std::string(TARNEL_PETSCII_DIR) + "/made-up-chargen.bin";
+#ifdef _WIN32
+    return _putenv_s("TARNEL_CHARGEN", path.c_str()) == 0;
+#else
+    return setenv("TARNEL_CHARGEN", path.c_str(), 1) == 0;
+#endif
+}();
+
+// Decodes `bytes` as a 1.3 caller with `name` as the file name hint (and a
+// companion file's bytes, if any).
 Decoded Decode(const std::vector<uint8_t>& bytes, const char* name, int border = 0,
-               int pixelFormat = TARNEL_RGB24, int frame = TARNEL_FRAME_BLEND) {
+               int pixelFormat = TARNEL_RGB24, int frame = TARNEL_FRAME_BLEND,
+               const std::vector<uint8_t>& companion = {}) {
     Decoded d;
     tarnel_decode_options options;
     tarnel_decode_options_init(&options);
     options.file_name = name;
+    options.companion = companion.empty() ? nullptr : companion.data();
+    options.companion_size = companion.size();
     options.border = border;
     options.pixel_format = pixelFormat;
     options.frame = frame;
@@ -86,13 +104,14 @@ TEST_P(SampleTest, DecodesToThePictureItWasWrittenFrom) {
     // The picture; a picture of two frames also each frame alone.
     for (int frame : {TARNEL_FRAME_BLEND, TARNEL_FRAME_0, TARNEL_FRAME_1}) {
         if (frame != TARNEL_FRAME_BLEND && sample.secondFrame.empty()) break;
-        const Decoded d = Decode(sample.bytes, sample.fileName.c_str(), 0, TARNEL_RGB24, frame);
+        const Decoded d =
+            Decode(sample.bytes, sample.fileName.c_str(), 0, TARNEL_RGB24, frame, sample.companion);
         ASSERT_EQ(d.result, TARNEL_OK) << sample.fileName;
         EXPECT_EQ(d.info.info.layout, sample.code);
         ASSERT_EQ(d.info.output_width, int(sample.width));
         ASSERT_EQ(d.info.output_height, int(sample.height));
         EXPECT_EQ(d.info.info.width, int(sample.width));
-        EXPECT_EQ(d.info.frame_count, sample.secondFrame.empty() ? 1 : 2);
+        EXPECT_EQ(d.info.frame_count, sample.secondFrame.empty() ? int(sample.screens) : 2);
         size_t wrong = 0;
         std::string first;
         for (uint32_t y = 0; y < sample.height; ++y) {
@@ -115,7 +134,8 @@ TEST_P(SampleTest, BorderOnlyAroundC64SizedPictures) {
     const FormatSample& sample = GetParam();
     unsigned char palette[16][3];
     ASSERT_EQ(tarnel_palette_colours(0, palette), TARNEL_OK);
-    const Decoded d = Decode(sample.bytes, sample.fileName.c_str(), TARNEL_BORDER_FULL);
+    const Decoded d = Decode(sample.bytes, sample.fileName.c_str(), TARNEL_BORDER_FULL,
+                             TARNEL_RGB24, TARNEL_FRAME_BLEND, sample.companion);
     ASSERT_EQ(d.result, TARNEL_OK);
     if (sample.width != 320 || sample.height != 200) {
         EXPECT_EQ(d.info.output_width, int(sample.width));
@@ -140,11 +160,16 @@ TEST_P(SampleTest, NameNeededOnlyWithoutSignatureAndOnlyFor13Callers) {
     ASSERT_NE(reader, nullptr);
     const bool marked = reader->sniff({sample.bytes.data(), uint32_t(sample.bytes.size())}) ==
                         tarnel::Evidence::Signature;
-    EXPECT_EQ(Decode(sample.bytes, nullptr).result == TARNEL_OK, marked);
-    EXPECT_EQ(Decode(sample.bytes, "picture.koa").result == TARNEL_OK, marked);
+    const std::vector<uint8_t>& companion = sample.companion;
+    EXPECT_EQ(Decode(sample.bytes, nullptr, 0, TARNEL_RGB24, 0, companion).result == TARNEL_OK,
+              marked);
+    EXPECT_EQ(
+        Decode(sample.bytes, "picture.koa", 0, TARNEL_RGB24, 0, companion).result == TARNEL_OK,
+        marked);
     // The extension alone does as well as a path.
     const std::string extension = sample.fileName.substr(sample.fileName.rfind('.') + 1);
-    EXPECT_EQ(Decode(sample.bytes, extension.c_str()).result, TARNEL_OK);
+    EXPECT_EQ(Decode(sample.bytes, extension.c_str(), 0, TARNEL_RGB24, 0, companion).result,
+              TARNEL_OK);
 
     tarnel_info info;
     EXPECT_EQ(tarnel_identify(sample.bytes.data(), sample.bytes.size(), &info) == TARNEL_OK, false);
@@ -175,6 +200,8 @@ TEST_P(SampleTest, C64ViewIsThePictureAC64Shows) {
     tarnel_decode_options_init(&options);
     options.file_name = sample.fileName.c_str();
     options.view = TARNEL_VIEW_C64;
+    options.companion = sample.companion.empty() ? nullptr : sample.companion.data();
+    options.companion_size = sample.companion.size();
     tarnel_info_ex info{};
     info.size = sizeof info;
     ASSERT_EQ(tarnel_identify_ex(sample.bytes.data(), sample.bytes.size(), &options, &info),
@@ -207,18 +234,35 @@ INSTANTIATE_TEST_SUITE_P(Formats, SampleTest, ::testing::ValuesIn(MakeFormatSamp
                              return name;
                          });
 
-// Every file of tests/data/formats beside its .bmp (any size, rows padded to
-// four bytes, bottom row first), decoded with its name.
-TEST(FormatGolden, EveryFileGivesItsBmp) {
+INSTANTIATE_TEST_SUITE_P(Petscii, SampleTest,
+                         ::testing::ValuesIn(tarnel_tools::MakePetsciiSamples()),
+                         [](const ::testing::TestParamInfo<FormatSample>& param) {
+                             std::string name;
+                             for (char c : param.param.fileName) {
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return name;
+                         });
+
+// Every file of tests/data/formats and tests/data/petscii beside its .bmp
+// (any size, rows padded to four bytes, bottom row first), decoded with its
+// path (a .scr finds its .col beside it).
+class FormatGolden : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FormatGolden, EveryFileGivesItsBmp) {
+    ASSERT_TRUE(chargenNamed);
     size_t checked = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(TARNEL_FORMATS_DIR)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(GetParam())) {
         const fs::path path = entry.path();
-        if (path.extension() == ".bmp") continue;
+        if (path.extension() == ".bmp" || path.extension() == ".col" ||
+            path.extension() == ".bin") {
+            continue;
+        }
         fs::path bmpPath = path;
         bmpPath.replace_extension(".bmp");
         const std::vector<uint8_t> bmp = ReadFile(bmpPath);
         ASSERT_FALSE(bmp.empty()) << path << " has no .bmp beside it";
-        const Decoded d = Decode(ReadFile(path), path.filename().string().c_str(), 0, TARNEL_BGR24);
+        const Decoded d = Decode(ReadFile(path), path.string().c_str(), 0, TARNEL_BGR24);
         ASSERT_EQ(d.result, TARNEL_OK) << path;
         const size_t row = size_t(d.info.output_width) * 3;
         const size_t padded = (row + 3) & ~size_t{3};
@@ -230,8 +274,12 @@ TEST(FormatGolden, EveryFileGivesItsBmp) {
         }
         ++checked;
     }
-    EXPECT_GE(checked, MakeFormatSamples().size());
+    EXPECT_GE(checked, std::string(GetParam()) == TARNEL_FORMATS_DIR
+                           ? MakeFormatSamples().size()
+                           : tarnel_tools::MakePetsciiSamples().size());
 }
+INSTANTIATE_TEST_SUITE_P(Folders, FormatGolden,
+                         ::testing::Values(TARNEL_FORMATS_DIR, TARNEL_PETSCII_DIR));
 
 std::vector<uint8_t> SampleBytes(const char* fileName) {
     for (const FormatSample& sample : MakeFormatSamples()) {

@@ -26,7 +26,8 @@ namespace {
 const FormatFamily* const FAMILIES[] = {&readers::CHARACTER_FORMATS, &readers::CHARPAD_FORMATS,
                                         &readers::SPRITE_FORMATS,    &readers::BITMAP_FORMATS,
                                         &readers::OTHER_FORMATS,     &readers::PACKED_FORMATS,
-                                        &readers::INTERLACE_FORMATS, &readers::FLI_FORMATS};
+                                        &readers::INTERLACE_FORMATS, &readers::FLI_FORMATS,
+                                        &readers::TEXT_SCREEN_FORMATS};
 
 // Every reader, in code order.
 struct OrderedReaders {

@@ -36,6 +36,8 @@ extern const FormatFamily INTERLACE_FORMATS;
 // (FBI, FED, FLM, EMC, HCB, Big FLI, FLI Profi, HFC, CFLI, UFLI, NUFLI,
 // Mufflon, XFL, SHF, SHX).
 extern const FormatFamily FLI_FORMATS;
+// petscii.cpp: character screens (Petmate, C64 OS, PETSCII dumps).
+extern const FormatFamily TEXT_SCREEN_FORMATS;
 
 }  // namespace tarnel::readers
 

@@ -88,6 +88,12 @@ extern "C" {
 #define TARNEL_E_BAD_OPTIONS (-5) /* an unknown pixel format, or a bad option value */
 #define TARNEL_E_NO_MEMORY (-6)   /* memory ran out */
 #define TARNEL_E_RANGE (-7)       /* an index (layout, palette) out of range */
+/* Since 1.3: a character screen (PETSCII), and no character set to draw it
+ * with: the file carries none, and neither the caller
+ * (tarnel_decode_options.charset), TARNEL_CHARGEN nor an installed VICE
+ * gives the C64's; or the screen needs another machine's set. tarnel_explain_ex
+ * says which set and how to supply it. */
+#define TARNEL_E_NO_CHARSET (-8)
 
 /* How each pixel is laid out in the caller's buffer, bytes in memory order. */
 typedef enum tarnel_pixel_format {
@@ -208,7 +214,19 @@ typedef enum tarnel_format_code {
     TARNEL_FORMAT_SHI = 113,             /* .shi: Super Hires Interlace, raw or packed */
     TARNEL_FORMAT_UIF = 114,             /* .uif: UFLI interlaced, packed */
     TARNEL_FORMAT_MUI = 115,             /* .mui: Mufflon interlaced */
-    TARNEL_FORMAT_SIF = 116              /* .sif: hires and sprites, two packed frames */
+    TARNEL_FORMAT_SIF = 116,             /* .sif: hires and sprites, two packed frames */
+    /* Since 1.3: character screens (PETSCII), drawn with a character set
+     * (tarnel_decode_options.charset). */
+    TARNEL_FORMAT_PETMATE = 120,         /* .petmate: Petmate project, JSON, screens */
+    TARNEL_FORMAT_PETMATE_PET = 121,     /* .pet: Petmate's export, any size */
+    TARNEL_FORMAT_C64OS_PET = 122,       /* .pet: C64 OS, "PET2", its own font */
+    TARNEL_FORMAT_PETSCII_SCREEN = 123,  /* .pet of 2,026 bytes */
+    TARNEL_FORMAT_PDR = 124,             /* .pdr */
+    TARNEL_FORMAT_PBOT = 125,            /* .pbot: 5 x 7 or 12 x 16 tiles */
+    TARNEL_FORMAT_SCR_COL = 126,         /* .scr with its .col beside it */
+    TARNEL_FORMAT_FLUFF64_PETSCII = 127, /* .flf of type 7 */
+    TARNEL_FORMAT_SCREEN_1000 = 128,     /* screen memory: only on request */
+    TARNEL_FORMAT_SCREEN_2000 = 129      /* screen and colour memory: only on request */
 } tarnel_format_code;
 
 /* What a file is. */
@@ -232,6 +250,12 @@ typedef enum tarnel_frame {
     TARNEL_FRAME_0 = 1,     /* the first frame alone, plain C64 colours */
     TARNEL_FRAME_1 = 2      /* the second frame alone, plain C64 colours, at its own place */
 } tarnel_frame;
+
+/* Since 1.3: frame or screen `n` (from 0) of a file of several: a Petmate
+ * project's screens are its frames (tarnel_info_ex.frame_count), and
+ * TARNEL_FRAME_BLEND shows its first. A value past a file's last frame gives
+ * TARNEL_E_RANGE; up to TARNEL_FRAME_AT(65535). */
+#define TARNEL_FRAME_AT(n) ((n) + 1)
 
 /* Whether tarnel_decode_ex draws the C64's border (tarnel_decode_options.border).
  * Since 1.2. */
@@ -308,7 +332,47 @@ typedef struct tarnel_decode_options {
      * character bytes). A file whose bytes fit no format stays refused,
      * whatever its name. */
     const char* file_name;
+    /* Since 1.3. The character set character screens (PETSCII) are drawn
+     * with, where the file carries none: charset_size 4096 bytes, the C64's
+     * upper-case/graphics set then its lower-case set (as VICE keeps its
+     * character ROM), or 2048 bytes, one set used for both; the library
+     * copies what it needs. NULL (the default): TARNEL_CHARGEN names such a
+     * file, else an installed VICE's ROM is used (chargen-901225-01.bin or
+     * chargen in /usr/share/vice/C64, /usr/lib/vice/C64 or
+     * ~/.local/share/vice/C64), else TARNEL_E_NO_CHARSET. Another size
+     * gives TARNEL_E_BAD_OPTIONS. */
+    const unsigned char* charset;
+    size_t charset_size;
+    /* Nonzero: neither TARNEL_CHARGEN nor VICE's folders are looked at. */
+    int no_system_charset;
+    /* The colours of raw screen memory opened on request, which keeps none:
+     * 0 (the default) the C64's at power-on, light blue characters on blue;
+     * otherwise TARNEL_SCREEN_COLOURS(characters, background). */
+    int screen_colours;
+    /* The companion file some formats keep part of their picture in (the
+     * .col of a .scr), or NULL (the default): the library then reads it from
+     * beside file_name, when that is a path. */
+    const unsigned char* companion;
+    size_t companion_size;
 } tarnel_decode_options;
+
+/* tarnel_decode_options.screen_colours: character and background colours,
+ * 0 to 15 each. Since 1.3. */
+#define TARNEL_SCREEN_COLOURS(characters, background) \
+    (0x100 | ((characters)&15) << 4 | ((background)&15))
+
+/* Where a character screen's glyphs came from (tarnel_info_ex.charset_source).
+ * Since 1.3. */
+#define TARNEL_CHARSET_NONE 0        /* not a character screen */
+#define TARNEL_CHARSET_FILE 1        /* the file's own */
+#define TARNEL_CHARSET_CALLER 2      /* tarnel_decode_options.charset */
+#define TARNEL_CHARSET_ENVIRONMENT 3 /* the file TARNEL_CHARGEN names */
+#define TARNEL_CHARSET_VICE 4        /* an installed VICE's character ROM */
+#define TARNEL_CHARSET_MISSING 5     /* none found: decoding gives TARNEL_E_NO_CHARSET */
+/* Which of the C64's two sets (tarnel_info_ex.charset_case). */
+#define TARNEL_CHARSET_UPPER 0 /* upper case and graphics */
+#define TARNEL_CHARSET_LOWER 1 /* lower and upper case */
+#define TARNEL_CHARSET_OWN 2   /* the file's own glyphs */
 
 /* The size of the 1.2 record: what a program built against 1.2 passes.
  * Such a record, and tarnel_decode and tarnel_identify, open the twenty
@@ -335,6 +399,13 @@ typedef struct tarnel_info_ex {
      * its end marker); 0 for every other file. Written only when `size`
      * reaches it: 1.2's record ends before it. */
     int ignored_bytes;
+    /* Since 1.3, for character screens: where the glyphs came from
+     * (TARNEL_CHARSET_NONE for every other format), which set
+     * (TARNEL_CHARSET_UPPER, _LOWER or _OWN), and the file read for them
+     * (TARNEL_CHARSET_ENVIRONMENT and _VICE), else empty. */
+    int charset_source;
+    int charset_case;
+    char charset_path[256];
 } tarnel_info_ex;
 
 /* The size of the 1.2 record, which 1.2 programs pass: the fields before
