@@ -75,9 +75,11 @@ int main(int argc, char** argv) {
     for (const tarnel_hostile::HostileFormatFile& file : tarnel_hostile::HostileFormatFiles()) {
         ok = Write(formatsDir / file.name, file.bytes) && ok;
         // As the C library gives it: 0, or the refusal's result code.
-        const int result = file.outcome == tarnel_hostile::Outcome::Opens     ? 0
-                           : file.outcome == tarnel_hostile::Outcome::Refused ? -2
-                                                                              : -3;
+        using tarnel_hostile::Outcome;
+        const int result = file.outcome == Outcome::Opens       ? 0
+                           : file.outcome == Outcome::Refused   ? -2
+                           : file.outcome == Outcome::NoCharset ? -8
+                                                                : -3;
         formatsExpected << file.name << ' ' << result << ' ' << int(file.code) << '\n';
     }
     const uint8_t packedCodes[] = {1, 7, 11, 14, 19};
@@ -110,7 +112,10 @@ int main(int argc, char** argv) {
     // The formats' targets: their samples and hostile files behind the
     // option bytes, the second of which for fuzz_format0 picks the format's extension (its
     // index in the format table, after the twenty and Hires Manager).
-    const std::vector<tarnel_tools::FormatSample> samples = tarnel_tools::MakeFormatSamples();
+    std::vector<tarnel_tools::FormatSample> samples = tarnel_tools::MakeFormatSamples();
+    for (tarnel_tools::FormatSample& sample : tarnel_tools::MakePetsciiSamples()) {
+        samples.push_back(std::move(sample));
+    }
     const std::vector<tarnel_hostile::HostileFormatFile> formatFiles =
         tarnel_hostile::HostileFormatFiles();
     std::vector<int> codes = {0};

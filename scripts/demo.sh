@@ -23,7 +23,11 @@ echo "== writing the sample pictures and converting them"
 rm -rf "$out/samples" "$out/png" "$out/contact-sheet.png"
 mkdir -p "$out"
 "$build/tarnel" samples "$out/samples"
-"$build/tarnel" convert --out-dir "$out/png" "$out/samples"
+# Character screens draw with the made-up character ROM written beside them
+# (tarnel ships no C64 ROM); a .scr's .col is read beside it, not converted.
+mapfile -t pictures < <(find "$out/samples" -type f ! -name '*.col' ! -name '*.bin' | sort)
+TARNEL_CHARGEN="$out/samples/petscii/made-up-chargen.bin" \
+  "$build/tarnel" convert --out-dir "$out/png" "${pictures[@]}"
 "$build/tarnel-sheet" --title "tarnel: C64 pictures, character sets and sprites, decoded by tarnel" \
   "$out/contact-sheet.png" "$out"/png/*.png
 

@@ -17,6 +17,27 @@ Bytes SampleBytes(const char* fileName) {
     return {};
 }
 
+Bytes PetsciiBytes(const char* fileName) {
+    for (const tarnel_tools::FormatSample& sample : tarnel_tools::MakePetsciiSamples()) {
+        if (sample.fileName == fileName) return sample.bytes;
+    }
+    return {};
+}
+
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// A Petmate project of one frame buffer whose fields are `fields`, with one
+// row of `cells`, and a font of its own "f" (so that it needs no character
+// ROM to open).
+Bytes Petmate(const std::string& fields, const std::string& cells = "{\"code\":1,\"color\":2}") {
+    std::string bits;
+    for (int n = 0; n < 2048; ++n) bits += n == 0 ? "85" : ",85";
+    return Text("{\"version\":2,\"framebufs\":[{" + fields + ",\"framebuf\":[[" + cells +
+                "]]}],\"customFonts\":{\"f\":{\"font\":{\"bits\":[" + bits + "]}}}}");
+}
+
 void Put16(Bytes* bytes, size_t at, uint32_t value) {
     (*bytes)[at] = static_cast<uint8_t>(value & 0xFF);
     (*bytes)[at + 1] = static_cast<uint8_t>(value >> 8);
@@ -617,6 +638,56 @@ std::vector<HostileFormatFile> HostileFormatFiles() {
         // Any size but the raw one is a packed stream: a raw file a byte
         // short reads as one, literals all, that fills the picture.
         add("shx-raw-short-read-packed.shx", cut(SampleBytes("84-shx.shx"), 15361), OK, 84);
+    }
+    {
+        // Character screens. A Petmate project: JSON, with every field checked.
+        constexpr Outcome NO_CHARSET = Outcome::NoCharset;
+        Bytes b;
+        const auto cut = [](const Bytes& bytes, size_t size) {
+            return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        };
+        const std::string one = "\"width\":1,\"height\":1,\"charset\":\"f\"";
+        add("petmate-one-cell.petmate", Petmate(one), OK, 120);
+        add("petmate-huge.petmate", Petmate("\"width\":100000,\"height\":100000"), REFUSED, 0);
+        add("petmate-too-many-cells.petmate", Petmate("\"width\":2048,\"height\":2048"), REFUSED,
+            0);
+        add("petmate-negative.petmate", Petmate("\"width\":-1,\"height\":1"), REFUSED, 0);
+        add("petmate-no-width.petmate", Petmate("\"height\":1"), REFUSED, 0);
+        add("petmate-width-text.petmate", Petmate("\"width\":\"1\",\"height\":1"), REFUSED, 0);
+        add("petmate-width-fraction.petmate", Petmate("\"width\":1.5,\"height\":1"), REFUSED, 0);
+        add("petmate-rows-short.petmate", Petmate("\"width\":2,\"height\":1"), REFUSED, 0);
+        add("petmate-code-too-big.petmate", Petmate(one, "{\"code\":256,\"color\":2}"), REFUSED, 0);
+        add("petmate-cell-not-object.petmate", Petmate(one, "7"), REFUSED, 0);
+        add("petmate-no-colour.petmate", Petmate(one, "{\"code\":1}"), REFUSED, 0);
+        add("petmate-charset-number.petmate", Petmate("\"width\":1,\"height\":1,\"charset\":4"),
+            REFUSED, 0);
+        add("petmate-no-framebufs.petmate", Text("{\"framebufs\":[]}"), REFUSED, 0);
+        b = Petmate(one);
+        b.insert(b.begin() + 1,
+                 {'"', 's', 'c', 'r', 'e', 'e', 'n', 's', '"', ':', '[', '5', ']', ','});
+        add("petmate-screens-out-of-range.petmate", b, OK, 120);
+        b = PetsciiBytes("120-petmate-v1.petmate");
+        add("petmate-cut.petmate", Bytes(b.begin(), b.begin() + b.size() / 2), REFUSED, 0);
+        add("petmate-deep.petmate",
+            Text("{\"framebufs\":" + std::string(5000, '[') + std::string(5000, ']') + "}"),
+            REFUSED, 0);
+        add("petmate-pet-charset.petmate",
+            Petmate("\"width\":1,\"height\":1,\"charset\":\"petGfx\""), NO_CHARSET, 0);
+        add("petmate-font-short.petmate",
+            Text("{\"framebufs\":[{" + one +
+                 ",\"charset\":\"f\",\"framebuf\":[[{\"code\":1,\"color\":2}]]}],"
+                 "\"customFonts\":{\"f\":{\"font\":{\"bits\":[1,2,3]}}}}"),
+            NO_CHARSET, 0);
+        // Petmate's export: its size must be the header's.
+        b = PetsciiBytes("121-petmate-export.pet");
+        add("petmate-export-cut.pet", Bytes(b.begin(), b.end() - 1), REFUSED, 0);
+        b[0] = 255;
+        add("petmate-export-wider-than-held.pet", b, REFUSED, 0);
+        add("fluff64-petscii-cut.flf", cut(PetsciiBytes("127-petscii.flf"), 100), REFUSED, 0);
+        b = PetsciiBytes("127-petscii.flf");
+        b[15] = 0;  // no columns
+        add("fluff64-petscii-empty.flf", b, REFUSED, 0);
+        add("scr-without-col.scr", PetsciiBytes("126-screen.scr"), REFUSED, 0);
     }
     return files;
 }

@@ -424,10 +424,11 @@ TEST(HostileFormats, EachGivesItsResult) {
         SCOPED_TRACE(file.name);
         // An exact copy, so that a read past its end is one past the allocation.
         const std::vector<uint8_t> bytes(file.bytes);
-        const int result = file.outcome == tarnel_hostile::Outcome::Opens ? TARNEL_OK
-                           : file.outcome == tarnel_hostile::Outcome::Refused
-                               ? TARNEL_E_NOT_RECOGNISED
-                               : TARNEL_E_TOO_LARGE;
+        using tarnel_hostile::Outcome;
+        const int result = file.outcome == Outcome::Opens       ? TARNEL_OK
+                           : file.outcome == Outcome::Refused   ? TARNEL_E_NOT_RECOGNISED
+                           : file.outcome == Outcome::NoCharset ? TARNEL_E_NO_CHARSET
+                                                                : TARNEL_E_TOO_LARGE;
         const Decoded d = Decode(bytes, file.name.c_str());
         EXPECT_EQ(d.result, result);
         if (result == TARNEL_OK) {
