@@ -29,12 +29,12 @@ bool ReadSmallFile(const std::string& path, size_t limit, std::vector<uint8_t>* 
     out->resize(got);
     return true;
 }
-#endif
 
 // A whole character ROM (both sets) or one set.
 bool IsCharset(const std::vector<uint8_t>& bytes) {
     return bytes.size() == CHARGEN_BYTES || bytes.size() == CHARSET_BYTES;
 }
+#endif
 
 // The set `letterCase` asks for out of a ROM or a single set.
 void TakeSet(const uint8_t* bytes, size_t size, int letterCase, Glyphs* out) {
