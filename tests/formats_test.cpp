@@ -462,3 +462,115 @@ TEST(FormatTable, ListsEveryFormatByCodeAndName) {
 }
 
 }  // namespace
+
+// Character screens: where the glyphs come from, and the refusal without any.
+TEST(CharacterScreens, GlyphsFromTheCallerTheEnvironmentOrNowhere) {
+    ASSERT_TRUE(chargenNamed);
+    const std::vector<uint8_t> rom = tarnel_tools::MadeUpChargen();
+    const std::vector<uint8_t> petmate =
+        ReadFile(fs::path(TARNEL_PETSCII_DIR) / "120-petmate-v2.petmate");
+    ASSERT_FALSE(petmate.empty());
+    tarnel_decoder* decoder = tarnel_decoder_new();
+    std::vector<uint8_t> rgb(320 * 200 * 3);
+    auto decode = [&](tarnel_decode_options& options, const std::vector<uint8_t>& file,
+                      tarnel_info_ex* info) {
+        info->size = sizeof *info;
+        return tarnel_decode_ex(decoder, file.data(), file.size(), &options, rgb.data(), 320 * 3,
+                                info);
+    };
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.file_name = "x.petmate";
+    tarnel_info_ex info{};
+    // TARNEL_CHARGEN's ROM; the project's first screen wants the lower-case set.
+    ASSERT_EQ(decode(options, petmate, &info), TARNEL_OK);
+    EXPECT_EQ(info.charset_source, TARNEL_CHARSET_ENVIRONMENT);
+    EXPECT_EQ(info.charset_case, TARNEL_CHARSET_LOWER);
+    EXPECT_NE(std::strstr(info.charset_path, "made-up-chargen.bin"), nullptr);
+    const std::vector<uint8_t> fromEnvironment = rgb;
+    // The caller's: the whole ROM gives the same picture; its upper-case
+    // half alone, used for both cases, another.
+    options.charset = rom.data();
+    options.charset_size = rom.size();
+    ASSERT_EQ(decode(options, petmate, &info), TARNEL_OK);
+    EXPECT_EQ(info.charset_source, TARNEL_CHARSET_CALLER);
+    EXPECT_EQ(info.charset_path[0], '\0');
+    EXPECT_EQ(rgb, fromEnvironment);
+    options.charset_size = 2048;
+    ASSERT_EQ(decode(options, petmate, &info), TARNEL_OK);
+    EXPECT_NE(rgb, fromEnvironment);
+    options.charset_size = 1000;
+    EXPECT_EQ(decode(options, petmate, &info), TARNEL_E_BAD_OPTIONS);
+    // The second screen is the other frame buffer, 40 x 25; there is no third.
+    options.charset_size = rom.size();
+    options.frame = TARNEL_FRAME_AT(1);
+    ASSERT_EQ(decode(options, petmate, &info), TARNEL_OK);
+    EXPECT_EQ(info.output_width, 320);
+    EXPECT_EQ(info.frame_count, 2);
+    EXPECT_EQ(info.charset_case, TARNEL_CHARSET_UPPER);
+    options.frame = TARNEL_FRAME_AT(2);
+    EXPECT_EQ(decode(options, petmate, &info), TARNEL_E_RANGE);
+    // None: refused, with words naming the ways to give one.
+    options.frame = TARNEL_FRAME_BLEND;
+    options.charset = nullptr;
+    options.charset_size = 0;
+    options.no_system_charset = 1;
+    info.size = sizeof info;
+    ASSERT_EQ(tarnel_identify_ex(petmate.data(), petmate.size(), &options, &info), TARNEL_OK);
+    EXPECT_EQ(info.charset_source, TARNEL_CHARSET_MISSING);
+    EXPECT_EQ(decode(options, petmate, &info), TARNEL_E_NO_CHARSET);
+    char text[512];
+    EXPECT_EQ(tarnel_explain_ex(petmate.data(), petmate.size(), &options, text, sizeof text),
+              TARNEL_E_NO_CHARSET);
+    for (const char* way : {"--charset", "TARNEL_CHARGEN", "/usr/share/vice/C64"}) {
+        EXPECT_NE(std::strstr(text, way), nullptr) << text;
+    }
+    // Raw screen memory: only on request, in the caller's colours.
+    std::vector<uint8_t> screen(1000, 32);  // spaces
+    screen[0] = 0xA0;                       // a reversed space: all ink
+    options.file_name = "screen.bin";
+    options.charset = rom.data();
+    options.charset_size = rom.size();
+    EXPECT_EQ(decode(options, screen, &info), TARNEL_E_NOT_RECOGNISED);
+    options.layout = TARNEL_FORMAT_SCREEN_1000;
+    options.screen_colours = TARNEL_SCREEN_COLOURS(2, 5);
+    ASSERT_EQ(decode(options, screen, &info), TARNEL_OK);
+    unsigned char palette[16][3];
+    ASSERT_EQ(tarnel_palette_colours(0, palette), TARNEL_OK);
+    EXPECT_EQ(std::memcmp(&rgb[320 * 3 + 1 * 3], palette[2], 3), 0);  // (1, 1): the first cell
+    EXPECT_EQ(std::memcmp(&rgb[320 * 3 + 9 * 3], palette[5], 3), 0);  // (9, 1): a space
+    tarnel_decoder_free(decoder);
+}
+
+// A character ROM installed with VICE draws the screens when nothing else
+// is given.
+TEST(CharacterScreens, InstalledViceRomIsFound) {
+    const char* folders[] = {"/usr/share/vice/C64", "/usr/lib/vice/C64"};
+    bool installed = false;
+    for (const char* folder : folders) {
+        for (const char* name : {"chargen-901225-01.bin", "chargen"}) {
+            std::error_code error;
+            installed = installed || fs::file_size(fs::path(folder) / name, error) == 4096;
+        }
+    }
+    if (!installed)
+        GTEST_SKIP()
+            << "no VICE character ROM installed in /usr/share/vice/C64 or /usr/lib/vice/C64";
+    const std::vector<uint8_t> petmate =
+        ReadFile(fs::path(TARNEL_PETSCII_DIR) / "120-petmate-v1.petmate");
+    tarnel_decode_options options;
+    tarnel_decode_options_init(&options);
+    options.file_name = "x.petmate";
+    const char* named = std::getenv("TARNEL_CHARGEN");
+    const std::string saved = named != nullptr ? named : "";
+#ifndef _WIN32
+    unsetenv("TARNEL_CHARGEN");
+#endif
+    tarnel_info_ex info{};
+    info.size = sizeof info;
+    EXPECT_EQ(tarnel_identify_ex(petmate.data(), petmate.size(), &options, &info), TARNEL_OK);
+#ifndef _WIN32
+    setenv("TARNEL_CHARGEN", saved.c_str(), 1);
+#endif
+    EXPECT_EQ(info.charset_source, TARNEL_CHARSET_VICE);
+}
