@@ -27,7 +27,16 @@ static_assert(offsetof(tarnel_decode_options, border) == 64, "DECODE_OPTIONS_BOR
 static_assert(offsetof(tarnel_decode_options, layout) == 72, "DECODE_OPTIONS_LAYOUT");
 static_assert(offsetof(tarnel_decode_options, view) == 76, "DECODE_OPTIONS_VIEW");
 static_assert(offsetof(tarnel_decode_options, file_name) == 80, "DECODE_OPTIONS_FILE_NAME");
-static_assert(sizeof(tarnel_decode_options) == 84, "DECODE_OPTIONS_BYTES");
+static_assert(offsetof(tarnel_decode_options, charset) == 84, "DECODE_OPTIONS_CHARSET");
+static_assert(offsetof(tarnel_decode_options, charset_size) == 88, "DECODE_OPTIONS_CHARSET_SIZE");
+static_assert(offsetof(tarnel_decode_options, no_system_charset) == 92,
+              "DECODE_OPTIONS_NO_SYSTEM_CHARSET");
+static_assert(offsetof(tarnel_decode_options, screen_colours) == 96,
+              "DECODE_OPTIONS_SCREEN_COLOURS");
+static_assert(offsetof(tarnel_decode_options, companion) == 100, "DECODE_OPTIONS_COMPANION");
+static_assert(offsetof(tarnel_decode_options, companion_size) == 104,
+              "DECODE_OPTIONS_COMPANION_SIZE");
+static_assert(sizeof(tarnel_decode_options) == 108, "DECODE_OPTIONS_BYTES");
 
 static_assert(offsetof(tarnel_info_ex, size) == 0, "INFO_EX_SIZE");
 static_assert(offsetof(tarnel_info_ex, info) == 4, "INFO_EX_INFO");
@@ -37,7 +46,17 @@ static_assert(offsetof(tarnel_info_ex, output_height) == 44, "INFO_EX_OUTPUT_HEI
 static_assert(offsetof(tarnel_info_ex, chosen) == 48, "INFO_EX_CHOSEN");
 static_assert(offsetof(tarnel_info_ex, headerless) == 52, "INFO_EX_HEADERLESS");
 static_assert(offsetof(tarnel_info_ex, ignored_bytes) == 56, "INFO_EX_IGNORED_BYTES");
-static_assert(sizeof(tarnel_info_ex) == 60, "INFO_EX_BYTES");
+static_assert(offsetof(tarnel_info_ex, charset_source) == 60, "INFO_EX_CHARSET_SOURCE");
+static_assert(offsetof(tarnel_info_ex, charset_case) == 64, "INFO_EX_CHARSET_CASE");
+static_assert(offsetof(tarnel_info_ex, charset_path) == 68, "INFO_EX_CHARSET_PATH");
+static_assert(sizeof(tarnel_info_ex) == 324, "INFO_EX_BYTES");
+static_assert(TARNEL_CHARSET_NONE == 0 && TARNEL_CHARSET_FILE == 1 && TARNEL_CHARSET_CALLER == 2 &&
+                  TARNEL_CHARSET_MISSING == 5,
+              "CHARSET_SOURCES");
+static_assert(TARNEL_CHARSET_UPPER == 0 && TARNEL_CHARSET_LOWER == 1 && TARNEL_CHARSET_OWN == 2,
+              "CHARSET_CASES");
+static_assert(TARNEL_E_NO_CHARSET == -8, "NO_CHARSET");
+static_assert(TARNEL_FRAME_AT(0) == 1, "FRAME_AT");
 
 static_assert(offsetof(tarnel_format_info, code) == 0, "FORMAT_CODE");
 static_assert(offsetof(tarnel_format_info, short_name) == 4, "FORMAT_SHORT_NAME");

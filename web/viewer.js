@@ -17,7 +17,13 @@
 // one, a format opened only on request, such as Hires Manager, whose files
 // look like AFLI's, or a character set under a name that does not say so)
 // offers those formats under "Open as…", refused or shown, and is then
-// decoded as the one chosen.
+// decoded as the one chosen. Character screens (PETSCII) that carry no glyphs
+// of their own are drawn with the character set the user loads ("Load
+// character set…": a 4,096-byte character ROM or one 2,048-byte set), handed
+// to the library with every file; the module has no file system, so the
+// library finds none of its own here. The set is kept in the page's
+// localStorage only while "Remember this character set" is ticked. A file of
+// several screens (a Petmate project) gets a "Screen" number on its card.
 'use strict';
 
 (function () {
@@ -26,10 +32,10 @@
   const MAX_FILE_SIZE = 8388608; // TARNEL_MAX_ANY_FILE_SIZE
   const TARNEL_OK = 0;
   const TARNEL_RGBA32 = 2;
-  const EXPLAIN_BYTES = 256;
+  const EXPLAIN_BYTES = 1024; // the library's longest words (no character set) fit
   // Offsets in the library's records (wasm32); web/abi_check.cpp holds the
   // build to them. The options record is 1.3's, which opens every format.
-  const DECODE_OPTIONS_BYTES = 84;
+  const DECODE_OPTIONS_BYTES = 108;
   const DECODE_OPTIONS_PIXEL_FORMAT = 4;
   const DECODE_OPTIONS_USE_PALETTE = 8;
   const DECODE_OPTIONS_PALETTE = 12;
@@ -38,13 +44,17 @@
   const DECODE_OPTIONS_LAYOUT = 72;
   const DECODE_OPTIONS_VIEW = 76;
   const DECODE_OPTIONS_FILE_NAME = 80;
-  const INFO_EX_BYTES = 60;
+  const DECODE_OPTIONS_CHARSET = 84;
+  const DECODE_OPTIONS_CHARSET_SIZE = 88;
+  const INFO_EX_BYTES = 324;
   const INFO_EX_INFO = 4;
   const INFO_EX_FRAME_COUNT = 36;
   const INFO_EX_OUTPUT_WIDTH = 40;
   const INFO_EX_OUTPUT_HEIGHT = 44;
   const INFO_EX_CHOSEN = 48;
   const INFO_EX_HEADERLESS = 52;
+  const INFO_EX_CHARSET_SOURCE = 60;
+  const INFO_EX_CHARSET_CASE = 64;
   const INFO_LAYOUT = 0; // in tarnel_info, at INFO_EX_INFO
   const INFO_NAME = 4;
   const INFO_PACKED = 8;
@@ -56,7 +66,18 @@
   const FORMAT_EXTENSIONS = 12;
   const FORMAT_FOUND_BY = 20;
   const FOUND_BY = {1: 'content', 2: 'name', 3: 'request'}; // TARNEL_FOUND_BY_*
+  const TARNEL_E_NO_CHARSET = -8;
   const TARNEL_FRAMES = {blend: 0, 0: 1, 1: 2}; // tarnel_frame values
+  const TARNEL_FRAME_BLEND = 0;
+  const frameAt = (n) => n + 1; // TARNEL_FRAME_AT
+  // TARNEL_CHARSET_NONE, _FILE and _CALLER; TARNEL_CHARSET_LOWER.
+  const CHARSET_NONE = 0;
+  const CHARSET_FILE = 1;
+  const CHARSET_CALLER = 2;
+  const CHARSET_LOWER = 1;
+  // A whole character ROM (both sets) or one set.
+  const CHARSET_SIZES = [4096, 2048];
+  const CHARSET_STORAGE_KEY = 'tarnel.charset';
   const TARNEL_BORDER_FULL = 1;
   const BORDERED_WIDTH = 384; // TARNEL_BORDER_WIDTH
   const BORDERED_HEIGHT = 272; // TARNEL_BORDER_HEIGHT
@@ -83,11 +104,16 @@
   const status = $('status');
   const picturesSection = $('pictures');
   const formatTable = $('format-table');
+  const charsetInput = $('charset-input');
+  const pickCharset = $('pick-charset');
+  const rememberCharset = $('remember-charset');
+  const charsetName = $('charset-name');
 
   let decoder = null; // set once the module has loaded
   let palettes = [];
   const pictures = []; // {name, size, bytes, figure, layout (0: by content)}
   let pending = 0; // files being read
+  let charset = null; // {name, bytes}: the set character screens are drawn with
 
   // ---- The module -------------------------------------------------------
 
@@ -105,6 +131,8 @@
     }
     let pixels = 0;
     let pixelBytes = 0;
+    let charsetAddress = 0; // the user's character set in the module's memory
+    let charsetSize = 0;
     // The module's memory grows, and each growth makes a new buffer: every
     // read and write takes the current one.
     const int32 = (address) => new DataView(m.HEAPU8.buffer).getInt32(address, true);
@@ -137,12 +165,29 @@
       }
     }
 
-    // A 1.3 options record with the defaults, the file's name and the
-    // caller's layout (0: found from the bytes).
+    // The character set every decode is given from now on (null: none);
+    // false when the module has no memory for it.
+    function setCharset(bytes) {
+      if (charsetAddress) m._free(charsetAddress);
+      charsetAddress = 0;
+      charsetSize = 0;
+      if (bytes === null) return true;
+      charsetAddress = m._malloc(bytes.length);
+      if (!charsetAddress) return false;
+      m.HEAPU8.set(bytes, charsetAddress);
+      charsetSize = bytes.length;
+      return true;
+    }
+
+    // A 1.3 options record with the defaults, the file's name, the
+    // caller's layout (0: found from the bytes) and the user's character
+    // set, if any.
     function initOptions(name, layout) {
       m._tarnel_decode_options_init_ex(options, DECODE_OPTIONS_BYTES);
       setInt32(options + DECODE_OPTIONS_FILE_NAME, name);
       setInt32(options + DECODE_OPTIONS_LAYOUT, layout);
+      setInt32(options + DECODE_OPTIONS_CHARSET, charsetAddress);
+      setInt32(options + DECODE_OPTIONS_CHARSET_SIZE, charsetSize);
     }
 
     function paletteList() {
@@ -206,10 +251,12 @@
     // read) of the file named `fileName` of `fileSize` bytes as format
     // `layout` (0: found from the bytes and the name) with palette
     // `paletteIndex` (0: the library's own), frame `frame` ('blend', '0' or
-    // '1'), with or without the border, and view `view` ('stored' or
+    // '1') of an interlaced picture or screen `screen` (from 0) of a file of
+    // several, with or without the border, and view `view` ('stored' or
     // 'c64'). Gives the picture, at the size the library says, or the
     // library's reason for refusing.
-    function decode(bytes, fileName, fileSize, layout, paletteIndex, frame, border, view) {
+    function decode(bytes, fileName, fileSize, layout, paletteIndex, frame, border, view,
+                    screen) {
       // size_t is 32 bits in the module; larger sizes are refused all the same.
       const sizeArgument = Math.min(fileSize, 0xffffffff);
       if (bytes !== null) m.HEAPU8.set(bytes, data);
@@ -220,13 +267,26 @@
           setInt32(options + DECODE_OPTIONS_USE_PALETTE, 1);
           m._tarnel_palette_colours(paletteIndex, options + DECODE_OPTIONS_PALETTE);
         }
-        setInt32(options + DECODE_OPTIONS_FRAME, TARNEL_FRAMES[frame]);
         if (border) setInt32(options + DECODE_OPTIONS_BORDER, TARNEL_BORDER_FULL);
         setInt32(options + DECODE_OPTIONS_VIEW, TARNEL_VIEWS[view]);
         // The picture's size first: the library's limits keep it at most
-        // 16,777,216 pixels.
+        // 16,777,216 pixels. The frame control picks an interlaced picture's
+        // frame; a file of several screens shows the one asked for (the
+        // last when it holds fewer), and may give each its own size.
         setInt32(info, INFO_EX_BYTES);
         let result = m._tarnel_identify_ex(data, sizeArgument, options, info);
+        if (result === TARNEL_OK) {
+          const frames = int32(info + INFO_EX_FRAME_COUNT);
+          const interlaced = int32(info + INFO_EX_INFO + INFO_INTERLACED) !== 0;
+          const wanted = interlaced ? TARNEL_FRAMES[frame]
+                       : frames > 1 ? frameAt(Math.min(screen || 0, frames - 1))
+                                    : TARNEL_FRAME_BLEND;
+          if (wanted !== TARNEL_FRAME_BLEND) {
+            setInt32(options + DECODE_OPTIONS_FRAME, wanted);
+            setInt32(info, INFO_EX_BYTES);
+            result = m._tarnel_identify_ex(data, sizeArgument, options, info);
+          }
+        }
         const width = result === TARNEL_OK ? int32(info + INFO_EX_OUTPUT_WIDTH) : 0;
         const height = result === TARNEL_OK ? int32(info + INFO_EX_OUTPUT_HEIGHT) : 0;
         if (result === TARNEL_OK) {
@@ -242,16 +302,20 @@
                                                   EXPLAIN_BYTES);
           const reason = identified !== TARNEL_OK ? m.UTF8ToString(text)
                                                   : m.UTF8ToString(m._tarnel_strerror(result));
-          return {ok: false, reason};
+          return {ok: false, reason, noCharset: identified === TARNEL_E_NO_CHARSET};
         }
         const record = info + INFO_EX_INFO;
+        const frameCount = int32(info + INFO_EX_FRAME_COUNT);
         return {
           ok: true,
           layout: int32(record + INFO_LAYOUT),
           name: m.UTF8ToString(int32(record + INFO_NAME)),
           packed: int32(record + INFO_PACKED) !== 0,
           interlaced: int32(record + INFO_INTERLACED) !== 0,
-          frameCount: int32(info + INFO_EX_FRAME_COUNT),
+          frameCount,
+          screen: Math.min(screen || 0, Math.max(0, frameCount - 1)),
+          charsetSource: int32(info + INFO_EX_CHARSET_SOURCE),
+          lowerCase: int32(info + INFO_EX_CHARSET_CASE) === CHARSET_LOWER,
           chosen: int32(info + INFO_EX_CHOSEN) !== 0,
           headerless: int32(info + INFO_EX_HEADERLESS) !== 0,
           width,
@@ -263,6 +327,7 @@
 
     return {
       decode,
+      setCharset,
       fittingFormats,
       formatList,
       paletteList,
@@ -348,7 +413,8 @@
     flickering.delete(picture);
     picture.frames = null;
     const result = decoder.decode(picture.bytes, picture.name, picture.size, picture.layout,
-                                  paletteIndex, choice === 'flicker' ? '0' : choice, border, view);
+                                  paletteIndex, choice === 'flicker' ? '0' : choice, border, view,
+                                  picture.screen);
     if (!result.ok || !picture.canvas) return result;
     const canvas = picture.canvas;
     if (canvas.width !== result.width || canvas.height !== result.height) {
@@ -363,7 +429,7 @@
     canvas.dataset.frame = choice;
     canvas.dataset.view = view;
     showSize(picture, result, border);
-    if (choice === 'flicker' && result.frameCount === 2) {
+    if (choice === 'flicker' && result.interlaced && result.frameCount === 2) {
       const second = decoder.decode(picture.bytes, picture.name, picture.size, picture.layout,
                                     paletteIndex, '1', border, view);
       if (second.ok) {
@@ -406,6 +472,35 @@
     return details;
   }
 
+  // A file of several screens (a Petmate project): the one shown, from 0.
+  function screenControl(picture, result) {
+    const label = element('label', 'screen-choice', 'Screen ');
+    const input = element('input');
+    input.type = 'number';
+    input.min = '0';
+    input.max = String(result.frameCount - 1);
+    input.value = String(result.screen);
+    input.setAttribute('aria-label', `Screen of ${picture.name}, 0 to ${result.frameCount - 1}`);
+    input.addEventListener('change', () => {
+      const wanted = Math.trunc(Number(input.value));
+      picture.screen = Number.isFinite(wanted)
+        ? Math.max(0, Math.min(result.frameCount - 1, wanted)) : 0;
+      input.value = String(picture.screen);
+      render(picture);
+    });
+    label.appendChild(input);
+    label.appendChild(document.createTextNode(` of ${result.frameCount}`));
+    return label;
+  }
+
+  // Where a character screen's glyphs came from, for its card.
+  function charsetFlag(result) {
+    const letters = result.lowerCase ? 'lower case' : 'upper case';
+    if (result.charsetSource === CHARSET_FILE) return 'its own character set';
+    if (result.charsetSource === CHARSET_CALLER && charset) return `${charset.name}, ${letters}`;
+    return `character set, ${letters}`;
+  }
+
   // Fills the picture's figure: the canvas and its caption, or the reason it
   // was refused.
   function show(picture) {
@@ -435,12 +530,20 @@
       caption.appendChild(element('span', 'layout', `${result.name} (code ${result.layout})${chosen}`));
       const flags = element('span', 'flags');
       flags.appendChild(element('span', 'flag', result.packed ? 'packed' : 'unpacked'));
-      flags.appendChild(element('span', 'flag', result.interlaced ? 'interlaced' : 'single frame'));
+      flags.appendChild(element('span', 'flag', result.interlaced ? 'interlaced'
+                                              : result.frameCount > 1 ? `${result.frameCount} screens`
+                                                                      : 'single frame'));
       if (result.headerless) flags.appendChild(element('span', 'flag', 'no load address'));
+      if (result.charsetSource !== CHARSET_NONE) {
+        flags.appendChild(element('span', 'flag charset-used', charsetFlag(result)));
+      }
       picture.sizeFlag = element('span', 'flag size');
       showSize(picture, result, borderToggle.checked);
       flags.appendChild(picture.sizeFlag);
       caption.appendChild(flags);
+      if (!result.interlaced && result.frameCount > 1) {
+        caption.appendChild(screenControl(picture, result));
+      }
       const save = element('button', 'save', 'Save PNG');
       save.type = 'button';
       save.setAttribute('aria-label', `Save ${pngName(picture.name)}`);
@@ -456,7 +559,13 @@
       error.dataset.file = picture.name;
       error.appendChild(element('strong', '', 'Not shown'));
       error.appendChild(element('span', 'reason', result.reason));
-      const openAs = picture.readError ? null : openAsControl(picture, 0);
+      if (result.noCharset) {
+        error.appendChild(element('span', 'charset-hint',
+                                  'Here: “Load character set…” above, with a 4,096-byte C64 ' +
+                                  'character ROM file or a 2,048-byte set.'));
+      }
+      // A screen refused for want of a character set is no other format.
+      const openAs = picture.readError || result.noCharset ? null : openAsControl(picture, 0);
       if (openAs) error.appendChild(openAs);
       figure.appendChild(error);
       picture.canvas = null;
@@ -584,6 +693,87 @@
     await addFiles(files);
   }
 
+  // ---- The character set -------------------------------------------------
+
+  function toBase64(bytes) {
+    let text = '';
+    for (const byte of bytes) text += String.fromCharCode(byte);
+    return btoa(text);
+  }
+
+  function fromBase64(text) {
+    const raw = atob(text);
+    const bytes = new Uint8Array(raw.length);
+    for (let i = 0; i < raw.length; ++i) bytes[i] = raw.charCodeAt(i);
+    return bytes;
+  }
+
+  // The page's own storage, which a browser may refuse (private windows,
+  // full quota): then nothing is remembered.
+  function storeCharset() {
+    try {
+      if (rememberCharset.checked && charset) {
+        localStorage.setItem(CHARSET_STORAGE_KEY,
+                             JSON.stringify({name: charset.name, bytes: toBase64(charset.bytes)}));
+      } else {
+        localStorage.removeItem(CHARSET_STORAGE_KEY);
+      }
+    } catch (error) {
+      showStatus(`The character set could not be remembered (${error.message || error.name}).`);
+    }
+  }
+
+  function storedCharset() {
+    try {
+      const stored = JSON.parse(localStorage.getItem(CHARSET_STORAGE_KEY) || 'null');
+      if (!stored || typeof stored.name !== 'string' || typeof stored.bytes !== 'string') return null;
+      const bytes = fromBase64(stored.bytes);
+      return CHARSET_SIZES.includes(bytes.length) ? {name: stored.name, bytes} : null;
+    } catch (error) {
+      return null;
+    }
+  }
+
+  function showCharset() {
+    charsetName.textContent = charset
+      ? `Character set: ${charset.name} (${charset.bytes.length.toLocaleString('en')} bytes)`
+      : 'No character set: character screens (PETSCII) that carry none of their own need one.';
+    charsetName.dataset.name = charset ? charset.name : '';
+    rememberCharset.disabled = !charset;
+  }
+
+  // Takes `set` ({name, bytes}) for every picture, those shown redrawn and
+  // those refused for want of it tried again.
+  function useCharset(set) {
+    if (!decoder.setCharset(set.bytes)) {
+      showStatus(`${set.name}: no memory for the character set`);
+      return;
+    }
+    charset = set;
+    showCharset();
+    for (const picture of pictures) {
+      if (!picture.figure.classList.contains('loading')) show(picture);
+    }
+    summarise();
+  }
+
+  async function loadCharset(file) {
+    if (!CHARSET_SIZES.includes(file.size)) {
+      showStatus(`${file.name} is no character set: ${file.size.toLocaleString('en')} bytes, ` +
+                 'not 4,096 (a whole character ROM) or 2,048 (one set).');
+      return;
+    }
+    let bytes;
+    try {
+      bytes = new Uint8Array(await file.arrayBuffer());
+    } catch (error) {
+      showStatus(`${file.name} could not be read (${error.message || error.name})`);
+      return;
+    }
+    useCharset({name: file.name, bytes});
+    storeCharset();
+  }
+
   // ---- Controls ----------------------------------------------------------
 
   function fillPalettes() {
@@ -667,6 +857,13 @@
       folderInput.value = '';
       addFiles(files);
     });
+    pickCharset.addEventListener('click', () => charsetInput.click());
+    charsetInput.addEventListener('change', () => {
+      const file = charsetInput.files[0];
+      charsetInput.value = '';
+      if (file) loadCharset(file);
+    });
+    rememberCharset.addEventListener('change', storeCharset);
     clearButton.addEventListener('click', () => {
       pictures.length = 0;
       flickering.clear();
@@ -727,13 +924,21 @@
     $('version').textContent = decoder.version();
     fillPalettes();
     fillFormats();
+    const remembered = storedCharset();
+    if (remembered) {
+      rememberCharset.checked = true;
+      useCharset(remembered);
+    }
+    showCharset();
     pickFiles.disabled = false;
     pickFolder.disabled = false;
+    pickCharset.disabled = false;
     document.body.classList.add('ready');
     summarise();
   }
 
   pickFiles.disabled = true;
   pickFolder.disabled = true;
+  pickCharset.disabled = true;
   start();
 })();

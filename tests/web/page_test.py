@@ -2,7 +2,7 @@
 """The web viewer in a real browser: headless Chromium driven by Selenium.
 
     python3 tests/web/page_test.py PAGE_DIR PICTURES_DIR [--hostile DIR] [--artifacts DIR]
-                                   [--views DIR] [--formats DIR]
+                                   [--views DIR] [--formats DIR] [--petscii DIR]
 
 Serves PAGE_DIR (build/web) on 127.0.0.1 and checks, through the page's own
 file input, that
@@ -45,13 +45,18 @@ file input, that
   - a Big FLI and a NUFLI as a C64 shows them differ from their stored
     pictures in the FLI strip and nowhere else; an interlaced picture's
     frame 0, frame 1 and blend are three different pictures;
+  - a Petmate project of PETSCII_DIR (tests/data/petscii) is refused, in words
+    that name a character set, until the made-up character ROM is loaded
+    through "Load character set…"; then it and a project of two screens are
+    drawn as their golden pictures, and the set is not stored unasked;
   - the browser asks for nothing but the page's own files and logs no error.
 Leaves screenshots in the artifacts folder, among them a bordered picture
 with PAL pixels (bordered-pal.png), the C64's view (c64-view.png), a CharPad
 map (charpad.png), a SpritePad set (spritepad.png), the format table
 (formats.png), and a Big FLI, a NUFLI and an interlaced picture, each stored
 and as a C64 shows it (bigfli-stored.png, bigfli-c64.png, nufli-stored.png,
-nufli-c64.png, interlace-stored.png, interlace-c64.png).
+nufli-c64.png, interlace-stored.png, interlace-c64.png) and two Petmate
+screens drawn with the made-up character set (petscii.png).
 """
 
 import argparse
@@ -999,6 +1004,36 @@ def check_family_views(driver, folder, artifacts):
     Select(driver.find_element(By.ID, "scale")).select_by_value("1")
 
 
+def check_petscii(driver, folder, artifacts):
+    """Petmate projects without a character set, then with the made-up one
+    loaded through the page's button."""
+    projects = [folder / "120-petmate-v1.petmate", folder / "120-petmate-v2.petmate"]
+    give_files(driver, projects)
+    entry = shown(driver).get(projects[0].name)
+    check(entry is not None and entry["kind"] == "error" and "character set" in entry["text"],
+          f"{projects[0].name} without a character set: {entry}")
+    chargen = folder / "made-up-chargen.bin"
+    driver.find_element(By.ID, "charset-input").send_keys(str(chargen.resolve()))
+    try:
+        WebDriverWait(driver, 10).until(
+            lambda d: all(e["kind"] == "canvas" for e in shown(d).values()))
+    except TimeoutException:
+        check(False, f"not drawn with {chargen.name}: {shown(driver)}")
+    for project in projects:
+        width, height, want = bmp_picture(project.with_suffix(".bmp"))
+        rgba = canvas_rgba(driver, project.name)
+        check(rgba is not None and rgba_to_rgb(rgba) == want,
+              f"{project.name} with {chargen.name}: not {project.stem}.bmp")
+    check(driver.execute_script("return localStorage.length") == 0,
+          "the character set was stored unasked")
+    Select(driver.find_element(By.ID, "scale")).select_by_value("2")
+    driver.execute_script("window.scrollTo(0, 0)")
+    screenshot(driver, artifacts / "petscii.png")
+    driver.set_window_size(1800, 1200)
+    Select(driver.find_element(By.ID, "scale")).select_by_value("1")
+    clear(driver)
+
+
 def check_requests(driver, server, port):
     """Everything the page asked for, wherever it points, is one of its files."""
     origin = f"http://127.0.0.1:{port}"
@@ -1028,9 +1063,12 @@ def main():
                         "PICTURES_DIR/../views)")
     parser.add_argument("--formats", type=Path, help="the formats beyond the twenty, each beside "
                         "its golden .bmp (default: PICTURES_DIR/../formats)")
+    parser.add_argument("--petscii", type=Path, help="character screens and the made-up "
+                        "character ROM (default: PICTURES_DIR/../petscii)")
     args = parser.parse_args()
     views = args.views or args.pictures.parent / "views"
     formats = args.formats or args.pictures.parent / "formats"
+    petscii = args.petscii or args.pictures.parent / "petscii"
     artifacts = args.artifacts or args.page / "artifacts"
     artifacts.mkdir(parents=True, exist_ok=True)
     samples = sorted(p for p in args.pictures.iterdir() if p.suffix != ".bmp")
@@ -1069,12 +1107,13 @@ def main():
         check_views(driver, args.pictures, views, artifacts)
         check_flicker(driver, args.pictures, views)
         check_bordered_pal(driver, args.pictures, artifacts)
-        check_format_table(driver, (args.pictures, formats))
+        check_format_table(driver, (args.pictures, formats, petscii))
         check_formats(driver, formats, downloads)
         check_format_open_as(driver, formats, workdir)
         check_large_map(driver, formats, workdir)
         check_format_screenshots(driver, formats, artifacts)
         check_family_views(driver, formats, artifacts)
+        check_petscii(driver, petscii, artifacts)
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
         check(not errors, f"browser errors: {errors}")
         check_requests(driver, server, server.port)
