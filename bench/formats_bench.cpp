@@ -29,16 +29,24 @@ struct Input {
     std::vector<uint8_t> bytes;
     size_t outputBytes = 0;
     size_t stride = 0;
+    std::vector<uint8_t> companion;  // a .scr's .col
 };
+
+// Character screens draw with the made-up character ROM, as given by a caller.
+const std::vector<uint8_t> CHARGEN = tarnel_tools::MadeUpChargen();
 
 // The largest sample of each format.
 std::vector<Input> Inputs() {
     std::map<int, Input> largest;
-    for (const tarnel_tools::FormatSample& sample : tarnel_tools::MakeFormatSamples()) {
+    std::vector<tarnel_tools::FormatSample> samples = tarnel_tools::MakeFormatSamples();
+    for (tarnel_tools::FormatSample& sample : tarnel_tools::MakePetsciiSamples()) {
+        samples.push_back(std::move(sample));
+    }
+    for (const tarnel_tools::FormatSample& sample : samples) {
         const size_t bytes = size_t{sample.width} * sample.height * 3;
         Input& input = largest[sample.code];
         if (bytes <= input.outputBytes) continue;
-        input = {sample.fileName, sample.bytes, bytes, size_t{sample.width} * 3};
+        input = {sample.fileName, sample.bytes, bytes, size_t{sample.width} * 3, sample.companion};
     }
     std::vector<Input> inputs;
     for (auto& entry : largest) inputs.push_back(entry.second);
@@ -66,6 +74,12 @@ void Decode(benchmark::State& state, const Input& input) {
     tarnel_decode_options options;
     tarnel_decode_options_init(&options);
     options.file_name = input.name.c_str();
+    options.charset = CHARGEN.data();
+    options.charset_size = CHARGEN.size();
+    if (!input.companion.empty()) {
+        options.companion = input.companion.data();
+        options.companion_size = input.companion.size();
+    }
     for (auto _ : state) {
         if (tarnel_decode_ex(decoder, input.bytes.data(), input.bytes.size(), &options,
                              pixels.data(), input.stride, nullptr) != TARNEL_OK) {

@@ -23,11 +23,10 @@ void ColourCanvas::FillRect(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint
 namespace {
 
 // Every family's table; each family's codes ascend within it.
-const FormatFamily* const FAMILIES[] = {&readers::CHARACTER_FORMATS, &readers::CHARPAD_FORMATS,
-                                        &readers::SPRITE_FORMATS,    &readers::BITMAP_FORMATS,
-                                        &readers::OTHER_FORMATS,     &readers::PACKED_FORMATS,
-                                        &readers::INTERLACE_FORMATS, &readers::FLI_FORMATS,
-                                        &readers::TEXT_SCREEN_FORMATS};
+const FormatFamily* const FAMILIES[] = {
+    &readers::CHARACTER_FORMATS, &readers::CHARPAD_FORMATS, &readers::SPRITE_FORMATS,
+    &readers::BITMAP_FORMATS,    &readers::OTHER_FORMATS,   &readers::PACKED_FORMATS,
+    &readers::INTERLACE_FORMATS, &readers::FLI_FORMATS,     &readers::TEXT_SCREEN_FORMATS};
 
 // Every reader, in code order.
 struct OrderedReaders {
