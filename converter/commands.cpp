@@ -186,6 +186,38 @@ std::string CheckBorderColour(const std::string& text) {
 
 namespace {
 
+// A whole number from 0 to `most`, in decimal digits alone; -1 otherwise.
+int ParseNumber(const std::string& text, int most) {
+    if (text.empty() || text.size() > 5 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return -1;
+    }
+    const int value = std::stoi(text);
+    return value <= most ? value : -1;
+}
+
+// The largest screen --frame names: the library's TARNEL_FRAME_AT(65535).
+constexpr int LAST_SCREEN = 65535;
+
+}  // namespace
+
+std::string CheckFrame(const std::string& text) {
+    const std::string word = Lower(text);
+    if (word == "blend" || word == "both" || ParseNumber(text, LAST_SCREEN) >= 0) return "";
+    return "blend, both, or a frame or screen 0 to 65535";
+}
+
+std::string CheckScreenColours(const std::string& text) {
+    const size_t comma = text.find(',');
+    if (comma != std::string::npos && ParseNumber(text.substr(0, comma), 15) >= 0 &&
+        ParseNumber(text.substr(comma + 1), 15) >= 0) {
+        return "";
+    }
+    return "INK,PAPER: two C64 colours 0 to 15, e.g. 1,0 for white on black";
+}
+
+namespace {
+
 // What every conversion of one run shares; read only while they run.
 struct ConvertSettings {
     Format format = Format::Png;
@@ -193,6 +225,8 @@ struct ConvertSettings {
     unsigned scale = 1;
     PixelAspect aspect = PIXEL_ASPECTS[0];
     tarnel_decode_options options{};
+    // --charset's set, which options.charset points into.
+    CharacterSet charset;
     // The frames each input gives (tarnel_frame values): one, or with
     // --frame both two, each to its own output.
     std::vector<int> frames;
@@ -251,7 +285,7 @@ bool WritePicture(const std::string& output, const ConvertSettings& settings,
 bool ConvertOne(tarnel_decoder* decoder, const ConvertSettings& settings, const std::string& input,
                 const std::vector<std::string>& outputs, const std::string& outputOwner,
                 std::string* why) {
-    const PictureFile picture = ReadPicture(input, settings.layout);
+    const PictureFile picture = ReadPicture(input, settings.layout, settings.charset);
     if (!picture.recognised) {
         *why = picture.reason;
         return false;
@@ -323,18 +357,34 @@ bool PrepareConvert(const ConvertOptions& options, const std::vector<Input>& inp
         UsageError("--aspect is for PNG output; a BMP holds the module's bitmap unchanged");
         return false;
     }
-    if (options.frame == "both" && options.output == STDOUT_PATH) {
+    const std::string frame = Lower(options.frame);
+    if (frame == "both" && options.output == STDOUT_PATH) {
         UsageError("--frame both writes two files; -o - takes one picture");
         return false;
     }
     settings->scale = options.scale;
     settings->layout = options.layout;
     settings->aspect = FindAspect(options.aspect);
-    settings->frames = options.frame == "both" ? std::vector<int>{TARNEL_FRAME_0, TARNEL_FRAME_1}
-                       : options.frame == "0"  ? std::vector<int>{TARNEL_FRAME_0}
-                       : options.frame == "1"  ? std::vector<int>{TARNEL_FRAME_1}
-                                               : std::vector<int>{TARNEL_FRAME_BLEND};
+    // A number is a frame of an interlaced picture or a screen of a file of
+    // several: 0 and 1 are TARNEL_FRAME_0 and TARNEL_FRAME_1.
+    settings->frames = frame == "both"    ? std::vector<int>{TARNEL_FRAME_0, TARNEL_FRAME_1}
+                       : frame == "blend" ? std::vector<int>{TARNEL_FRAME_BLEND}
+                                          : std::vector<int>{TARNEL_FRAME_AT(std::stoi(frame))};
     tarnel_decode_options_init(&settings->options);
+    if (!options.charset.empty()) {
+        std::string error;
+        if (!ReadCharacterSet(options.charset, &settings->charset, &error)) {
+            UsageError("--charset " + error);
+            return false;
+        }
+        UseCharacterSet(settings->charset, &settings->options);
+    }
+    if (!options.colours.empty()) {
+        const size_t comma = options.colours.find(',');
+        settings->options.screen_colours =
+            TARNEL_SCREEN_COLOURS(std::stoi(options.colours.substr(0, comma)),
+                                  std::stoi(options.colours.substr(comma + 1)));
+    }
     settings->options.view = options.view == "c64" ? TARNEL_VIEW_C64 : TARNEL_VIEW_STORED;
     // --border-colour alone asks for the border too.
     if (options.border || !options.borderColour.empty()) {
@@ -541,14 +591,14 @@ struct InfoRecord {
     PictureFile picture;
 };
 
-InfoRecord Inspect(const Input& input, int layout) {
+InfoRecord Inspect(const Input& input, int layout, const CharacterSet& charset) {
     InfoRecord record;
     record.path = input.path;
     if (!input.error.empty()) {
         record.reason = input.error;
         return record;
     }
-    record.picture = ReadPicture(input.path, layout);
+    record.picture = ReadPicture(input.path, layout, charset);
     record.reason = record.picture.reason;
     return record;
 }
@@ -560,6 +610,45 @@ const char* LayoutName(int code) {
         if (format.code == code) return format.name;
     }
     return "?";
+}
+
+// Where a character screen's glyphs come from, for the JSON's
+// "charset_source", and which set, for its "charset_case".
+const char* CharsetSourceKey(int source) {
+    switch (source) {
+        case TARNEL_CHARSET_FILE:
+            return "file";
+        case TARNEL_CHARSET_CALLER:
+            return "option";
+        case TARNEL_CHARSET_ENVIRONMENT:
+            return "environment";
+        case TARNEL_CHARSET_VICE:
+            return "vice";
+        default:
+            return "missing";
+    }
+}
+
+const char* CharsetCaseKey(int letterCase) {
+    return letterCase == TARNEL_CHARSET_OWN     ? "own"
+           : letterCase == TARNEL_CHARSET_LOWER ? "lower"
+                                                : "upper";
+}
+
+// The text's line: "upper case, from TARNEL_CHARGEN (/path)" and the like.
+std::string CharsetText(const PictureFile& p) {
+    if (p.charsetSource == TARNEL_CHARSET_FILE) return "the file's own";
+    const std::string set = p.charsetCase == TARNEL_CHARSET_LOWER ? "lower case" : "upper case";
+    switch (p.charsetSource) {
+        case TARNEL_CHARSET_CALLER:
+            return set + ", from --charset " + p.charsetPath;
+        case TARNEL_CHARSET_ENVIRONMENT:
+            return set + ", from TARNEL_CHARGEN (" + p.charsetPath + ")";
+        case TARNEL_CHARSET_VICE:
+            return set + ", from VICE (" + p.charsetPath + ")";
+        default:
+            return "none found for its " + set + " set: name one with --charset or TARNEL_CHARGEN";
+    }
 }
 
 // Every picture is one page of 320 x 200 pixels, three 8-bit components.
@@ -584,6 +673,9 @@ void PrintText(const InfoRecord& r) {
     }
     std::printf("  interlaced    %s\n", l.interlaced != 0 ? "yes, two frames blended" : "no");
     std::printf("  frames        %d\n", p.frameCount);
+    if (p.charsetSource != TARNEL_CHARSET_NONE) {
+        std::printf("  charset       %s\n", CharsetText(p).c_str());
+    }
     std::printf("  file size     %s bytes\n", WithThousands(p.fileSize).c_str());
     if (p.ignoredBytes != 0) {
         std::printf("  ignored       %s bytes after the end of its packed stream\n",
@@ -620,6 +712,11 @@ std::string JsonRecord(const InfoRecord& r) {
     json += ", \"interlaced\": ";
     json += l.interlaced != 0 ? "true" : "false";
     json += ", \"frameCount\": " + std::to_string(p.frameCount);
+    if (p.charsetSource != TARNEL_CHARSET_NONE) {
+        json += ", \"charset_source\": " + JsonString(CharsetSourceKey(p.charsetSource));
+        json += ", \"charset_case\": " + JsonString(CharsetCaseKey(p.charsetCase));
+        json += ", \"charset_path\": " + JsonString(p.charsetPath);
+    }
     json += ", \"loadAddress\": " + std::to_string(static_cast<uint32_t>(l.load_address));
     json += ", \"loadAddressHex\": " + JsonString(load);
     json += ", \"width\": " + std::to_string(l.width);
@@ -657,12 +754,19 @@ int RunLayouts() {
     return EXIT_ALL_DONE;
 }
 
-int RunInfo(const std::vector<std::string>& arguments, bool json, int layout) {
+int RunInfo(const std::vector<std::string>& arguments, bool json, int layout,
+            const std::string& charsetFile) {
+    CharacterSet charset;
+    std::string error;
+    if (!charsetFile.empty() && !ReadCharacterSet(charsetFile, &charset, &error)) {
+        std::fprintf(stderr, "tarnel info: --charset %s\n", error.c_str());
+        return EXIT_USAGE;
+    }
     const std::vector<Input> inputs = ExpandInputs(arguments);
     size_t failed = 0;
     if (json) std::printf("[");
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const InfoRecord record = Inspect(inputs[i], layout);
+        const InfoRecord record = Inspect(inputs[i], layout, charset);
         if (!record.picture.recognised) {
             ++failed;
             ReportFailure(nullptr, DisplayName(record.path), record.reason);
@@ -751,7 +855,13 @@ int RunSamples(const std::string& directory) {
 int RunThumbnail(const ThumbnailOptions& options) {
     const std::string& input = options.input;
     const std::string& output = options.output;
-    const PictureFile picture = ReadPicture(input);
+    CharacterSet charset;
+    std::string unread;
+    if (!options.charset.empty() && !ReadCharacterSet(options.charset, &charset, &unread)) {
+        std::fprintf(stderr, "tarnel thumbnail: --charset %s\n", unread.c_str());
+        return EXIT_USAGE;
+    }
+    const PictureFile picture = ReadPicture(input, 0, charset);
     if (!picture.recognised) {
         ReportFailure(nullptr, input, picture.reason);
         return EXIT_SOME_FAILED;
@@ -760,6 +870,7 @@ int RunThumbnail(const ThumbnailOptions& options) {
                                                                        tarnel_decoder_free);
     tarnel_decode_options decoding;
     tarnel_decode_options_init(&decoding);
+    UseCharacterSet(charset, &decoding);
     RgbImage image;
     std::string why = "out of memory";
     if (!decoder || !DecodePicture(decoder.get(), picture, decoding, &image.pixels, &image.width,

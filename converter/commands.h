@@ -23,12 +23,14 @@ struct ConvertOptions {
     std::string palette;
     unsigned scale = 1;
     unsigned jobs = 0;            // 0: one for every core
-    std::string frame = "blend";  // blend, 0, 1 or both
+    std::string frame = "blend";  // blend, both, or a frame or screen from 0
     bool border = false;
     std::string borderColour;  // empty: the picture's background
     std::string aspect = "square";
     int layout = 0;               // --as: a layout's code, or 0 to go by content
     std::string view = "stored";  // stored or c64
+    std::string charset;          // --charset: a character set file, or empty
+    std::string colours;          // --colours INK,PAPER for raw screen memory, or empty
 };
 
 struct ThumbnailOptions {
@@ -36,6 +38,7 @@ struct ThumbnailOptions {
     std::string output;
     unsigned size = 256;
     std::string aspect = "square";
+    std::string charset;  // --charset: a character set file, or empty
 };
 
 constexpr const char* ASPECT_HELP =
@@ -45,9 +48,15 @@ constexpr const char* ASPECT_HELP =
 // Why --border-colour's text is not a colour, or "" when it is one:
 // 0 to 15, or "background".
 std::string CheckBorderColour(const std::string& text);
+// Why --frame's text is none of blend, both and 0 to 65535, or "".
+std::string CheckFrame(const std::string& text);
+// Why --colours' text is not two C64 colours "INK,PAPER", or "".
+std::string CheckScreenColours(const std::string& text);
 
 int RunConvert(const ConvertOptions& options);
-int RunInfo(const std::vector<std::string>& arguments, bool json, int layout);
+// `charset`: --charset's file, or empty.
+int RunInfo(const std::vector<std::string>& arguments, bool json, int layout,
+            const std::string& charset);
 int RunLayouts();
 
 // --as: a layout's short name or code, as its code; and the option's help.
@@ -61,6 +70,10 @@ constexpr const char* AS_HELP =
     "Open every file as this layout, a short name or a code (see tarnel layouts): for files "
     "saved at another load address or without one; a file that does not fit the layout's "
     "sizes is refused";
+constexpr const char* CHARSET_HELP =
+    "The character set to draw character screens (PETSCII) with, where the file carries none: "
+    "a 4096-byte character ROM file (upper case set first, as VICE keeps it) or a 2048-byte "
+    "set; without it, the file TARNEL_CHARGEN names, else an installed VICE's ROM";
 int RunSamples(const std::string& directory);
 int RunThumbnail(const ThumbnailOptions& options);
 

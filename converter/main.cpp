@@ -28,6 +28,7 @@ CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions* options) {
         ->check(CLI::Range(1, 4096));
     command->add_option("--aspect", options->aspect, ASPECT_HELP)
         ->transform(CLI::IsMember({"square", "pal", "ntsc"}, CLI::ignore_case));
+    command->add_option("--charset", options->charset, CHARSET_HELP);
     command->add_option("IN", options->input, "Picture file")->required();
     command->add_option("OUT", options->output, "PNG file to write")->required();
     return command;
@@ -77,8 +78,9 @@ int main(int argc, char** argv) {
         ->add_option("--frame", convert.frame,
                      "Which picture of an interlaced file: blend (both frames blended, the "
                      "default), 0 or 1 (that frame alone), or both (two files, NAME.frame0.EXT "
-                     "and NAME.frame1.EXT); a single-frame file gives its one picture for each")
-        ->transform(CLI::IsMember({"blend", "0", "1", "both"}, CLI::ignore_case));
+                     "and NAME.frame1.EXT); a single-frame file gives its one picture for each. "
+                     "N (0 to 65535): screen N of a Petmate project of several")
+        ->check(CheckFrame);
     convertCommand->add_flag("--border", convert.border,
                              "Show the C64's border: the picture at (32, 35) of 384 x 272 pixels");
     convertCommand
@@ -94,6 +96,13 @@ int main(int argc, char** argv) {
         ->transform(CLI::IsMember({"stored", "c64"}, CLI::ignore_case));
     std::string convertAs;
     convertCommand->add_option("--as", convertAs, AS_HELP)->check(CheckLayoutName);
+    convertCommand->add_option("--charset", convert.charset, CHARSET_HELP);
+    convertCommand
+        ->add_option("--colours", convert.colours,
+                     "INK,PAPER: the character and background colours (0 to 15 each) of raw "
+                     "screen memory opened with --as screen-1000 (screen-2000 takes only PAPER); "
+                     "default 14,6, light blue on blue")
+        ->check(CheckScreenColours);
     convertCommand
         ->add_option("-j,--jobs", convert.jobs,
                      "Convert N files at once (default: one for every core, here " +
@@ -114,6 +123,8 @@ int main(int argc, char** argv) {
                           "says why)");
     std::string infoAs;
     infoCommand->add_option("--as", infoAs, AS_HELP)->check(CheckLayoutName);
+    std::string infoCharset;
+    infoCommand->add_option("--charset", infoCharset, CHARSET_HELP);
     infoCommand->footer(EXIT_CODES_TEXT);
 
     CLI::App* layoutsCommand = app.add_subcommand(
@@ -140,7 +151,7 @@ int main(int argc, char** argv) {
         convert.layout = ParseLayoutName(convertAs);
         return RunConvert(convert);
     }
-    if (*infoCommand) return RunInfo(infoInputs, json, ParseLayoutName(infoAs));
+    if (*infoCommand) return RunInfo(infoInputs, json, ParseLayoutName(infoAs), infoCharset);
     if (*layoutsCommand) return RunLayouts();
     if (*samplesCommand) return RunSamples(samplesDirectory);
     if (*thumbnailCommand) return RunThumbnail(thumbnail);

@@ -35,7 +35,54 @@ PictureFile CannotRead(PictureFile picture, const std::string& what) {
     return picture;
 }
 
+// 1234567 as "1,234,567".
+std::string Thousands(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
+        digits.insert(static_cast<size_t>(i), ",");
+    }
+    return digits;
+}
+
 }  // namespace
+
+bool ReadCharacterSet(const std::string& path, CharacterSet* charset, std::string* why) {
+    constexpr size_t BOTH_SETS = 4096;
+    constexpr size_t ONE_SET = 2048;
+    errno = 0;
+    File file(std::fopen(path.c_str(), "rb"));
+    struct stat status {};
+    if (!file || fstat(fileno(file.get()), &status) != 0) {
+        *why = path + ": cannot be read: " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        *why = path + ": cannot be read: " + std::strerror(EISDIR);
+        return false;
+    }
+    // One byte more than the larger size tells a larger file.
+    std::vector<uint8_t> bytes(BOTH_SETS + 1);
+    const size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    if (std::ferror(file.get()) != 0) {
+        *why = path + ": cannot be read: " + std::strerror(errno);
+        return false;
+    }
+    if (got != BOTH_SETS && got != ONE_SET) {
+        *why = path + ": " + (got > BOTH_SETS ? "more than 4,096" : Thousands(got)) +
+               " bytes, not a character set: that is 4,096 bytes (the upper case set, then the "
+               "lower case one, as VICE keeps the C64's character ROM) or 2,048 (one set)";
+        return false;
+    }
+    bytes.resize(got);
+    charset->path = path;
+    charset->bytes = std::move(bytes);
+    return true;
+}
+
+void UseCharacterSet(const CharacterSet& charset, tarnel_decode_options* options) {
+    options->charset = charset.bytes.empty() ? nullptr : charset.bytes.data();
+    options->charset_size = charset.bytes.size();
+}
 
 namespace {
 
@@ -73,7 +120,7 @@ std::string OpenAsAdvice(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-PictureFile ReadPicture(const std::string& path, int layout) {
+PictureFile ReadPicture(const std::string& path, int layout, const CharacterSet& charset) {
     PictureFile picture;
     errno = 0;
     File file(path == STDIN_PATH ? stdin : std::fopen(path.c_str(), "rb"));
@@ -113,6 +160,7 @@ PictureFile ReadPicture(const std::string& path, int layout) {
     tarnel_decode_options_init(&options);
     options.layout = layout;
     options.file_name = picture.fileName.empty() ? nullptr : picture.fileName.c_str();
+    UseCharacterSet(charset, &options);
     picture.layout = layout;
     int result = TARNEL_E_TOO_LARGE;
     if (picture.fileSize <= TARNEL_MAX_ANY_FILE_SIZE) {
@@ -125,11 +173,15 @@ PictureFile ReadPicture(const std::string& path, int layout) {
         picture.headerless = info.headerless != 0;
         picture.chosen = info.chosen != 0;
         picture.ignoredBytes = info.ignored_bytes;
+        picture.charsetSource = info.charset_source;
+        picture.charsetCase = info.charset_case;
+        picture.charsetPath =
+            info.charset_source == TARNEL_CHARSET_CALLER ? charset.path : info.charset_path;
     }
     if (result != TARNEL_OK) {
         // A file above the limit is judged by its size alone: the library
         // reads none of its bytes, so the first ones read are enough.
-        char reason[256];
+        char reason[1024];
         const void* data = picture.bytes.empty() ? bytes.data() : picture.bytes.data();
         tarnel_explain_ex(data, static_cast<size_t>(picture.fileSize), &options, reason,
                           sizeof reason);
@@ -168,7 +220,13 @@ bool DecodePicture(tarnel_decoder* decoder, const PictureFile& file,
     *width = static_cast<uint32_t>(w);
     *height = static_cast<uint32_t>(h);
     if (result == TARNEL_OK) return true;
-    *why = tarnel_strerror(result);
+    // The library's words, which name what is missing (a character set and
+    // the ways to give one, the frame asked for); its short text where the
+    // failure is none the file's bytes explain (memory).
+    char reason[1024];
+    const int explained =
+        tarnel_explain_ex(file.bytes.data(), file.bytes.size(), &chosen, reason, sizeof reason);
+    *why = explained == result ? reason : tarnel_strerror(result);
     return false;
 }
 

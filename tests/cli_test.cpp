@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/layouts.h"
@@ -49,6 +50,9 @@ std::string TooLarge(const std::string& size) {
 }
 
 constexpr const char* EXIT_CODES = "Exit codes: 0 all done; 1 some files failed";
+
+// Environment variables set for the converter's run; an empty value unsets one.
+using Environment = std::vector<std::pair<std::string, std::string>>;
 
 struct Result {
     int exitCode = -1;
@@ -143,9 +147,10 @@ protected:
     }
 
     // Runs the converter with `arguments`, standard input read from `input`
-    // (empty by default), and collects what it writes and its exit code.
-    Result Tarnel(const std::vector<std::string>& arguments,
-                  const std::string& input = "/dev/null") {
+    // (empty by default) and this process's environment changed by
+    // `environment`, and collects what it writes and its exit code.
+    Result Tarnel(const std::vector<std::string>& arguments, const std::string& input = "/dev/null",
+                  const Environment& environment = {}) {
         const fs::path outPath = dir / ".stdout";
         const fs::path errPath = dir / ".stderr";
         std::vector<std::string> all = {TARNEL_CLI};
@@ -162,6 +167,13 @@ protected:
             dup2(in, 0);
             dup2(out, 1);
             dup2(err, 2);
+            for (const auto& [name, value] : environment) {
+                if (value.empty()) {
+                    unsetenv(name.c_str());
+                } else {
+                    setenv(name.c_str(), value.c_str(), 1);
+                }
+            }
             execv(argv[0], argv.data());
             _exit(127);
         }
@@ -272,7 +284,9 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
         {"convert", "-", "-", "-o", out + ".png"},
         {"convert", a, "-j", "0", "-o", out + ".png"},
         {"convert", a, "--palette", "no-such-palette", "-o", out + ".png"},
-        {"convert", a, "--frame", "2", "-o", out + ".png"},
+        {"convert", a, "--frame", "65536", "-o", out + ".png"},
+        {"convert", a, "--frame", "-1", "-o", out + ".png"},
+        {"convert", a, "--colours", "1,16", "-o", out + ".png"},
         {"convert", a, "--frame", "", "-o", out + ".png"},
         {"convert", a, "--border-colour", "16", "-o", out + ".png"},
         {"convert", a, "--border-colour", "-1", "-o", out + ".png"},
@@ -310,17 +324,21 @@ TEST_F(CliTest, SamplesCommandWritesTheGoldenPictures) {
     }
     EXPECT_EQ(expected.size(), tarnel::LAYOUT_COUNT);
     expected.insert("formats");
+    expected.insert("petscii");
     EXPECT_EQ(Listing(dir / "samples"), expected);
-    // The other formats' samples, in their folder: the golden ones.
-    std::set<std::string> formats;
-    for (const auto& entry : fs::directory_iterator(TARNEL_FORMATS_DIR)) {
-        if (entry.path().extension() == ".bmp") continue;
-        formats.insert(entry.path().filename().string());
-        EXPECT_EQ(ReadBytes(dir / "samples" / "formats" / entry.path().filename()),
-                  ReadBytes(entry.path()))
-            << entry.path().filename() << " differs from the golden copy";
+    // The other formats' samples and the character screens' (with the
+    // made-up ROM they are drawn with), each in its folder: the golden ones.
+    for (const char* folder : {TARNEL_FORMATS_DIR, TARNEL_PETSCII_DIR}) {
+        const fs::path written = dir / "samples" / fs::path(folder).filename();
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().extension() == ".bmp") continue;
+            names.insert(entry.path().filename().string());
+            EXPECT_EQ(ReadBytes(written / entry.path().filename()), ReadBytes(entry.path()))
+                << entry.path().filename() << " differs from the golden copy";
+        }
+        EXPECT_EQ(Listing(written), names);
     }
-    EXPECT_EQ(Listing(dir / "samples" / "formats"), formats);
 }
 
 // The other formats, each by its name, at its own size: their golden .bmp.
@@ -1117,6 +1135,61 @@ TEST_F(CliTest, PaletteFileWithDitherColumn) {
         fs::path golden = fs::path(TARNEL_GOLDEN_DIR) / name;
         golden.replace_extension(".bmp");
         EXPECT_EQ(ReadBytes(dir / "dither.bmp"), ReadBytes(golden));
+    }
+}
+
+// Character screens: drawn with --charset's set; with none anywhere (no
+// TARNEL_CHARGEN, a HOME without VICE's ROM) refused, the reason naming the
+// ways to give one; --frame N picks a Petmate project's screen.
+TEST_F(CliTest, CharacterScreensAndTheirCharacterSet) {
+    const fs::path petscii = TARNEL_PETSCII_DIR;
+    const std::string rom = (petscii / "made-up-chargen.bin").string();
+    const std::string v1 = (petscii / "120-petmate-v1.petmate").string();
+    const std::string v2 = (petscii / "120-petmate-v2.petmate").string();
+    const std::string out = (dir / "out.bmp").string();
+    fs::create_directories(dir / "home");
+    const Environment bare = {
+        {"TARNEL_CHARGEN", ""}, {"XDG_DATA_HOME", ""}, {"HOME", (dir / "home").string()}};
+    bool viceRom = false;
+    for (const char* folder : {"/usr/share/vice/C64", "/usr/lib/vice/C64"}) {
+        for (const char* name : {"chargen-901225-01.bin", "chargen"}) {
+            viceRom = viceRom || fs::exists(fs::path(folder) / name);
+        }
+    }
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string golden;   // the .bmp written must be this file's bytes, or "WxH" its size
+        std::string message;  // in standard error, or standard output for info
+    };
+    const Case cases[] = {
+        {{"convert", v1, "--charset", rom, "-o", out}, 0, "120-petmate-v1.bmp", ""},
+        {{"convert", v2, "--charset", rom, "--frame", "1", "-o", out}, 0, "320x200", ""},
+        {{"convert", v2, "--charset", rom, "--frame", "2", "-o", out}, 1, "", "no frame 2"},
+        {{"convert", v1, "--charset", v1, "-o", out}, 2, "", "4,096"},
+        {{"info", "--json", "--charset", rom, v1}, 0, "", "\"charset_source\": \"option\""},
+        {{"convert", v1, "-o", out}, 1, "", "TARNEL_CHARGEN"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& word : c.arguments) line += word + " ";
+        SCOPED_TRACE(line);
+        if (viceRom && c.message == "TARNEL_CHARGEN") continue;  // VICE's ROM draws it
+        fs::remove(out);
+        const Result run = Tarnel(c.arguments, "/dev/null", bare);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE((c.arguments[0] == "info" ? run.out : run.err).find(c.message), std::string::npos)
+            << run.out << run.err;
+        const std::vector<uint8_t> bmp = ReadBytes(out);
+        if (c.golden.empty()) {
+            EXPECT_FALSE(fs::exists(out));
+        } else if (c.golden.find(".bmp") == std::string::npos) {
+            ASSERT_GE(bmp.size(), 26u);
+            EXPECT_EQ(std::to_string(Read32(bmp, 18)) + "x" + std::to_string(Read32(bmp, 22)),
+                      c.golden);
+        } else {
+            EXPECT_EQ(bmp, ReadBytes(petscii / c.golden));
+        }
     }
 }
 
