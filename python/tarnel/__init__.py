@@ -16,6 +16,14 @@ interlaced picture alone, or the picture inside the C64's border::
 
     picture = tarnel.decode(data, layout="koala", frame=0, border=True)
 
+Character screens (PETSCII: Petmate projects, .pet, .pdr, .pbot, .scr with
+its .col, ...) are drawn with a character set: the file's own, ``charset=``
+(a path, or the bytes of a 4,096-byte character ROM or a 2,048-byte set),
+else the file the ``TARNEL_CHARGEN`` environment variable names, else an
+installed VICE's ROM; ``frame=n`` picks screen n of a Petmate project::
+
+    picture = tarnel.decode(data, name="screens.petmate", charset="chargen", frame=2)
+
 The library is found through the system's loader, or at the path in the
 ``TARNEL_LIBRARY`` environment variable when that is set; it is loaded on
 first use, and ``tarnel.LibraryNotFound`` says when it cannot be.
@@ -100,6 +108,16 @@ class Info:
     """The picture's own width: 320 for the twenty layouts, any for another format."""
     height: int = HEIGHT
     """The picture's own height: 200 for the twenty layouts, any for another format."""
+    charset_source: str = ""
+    """For a character screen, where its glyphs come from: "file" (its own),
+    "caller" (``charset=``), "environment" (``TARNEL_CHARGEN``), "vice" (an
+    installed VICE's ROM) or "missing" (none: decoding raises); "" for any
+    other picture."""
+    charset_case: str = ""
+    """For a character screen, the set drawn with: "upper" (upper case and
+    graphics), "lower" (lower and upper case) or "own" (the file's glyphs)."""
+    charset_path: str = ""
+    """The file the glyphs were read from ("environment" and "vice"), else ""."""
 
 
 @dataclass(frozen=True)
@@ -154,6 +172,7 @@ class Format:
 PaletteChoice = Union[str, Palette, Sequence[Sequence[int]]]
 LayoutChoice = Union[str, int, None]
 FrameChoice = Union[str, int]
+CharsetChoice = Union[str, "os.PathLike[str]", "os.PathLike[bytes]", bytes, bytearray, memoryview, None]
 
 
 class _Decoder:
@@ -202,6 +221,7 @@ def _file_bytes(data: BytesLike) -> Tuple[bytes, int]:
 def _info(lib: ctypes.CDLL, c_info: _library.CInfo, c_info_ex: Optional[_library.CInfoEx] = None) -> Info:
     frames = 2 if c_info.interlaced else 1
     short_name = lib.tarnel_layout_short_name(c_info.layout)
+    source = _library.CHARSET_SOURCES.get(c_info_ex.charset_source, "") if c_info_ex else ""
     return Info(
         layout=c_info.layout,
         name=c_info.name.decode("utf-8"),
@@ -216,6 +236,9 @@ def _info(lib: ctypes.CDLL, c_info: _library.CInfo, c_info_ex: Optional[_library
         short_name=short_name.decode("utf-8") if short_name else "",
         width=c_info.width,
         height=c_info.height,
+        charset_source=source,
+        charset_case=_library.CHARSET_CASES.get(c_info_ex.charset_case, "") if source else "",
+        charset_path=os.fsdecode(c_info_ex.charset_path) if source else "",
     )
 
 
@@ -230,6 +253,10 @@ def _refusal(
 ) -> TarnelError:
     if result in (_library.E_NOT_RECOGNISED, _library.E_TOO_LARGE):
         return NotRecognised(_explain(lib, raw, size, options), result)
+    # The library's words where the file explains the failure (no character
+    # set, and how to give one; no such frame); its short text otherwise.
+    if result in (_library.E_NO_CHARSET, _library.E_RANGE):
+        return TarnelError(_explain(lib, raw, size, options), result)
     return TarnelError(lib.tarnel_strerror(result).decode("utf-8"), result)
 
 
@@ -279,6 +306,27 @@ def _name_hint(name: NameHint) -> Optional[bytes]:
     return hint
 
 
+def _charset_bytes(charset: CharsetChoice) -> Optional[bytes]:
+    """The character set's bytes (None: the library finds one), checked."""
+    if charset is None:
+        return None
+    if isinstance(charset, (bytes, bytearray, memoryview)):
+        data, what = memoryview(charset).cast("B").tobytes(), "charset"
+    elif isinstance(charset, (str, os.PathLike)):
+        with open(charset, "rb") as file:
+            data = file.read(max(_library.CHARSET_SIZES) + 1)
+        what = f"charset {os.fsdecode(charset)!r}"
+    else:
+        raise TypeError(f"tarnel: charset is a path or the bytes of a character set, not {charset!r}")
+    if len(data) not in _library.CHARSET_SIZES:
+        size = "more than 4,096" if len(data) > 4096 else f"{len(data):,}"
+        raise ValueError(
+            f"tarnel: {what} is {size} bytes; a character set is 4,096 bytes (the upper case set, "
+            "then the lower case one, as VICE keeps the C64's character ROM) or 2,048 (one set)"
+        )
+    return data
+
+
 def _decode_options(
     lib: ctypes.CDLL,
     palette: Optional[PaletteChoice] = None,
@@ -288,6 +336,7 @@ def _decode_options(
     border_colour: Optional[int] = None,
     view: str = "stored",
     name: NameHint = None,
+    charset: CharsetChoice = None,
 ) -> _library.DecodeOptions:
     """The C options (a 1.3 record: every format opens) for the keyword
     arguments; raises ValueError (or TypeError) for any bad one, before the
@@ -297,10 +346,21 @@ def _decode_options(
     options.layout = _layout_code(lib, layout)
     # The structure keeps the bytes alive as long as itself.
     options.file_name = _name_hint(name)
-    frames = {"blend": _library.FRAME_BLEND, 0: _library.FRAME_0, 1: _library.FRAME_1}
-    if isinstance(frame, bool) or frame not in frames:
-        raise ValueError(f'tarnel: frame is "blend", 0 or 1, not {frame!r}')
-    options.frame = frames[frame]
+    # Frame or screen n is TARNEL_FRAME_AT(n), n + 1: 0 and 1 are
+    # TARNEL_FRAME_0 and TARNEL_FRAME_1.
+    if frame == "blend":
+        options.frame = _library.FRAME_BLEND
+    elif isinstance(frame, int) and not isinstance(frame, bool) and 0 <= frame <= _library.LAST_FRAME:
+        options.frame = frame + 1
+    else:
+        raise ValueError(f'tarnel: frame is "blend" or a frame or screen 0 to 65535, not {frame!r}')
+    glyphs = _charset_bytes(charset)
+    if glyphs is not None:
+        buffer = ctypes.create_string_buffer(glyphs, len(glyphs))
+        options.charset = ctypes.cast(buffer, ctypes.c_void_p)
+        options.charset_size = len(glyphs)
+        # The structure keeps the buffer alive as long as itself.
+        options._charset_buffer = buffer  # type: ignore[attr-defined]
     options.border = _library.BORDER_FULL if border else _library.BORDER_NONE
     if border_colour is None:
         options.border_colour = _library.BORDER_COLOUR_BACKGROUND
@@ -342,6 +402,7 @@ def decode(
     border_colour: Optional[int] = None,
     view: str = "stored",
     name: NameHint = None,
+    charset: CharsetChoice = None,
 ) -> Picture:
     """Decodes a C64 picture file's bytes into an RGB Picture at its own
     size: 320 x 200 for the twenty layouts (384 x 272 with the border), any
@@ -367,7 +428,8 @@ def decode(
 
     ``frame`` "blend" draws an interlaced picture's two frames blended; 0 or
     1 draws that frame alone in plain palette colours (a single-frame
-    picture is the same for every value). ``border`` True draws the picture
+    picture is the same for both). A number n (0 to 65535) is screen n of
+    a Petmate project of several (``info.frame_count``); "blend" its first. ``border`` True draws the picture
     inside the C64's border, in ``border_colour`` (0 to 15), or the
     picture's background colour when that is None.
 
@@ -377,14 +439,24 @@ def decode(
     Drazlace's pixel shift as its flag byte asks. ``layout="hires-manager"``
     opens a Hires Manager file, which is never chosen from the bytes.
 
+    ``charset`` is the character set character screens (PETSCII) are drawn
+    with where the file carries none: a path, or bytes, of 4,096 (the C64's
+    upper-case set, then its lower-case set, as VICE keeps its character
+    ROM) or 2,048 (one set). None: the file ``TARNEL_CHARGEN`` names, else
+    an installed VICE's ROM (``info.charset_source`` tells which). With
+    none, TarnelError says so and how to give one. Give a ``.scr`` file's
+    path as ``name``: its colours are in the ``.col`` beside it.
+
     Raises NotRecognised (with the library's explanation) when the bytes are
     none of the layouts, or not the layout named; ValueError for a bad
-    palette, layout, frame or border colour (before the file is looked at);
-    TarnelError for any other failure, and LibraryNotFound when the C
+    palette, layout, frame, border colour or character set (before the file
+    is looked at); TarnelError for any other failure (code
+    ``TARNEL_E_NO_CHARSET``, -8, for a character screen without a set; -7
+    for a frame the file does not hold), and LibraryNotFound when the C
     library cannot be loaded.
     """
     lib = _library.load()
-    options = _decode_options(lib, palette, layout, frame, border, border_colour, view, name)
+    options = _decode_options(lib, palette, layout, frame, border, border_colour, view, name, charset)
     raw, size = _file_bytes(data)
     # The picture's size comes from the file: identify it first.
     found = _info_ex()
@@ -403,12 +475,15 @@ def decode(
     return Picture(width, height, "RGB", pixels.raw, _info(lib, c_info.info, c_info))
 
 
-def identify(data: BytesLike, layout: LayoutChoice = None, *, name: NameHint = None) -> Optional[Info]:
+def identify(
+    data: BytesLike, layout: LayoutChoice = None, *, name: NameHint = None, charset: CharsetChoice = None
+) -> Optional[Info]:
     """What the file is, without decoding it; None when it is none of the
     formats (or, with ``layout``, not the layout named), as ``decode`` takes
-    it with the file's ``name``."""
+    it with the file's ``name`` and ``charset`` (a character screen with no
+    set is identified, with ``charset_source`` "missing")."""
     lib = _library.load()
-    options = _decode_options(lib, layout=layout, name=name)
+    options = _decode_options(lib, layout=layout, name=name, charset=charset)
     raw, size = _file_bytes(data)
     c_info = _info_ex()
     result = lib.tarnel_identify_ex(raw, size, ctypes.byref(options), ctypes.byref(c_info))
@@ -419,18 +494,21 @@ def identify(data: BytesLike, layout: LayoutChoice = None, *, name: NameHint = N
     raise _refusal(lib, result, raw, size, options)
 
 
-def explain(data: BytesLike, layout: LayoutChoice = None, *, name: NameHint = None) -> str:
+def explain(
+    data: BytesLike, layout: LayoutChoice = None, *, name: NameHint = None, charset: CharsetChoice = None
+) -> str:
     """Why the library refuses the file, in words.
 
     When the file comes close to a layout the text says so, e.g. "10,003
     bytes, the size of a Koala Painter file, but it loads at $0000 instead
     of $6000"; with ``layout``, why it is not that layout, naming the
     layout's sizes; with a ``name`` whose extension is a format's, why it is
-    not that format. For a recognised file it is the library's text for
-    success.
+    not that format; for a character screen with no character set (none
+    in ``charset``, ``TARNEL_CHARGEN`` or VICE's folders), the ways to give
+    one. For a recognised file it is the library's text for success.
     """
     lib = _library.load()
-    options = _decode_options(lib, layout=layout, name=name)
+    options = _decode_options(lib, layout=layout, name=name, charset=charset)
     raw, size = _file_bytes(data)
     return _explain(lib, raw, size, options)
 

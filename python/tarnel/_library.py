@@ -31,9 +31,17 @@ OK = 0
 E_NOT_RECOGNISED = -2
 E_TOO_LARGE = -3
 E_RANGE = -7
+E_NO_CHARSET = -8
 RGB24 = 0
 EXPLAIN_TEXT_SIZE = 512
 FRAME_BLEND, FRAME_0, FRAME_1 = 0, 1, 2
+# TARNEL_FRAME_AT(n) is n + 1: frame or screen n, up to this n.
+LAST_FRAME = 65535
+# A whole character ROM (both sets, upper case first) or one set.
+CHARSET_SIZES = (4096, 2048)
+# TARNEL_CHARSET_ sources and cases, as tarnel_info_ex gives them.
+CHARSET_SOURCES = {0: "", 1: "file", 2: "caller", 3: "environment", 4: "vice", 5: "missing"}
+CHARSET_CASES = {0: "upper", 1: "lower", 2: "own"}
 VIEW_STORED, VIEW_C64 = 0, 1
 BORDER_NONE, BORDER_FULL = 0, 1
 BORDER_COLOUR_BACKGROUND = -1
@@ -73,11 +81,17 @@ class DecodeOptions(ctypes.Structure):
         ("layout", ctypes.c_int),
         ("view", ctypes.c_int),
         ("file_name", ctypes.c_char_p),
+        ("charset", ctypes.c_void_p),
+        ("charset_size", ctypes.c_size_t),
+        ("no_system_charset", ctypes.c_int),
+        ("screen_colours", ctypes.c_int),
+        ("companion", ctypes.c_void_p),
+        ("companion_size", ctypes.c_size_t),
     ]
 
 
 class CInfoEx(ctypes.Structure):
-    """struct tarnel_info_ex (1.2); set `size` before passing it."""
+    """struct tarnel_info_ex (1.3); set `size` before passing it."""
 
     _fields_ = [
         ("size", ctypes.c_size_t),
@@ -87,6 +101,10 @@ class CInfoEx(ctypes.Structure):
         ("output_height", ctypes.c_int),
         ("chosen", ctypes.c_int),
         ("headerless", ctypes.c_int),
+        ("ignored_bytes", ctypes.c_int),
+        ("charset_source", ctypes.c_int),
+        ("charset_case", ctypes.c_int),
+        ("charset_path", ctypes.c_char * 256),
     ]
 
 

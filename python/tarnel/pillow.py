@@ -24,6 +24,13 @@ format's name, and ``image.info`` holds the format's code ("layout") and
 the other fields of ``tarnel.Info``. Every format's extensions
 (``tarnel.formats()``) are registered with Pillow, but those Pillow's own
 formats have (``.fli``). The plugin needs none of them to open a file.
+
+Character screens (``.petmate``, ``.pet``, ``.pdr``, ``.pbot``, ``.scr``,
+``.flf``) are drawn with the character set the library finds: the file's
+own, else the file the ``TARNEL_CHARGEN`` environment variable names, else
+an installed VICE's ROM (``image.info["charset_source"]`` tells which). With
+none, ``Image.open`` raises ``tarnel.TarnelError`` saying how to give one. A
+``.scr`` opened by its path finds its colours in the ``.col`` beside it.
 """
 
 from __future__ import annotations
@@ -34,7 +41,7 @@ from typing import IO, List, Optional, Tuple, Union
 
 from PIL import Image, ImageFile
 
-from . import MAX_FILE_SIZE, _library, decode, explain, formats, identify
+from . import MAX_FILE_SIZE, TarnelError, _library, decode, explain, formats, identify
 
 FORMAT = "C64"
 """The format name Pillow reports for every layout."""
@@ -89,6 +96,10 @@ class TarnelImageFile(ImageFile.ImageFile):
         info = identify(data, name=name)
         if info is None:
             raise SyntaxError(f"not a C64 picture: {explain(data, name=name)}")
+        # A character screen without a character set is the library's, and
+        # no other format's: say so rather than let Pillow try the others.
+        if info.charset_source == "missing":
+            raise TarnelError(explain(data, name=name), _library.E_NO_CHARSET)
         self.format_description = info.name
         self.info.update(
             layout=info.layout,
@@ -99,6 +110,8 @@ class TarnelImageFile(ImageFile.ImageFile):
             load_address=info.load_address,
             unpacked_as=info.unpacked_as,
         )
+        if info.charset_source:
+            self.info.update(charset_source=info.charset_source, charset_case=info.charset_case)
         self._size = (info.width, info.height)
         if _MODE_IS_PROPERTY:
             self._mode = "RGB"

@@ -18,6 +18,9 @@ from PIL import Image
 PICTURES = Path(__file__).resolve().parents[2] / "tests" / "data" / "pictures"
 VIEWS = PICTURES.parent / "views"
 FORMATS = PICTURES.parent / "formats"
+PETSCII = PICTURES.parent / "petscii"
+# The made-up character ROM the character screens' golden pictures are drawn with.
+MADE_UP_CHARGEN = PETSCII / "made-up-chargen.bin"
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
@@ -78,6 +81,14 @@ def format_files() -> List[Path]:
     """Every golden file of the formats beyond the twenty (tests/data/formats:
     NN-name.EXT beside NN-name.bmp, the picture at its own size)."""
     files = sorted(p for p in FORMATS.iterdir() if p.suffix != ".bmp" and p.suffix != ".md")
+    assert files and all(p.with_suffix(".bmp").is_file() for p in files), files
+    return files
+
+
+def petscii_files() -> List[Path]:
+    """Every golden character screen (tests/data/petscii, drawn with
+    MADE_UP_CHARGEN); a .scr's .col is its companion, not a picture."""
+    files = sorted(p for p in PETSCII.iterdir() if p.suffix not in (".bmp", ".md", ".col", ".bin"))
     assert files and all(p.with_suffix(".bmp").is_file() for p in files), files
     return files
 

@@ -14,6 +14,8 @@ from typing import Dict, List, Sequence, Tuple
 import pytest
 from conftest import (
     FORMATS as FORMATS_DIR,
+    MADE_UP_CHARGEN,
+    PETSCII as PETSCII_DIR,
     VIEWS as VIEWS_DIR,
     bitmap,
     colours,
@@ -23,6 +25,7 @@ from conftest import (
     golden_pictures,
     layout_code,
     loaded_library,
+    petscii_files,
     view,
 )
 from PIL import Image, UnidentifiedImageError
@@ -81,7 +84,9 @@ BAD_OPTIONS = [
     ({"layout": 10}, "no layout 10"),
     ({"layout": 0}, "no layout 0"),
     ({"layout": 2**40}, "no layout"),
-    ({"frame": 2}, "frame is"),
+    ({"frame": -1}, "frame is"),
+    ({"frame": 65536}, "frame is"),
+    ({"charset": b"\0" * 4095}, "4,095 bytes; a character set is 4,096"),
     ({"view": "C64 "}, "view is"),
     ({"frame": "0"}, "frame is"),
     ({"border_colour": 16}, "border_colour is"),
@@ -90,7 +95,7 @@ BAD_OPTIONS = [
 ]
 
 
-@pytest.mark.parametrize("options, message", BAD_OPTIONS, ids=[repr(o) for o, _ in BAD_OPTIONS])
+@pytest.mark.parametrize("options, message", BAD_OPTIONS, ids=[repr(o)[:40] for o, _ in BAD_OPTIONS])
 def test_bad_options_raise_value_error(options: Dict[str, object], message: str) -> None:
     takes_all = "layout" in options or "name" in options
     calls = [tarnel.decode] + ([tarnel.identify, tarnel.explain] if takes_all else [])
@@ -159,14 +164,18 @@ def test_image_open_gives_the_golden_picture(picture: Path, how: str, tmp_path: 
     assert Image.registered_extensions().get(picture.suffix) == owner
 
 
-FORMAT_FILES = format_files()
+FORMAT_FILES = format_files() + petscii_files()
 FORMATS = {f.code: f for f in tarnel.formats()}
 
 
 # The formats beyond the twenty, each at its own size, with the file's name
-# as the hint: as a path, as an extension, and as Pillow knows it.
+# as the hint: as a path, as an extension, and as Pillow knows it. Character
+# screens are drawn with the set TARNEL_CHARGEN names, read by the library.
 @pytest.mark.parametrize("path", FORMAT_FILES, ids=golden_ids(FORMAT_FILES))
-def test_formats_give_their_golden_pictures_at_their_own_size(path: Path) -> None:
+def test_formats_give_their_golden_pictures_at_their_own_size(
+    path: Path, monkeypatch: pytest.MonkeyPatch
+) -> None:
+    monkeypatch.setenv("TARNEL_CHARGEN", str(MADE_UP_CHARGEN))
     size, pixels = bitmap(path.with_suffix(".bmp"))
     data = path.read_bytes()
     result = tarnel.decode(data, name=path)
@@ -174,7 +183,9 @@ def test_formats_give_their_golden_pictures_at_their_own_size(path: Path) -> Non
     assert result.pixels == pixels
     info = result.info
     assert info.layout == layout_code(path)
-    assert tarnel.identify(data, name=path.suffix) == info
+    assert info.charset_source in (("environment", "file") if path.parent == PETSCII_DIR else ("",))
+    # A .scr's colours are in the .col beside it: its path is needed.
+    assert tarnel.identify(data, name=path if path.suffix == ".scr" else path.suffix) == info
     form = FORMATS[info.layout]
     assert (form.short_name, form.name) == (info.short_name, info.name)
     assert path.suffix[1:] in form.extensions and form.found_by in ("content", "name")
@@ -184,6 +195,40 @@ def test_formats_give_their_golden_pictures_at_their_own_size(path: Path) -> Non
         assert (image.info["layout"], image.format_description) == (info.layout, info.name)
         image.load()
         assert image.tobytes() == pixels
+
+
+# A character screen with the set given by the caller: its bytes or its path,
+# whatever TARNEL_CHARGEN says.
+@pytest.mark.parametrize("given", ["bytes", "path"])
+def test_a_character_set_given_draws_the_screen(
+    given: str, monkeypatch: pytest.MonkeyPatch, tmp_path: Path
+) -> None:
+    monkeypatch.setenv("TARNEL_CHARGEN", str(tmp_path / "nonesuch"))
+    path = PETSCII_DIR / "120-petmate-v1.petmate"
+    charset = MADE_UP_CHARGEN.read_bytes() if given == "bytes" else MADE_UP_CHARGEN
+    result = tarnel.decode(path.read_bytes(), name=path, charset=charset)
+    assert result.pixels == bitmap(path.with_suffix(".bmp"))[1]
+    assert (result.info.charset_source, result.info.charset_case) == ("caller", "upper")
+
+
+# With no set anywhere (no TARNEL_CHARGEN, no VICE ROM) a character screen is
+# refused, in words that name the ways to give one; through Pillow too.
+def test_a_character_screen_without_a_set_says_how_to_give_one(
+    monkeypatch: pytest.MonkeyPatch, tmp_path: Path
+) -> None:
+    folders, names = ("/usr/share/vice/C64", "/usr/lib/vice/C64"), ("chargen-901225-01.bin", "chargen")
+    if any(Path(folder, name).is_file() for folder in folders for name in names):
+        pytest.skip("an installed VICE's character ROM draws it")
+    monkeypatch.delenv("TARNEL_CHARGEN", raising=False)
+    monkeypatch.delenv("XDG_DATA_HOME", raising=False)
+    monkeypatch.setenv("HOME", str(tmp_path))
+    path = PETSCII_DIR / "120-petmate-v1.petmate"
+    with pytest.raises(tarnel.TarnelError, match="TARNEL_CHARGEN") as refused:
+        tarnel.decode(path.read_bytes(), name=path)
+    assert refused.value.code == -8 and "charset" in str(refused.value)
+    assert tarnel.identify(path.read_bytes(), name=path).charset_source == "missing"
+    with pytest.raises(tarnel.TarnelError, match="TARNEL_CHARGEN"):
+        Image.open(path)
 
 
 # Renamed to .bin: a file without a signature is refused, one with opens.
@@ -227,8 +272,9 @@ def test_other_formats_open_as_themselves(fmt: str, mode: str, name: str, tmp_pa
 
 
 def test_hostile_files_are_decoded_or_refused(hostile_file: Tuple[Path, int, int]) -> None:
-    # EXPECTED.txt: the format each file opens as, 0 for none.
-    path, _, code = hostile_file
+    # EXPECTED.txt: the library's result and the format each file opens as,
+    # 0 for none.
+    path, result, code = hostile_file
     data = path.read_bytes()
     if code != 0:
         picture = tarnel.decode(data, name=path)
@@ -236,6 +282,15 @@ def test_hostile_files_are_decoded_or_refused(hostile_file: Tuple[Path, int, int
         with Image.open(path) as image:
             image.load()
             assert (image.info["layout"], image.size) == (code, (picture.width, picture.height))
+    elif result == -8:
+        # A character screen that needs a set it does not carry: the library's
+        # file, refused in its words, which Pillow does not pass to another format.
+        with pytest.raises(tarnel.TarnelError) as refused:
+            tarnel.decode(data, name=path)
+        assert refused.value.code == result
+        assert str(refused.value) == tarnel.explain(data, name=path) != ""
+        with pytest.raises(tarnel.TarnelError):
+            Image.open(path)
     else:
         with pytest.raises(tarnel.NotRecognised) as refused:
             tarnel.decode(data, name=path)
