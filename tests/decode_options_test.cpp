@@ -144,7 +144,12 @@ TEST(DecodeOptions, BadValuesAreRefusedWithNothingWritten) {
         {"size far too large", [](tarnel_decode_options* o) { o->size = size_t{1} << 30; }},
         {"pixel format", [](tarnel_decode_options* o) { o->pixel_format = 4; }},
         {"frame -1", [](tarnel_decode_options* o) { o->frame = -1; }},
-        {"frame 3", [](tarnel_decode_options* o) { o->frame = 3; }},
+        {"frame past any", [](tarnel_decode_options* o) { o->frame = TARNEL_FRAME_AT(65536); }},
+        {"frame 3 of a 1.2 record",
+         [](tarnel_decode_options* o) {
+             o->size = TARNEL_DECODE_OPTIONS_SIZE_1_2;
+             o->frame = 3;
+         }},
         {"border 2", [](tarnel_decode_options* o) { o->border = 2; }},
         {"border colour 16", [](tarnel_decode_options* o) { o->border_colour = 16; }},
         {"border colour -2", [](tarnel_decode_options* o) { o->border_colour = -2; }},
