@@ -619,7 +619,7 @@ const char* CharsetSourceKey(int source) {
         case TARNEL_CHARSET_FILE:
             return "file";
         case TARNEL_CHARSET_CALLER:
-            return "option";
+            return "caller";
         case TARNEL_CHARSET_ENVIRONMENT:
             return "environment";
         case TARNEL_CHARSET_VICE:

@@ -1167,7 +1167,7 @@ TEST_F(CliTest, CharacterScreensAndTheirCharacterSet) {
         {{"convert", v2, "--charset", rom, "--frame", "1", "-o", out}, 0, "320x200", ""},
         {{"convert", v2, "--charset", rom, "--frame", "2", "-o", out}, 1, "", "no frame 2"},
         {{"convert", v1, "--charset", v1, "-o", out}, 2, "", "4,096"},
-        {{"info", "--json", "--charset", rom, v1}, 0, "", "\"charset_source\": \"option\""},
+        {{"info", "--json", "--charset", rom, v1}, 0, "", "\"charset_source\": \"caller\""},
         {{"convert", v1, "-o", out}, 1, "", "TARNEL_CHARGEN"},
     };
     for (const Case& c : cases) {
