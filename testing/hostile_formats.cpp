@@ -648,6 +648,9 @@ std::vector<HostileFormatFile> HostileFormatFiles() {
         };
         const std::string one = "\"width\":1,\"height\":1,\"charset\":\"f\"";
         add("petmate-one-cell.petmate", Petmate(one), OK, 120);
+        b = Petmate(one);
+        b.insert(b.begin(), {0xEF, 0xBB, 0xBF});  // a UTF-8 byte order mark
+        add("petmate-byte-order-mark.petmate", b, OK, 120);
         add("petmate-huge.petmate", Petmate("\"width\":100000,\"height\":100000"), REFUSED, 0);
         add("petmate-too-many-cells.petmate", Petmate("\"width\":2048,\"height\":2048"), REFUSED,
             0);

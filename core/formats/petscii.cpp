@@ -203,7 +203,8 @@ bool ReadPetmate(ByteView file, ByteView, uint32_t screen, TextScreen* out) {
 
 // A JSON object that names "framebufs": read whole only when drawn.
 Evidence PetmateSniff(ByteView file) {
-    const std::string_view text(reinterpret_cast<const char*>(file.data), file.size);
+    std::string_view text(reinterpret_cast<const char*>(file.data), file.size);
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte order mark
     const size_t start = text.find_first_not_of(" \t\r\n");
     if (start == std::string_view::npos || text[start] != '{') return Evidence::None;
     return text.find("\"framebufs\"") != std::string_view::npos ? Evidence::Signature
