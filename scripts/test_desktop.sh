@@ -11,15 +11,16 @@
 # 2. gdk-pixbuf: a loaders cache made by gdk-pixbuf-query-loaders from the
 #    installed modules alone, GDK_PIXBUF_MODULE_FILE at it, the MIME database
 #    of the prefix in XDG_DATA_DIRS; the golden pictures (tests/data/pictures
-#    and tests/data/formats) and the hostile corpus, under valgrind's
+#    tests/data/formats and tests/data/petscii) and the hostile corpus, under valgrind's
 #    memcheck.
 # 3. Qt: QT_PLUGIN_PATH at the installed plugins; the same, under memcheck.
 # 4. The thumbnailer entry: its command, run as a file manager runs it, makes
 #    a PNG of the asked size for every sample picture, of either folder.
-# 5. Eye of GNOME under Xvfb opens a Koala picture and a .64c character set
-#    (found by its name) through the installed loaders; the screenshots are
-#    kept in BUILD_DIR/artifacts/eog-koala.png and eog-charset.png and must
-#    show the golden pictures pixel for pixel.
+# 5. Eye of GNOME under Xvfb opens a Koala picture, a .64c character set
+#    and a .pdr PETSCII screen (both found by their name) through the
+#    installed loaders; the screenshots are kept in BUILD_DIR/artifacts/
+#    (eog-koala.png, eog-charset.png, eog-petscii.png) and must show the
+#    golden pictures pixel for pixel.
 set -euo pipefail
 if (($# != 1)); then
   echo "usage: $0 BUILD_DIR" >&2
@@ -29,6 +30,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 pictures=$root/tests/data/pictures
 formats=$root/tests/data/formats
+petscii=$root/tests/data/petscii
+# The character screens' golden pictures are drawn with this made-up set;
+# every plug-in finds it through the library, as it finds a user's.
+export TARNEL_CHARGEN=$petscii/made-up-chargen.bin
 work=$build/desktop-test
 prefix=$work/prefix
 artifacts=$build/artifacts
@@ -83,12 +88,12 @@ data_dirs=$prefix/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
 "$query_loaders" "${loaders[@]}" >"$work/loaders.cache"
 grep -q '"c64"' "$work/loaders.cache" || fail "gdk-pixbuf-query-loaders did not take the module"
 GDK_PIXBUF_MODULE_FILE=$work/loaders.cache XDG_DATA_DIRS=$data_dirs \
-  "${memcheck[@]}" "$build/desktop/tarnel_pixbuf_host_test" "$pictures" "$formats" "$work" \
+  "${memcheck[@]}" "$build/desktop/tarnel_pixbuf_host_test" "$pictures" "$formats:$petscii" "$work" \
   "${mime_types[@]}" || fail "gdk-pixbuf host test failed"
 
 # --- 3. Qt
 QT_PLUGIN_PATH=$qt_plugin_dir \
-  "${memcheck[@]}" "$build/desktop/tarnel_qt_host_test" "$pictures" "$formats" \
+  "${memcheck[@]}" "$build/desktop/tarnel_qt_host_test" "$pictures" "$formats:$petscii" \
   "${globbed_types[@]}" || fail "Qt host test failed"
 
 # --- 4. The thumbnailer entry
@@ -139,10 +144,11 @@ done
 # The other formats, each picture at its own size: the longer side the
 # asked size, the shorter in proportion (rounded); at the picture's own
 # longer side, the picture itself, pixel for pixel.
-for picture in "$formats"/*; do
-  [[ $picture == *.bmp ]] && continue
-  name=$(basename "$picture")
+for picture in "$formats"/* "$petscii"/*; do
   bmp=${picture%.*}.bmp
+  # A .scr's .col is part of its picture; the character set has none.
+  [[ $picture == *.bmp || $picture == *.col || ! -f $bmp ]] && continue
+  name=$(basename "$picture")
   read -r width height <<<"$(identify -format '%w %h' "$bmp")"
   longer=$((width > height ? width : height))
   for size in 128 256 "$longer"; do
@@ -204,9 +210,11 @@ kill "$eog_pid" 2>/dev/null
 wait "$eog_pid" 2>/dev/null
 exit $status
 EOF
-# A Koala picture (found by its bytes) and a character set, found by its
-# name: GIO gives eog the type of the .64c glob, and eog a loader for it.
-for shown in "koala|$pictures/20-koala-painter.koa" "charset|$formats/23-charset.64c"; do
+# A Koala picture (found by its bytes), a character set and a PETSCII
+# screen, found by their names: GIO gives eog the type of the .64c or .pdr
+# glob, and eog a loader for it.
+for shown in "koala|$pictures/20-koala-painter.koa" "charset|$formats/23-charset.64c" \
+  "petscii|$petscii/124-screen.pdr"; do
   sample=${shown#*|}
   shot=$artifacts/eog-${shown%%|*}.png
   rm -f "$shot"

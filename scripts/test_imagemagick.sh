@@ -13,7 +13,7 @@
 #    worked out here again from the hosts themselves (`convert -list
 #    configure`, Qt 5's qmake).
 # 2. `convert` turns every golden picture (tests/data/pictures and
-#    tests/data/formats) into PNG, by its extension and by the prefix c64:,
+#    tests/data/formats, tests/data/petscii) into PNG, by its extension and by the prefix c64:,
 #    with the golden pixels at its own size; from names with blanks; a
 #    file found by its name also under another name with its format's
 #    prefix (lp3:logo.bin). `identify` tells the format, the size and the
@@ -39,6 +39,10 @@ build=$(cd "$1" && pwd)
 hostile=$(cd "$2" && pwd)/hostile
 pictures=$root/tests/data/pictures
 formats=$root/tests/data/formats
+petscii=$root/tests/data/petscii
+# The character screens' golden pictures are drawn with this made-up set,
+# which the module finds through the library.
+export TARNEL_CHARGEN=$petscii/made-up-chargen.bin
 work=$build/imagemagick-test
 artifacts=$build/artifacts
 prefix=$work/prefix
@@ -99,13 +103,17 @@ spaced="$work/golden pictures"
 mkdir -p "$spaced" "$work/png"
 converted=0
 renamed=0
-for picture in "$pictures"/* "$formats"/*; do
-  [[ $picture == *.bmp ]] && continue
+for picture in "$pictures"/* "$formats"/* "$petscii"/*; do
+  bmp=${picture%.*}.bmp
+  # A .scr's .col is part of its picture; the character set has none.
+  [[ $picture == *.bmp || $picture == *.col || ! -f $bmp ]] && continue
   name=$(basename "$picture")
   extension=${name##*.}
-  bmp=${picture%.*}.bmp
   copy="$spaced/${name//-/ }"
   cp "$picture" "$copy"
+  # A .scr reads its colours from the .col beside it (through c64:, which
+  # hands the module the path; ImageMagick keeps .scr for its own coder).
+  [[ ! -f ${picture%.*}.col ]] || cp "${picture%.*}.col" "${copy%.*}.col"
   layout=$("$prefix/bin/tarnel" info --json "$picture" | sed -n 's/.*"name": "\([^"]*\)".*/\1/p')
   [[ -n $layout ]] || fail "$name: the converter does not know its layout"
   size=$(identify -format '%wx%h' "$bmp")
@@ -155,7 +163,7 @@ grep -q 'no encode delegate for this image format `C64' "$work/write.log" ||
 echo "writing refused: $(head -n 1 "$work/write.log")"
 
 # --- 3. Wand
-/usr/bin/python3 - "$coders" "$pictures" "$formats" <<'EOF' || fail "Wand failed"
+/usr/bin/python3 - "$coders" "$pictures" "$formats" "$petscii" <<'EOF' || fail "Wand failed"
 import pathlib
 import sys
 
@@ -172,7 +180,8 @@ count = 0
 pictures = [p for folder in sys.argv[2:] for p in sorted(pathlib.Path(folder).iterdir())]
 for picture in pictures:
     bmp = picture.with_suffix(".bmp")
-    if picture.suffix == ".bmp" or not bmp.exists():
+    # A .scr's .col is part of its picture.
+    if picture.suffix in (".bmp", ".col") or not bmp.exists():
         continue
     with Image(filename=str(bmp)) as golden:
         expected = rgb(golden)
@@ -213,12 +222,14 @@ for file in "$hostile"/*; do
 done
 ((opened > 0 && refused > 0)) || fail "hostile corpus: $opened opened, $refused refused"
 echo "convert over the hostile corpus: $opened opened, $refused refused, no crash"
-"${memcheck[@]}" "$build/desktop/imagemagick/tarnel_magick_host_test" "$pictures" "$formats" ||
+"${memcheck[@]}" "$build/desktop/imagemagick/tarnel_magick_host_test" "$pictures" \
+  "$formats:$petscii" ||
   fail "MagickCore host test failed"
 
 # --- 5. Qt 5
 QT_PLUGIN_PATH=$qt5_plugins \
-  "${memcheck[@]}" "$build/desktop/tarnel_qt5_host_test" "$pictures" "$formats" "${mime_types[@]}" ||
+  "${memcheck[@]}" "$build/desktop/tarnel_qt5_host_test" "$pictures" "$formats:$petscii" \
+    "${mime_types[@]}" ||
   fail "Qt 5 host test failed"
 # --- 6. A picture someone looked at: ImageMagick's own viewer, `display`,
 # under Xvfb (no window manager: the window sits where it is asked, its

@@ -37,6 +37,9 @@ namespace {
 // A file is at most this long; one byte more tells a larger file apart.
 constexpr size_t READ_LIMIT = TARNEL_MAX_ANY_FILE_SIZE + 1;
 constexpr size_t READ_CHUNK = 16384;
+// Room for the library's words on a refused file: the longest, on a
+// character screen with no character set, names every way to give one.
+constexpr size_t EXPLAIN_SIZE = 1024;
 
 // The name hints this module hands the library, in turn: the extensions the
 // library's format table lists for the module's own type ("64c", "g", "zs"
@@ -100,7 +103,7 @@ Identified Identify(const guchar* bytes, size_t size) {
 // Sets `error` to the library's words for why `bytes` (all of a file, or
 // READ_LIMIT bytes of a larger one) are no picture.
 void SetRefusal(const guchar* bytes, size_t size, const Identified& file, GError** error) {
-    char text[256];
+    char text[EXPLAIN_SIZE];
     int result = file.result;
     if (size > TARNEL_MAX_ANY_FILE_SIZE) {
         // The file's true size is unknown here; the library's text for the
@@ -242,7 +245,8 @@ gboolean StopLoad(gpointer data, GError** error) {
 // own types. For the twenty layouts: the text signatures, the packed FLI
 // Graph header and the load addresses ($6000, $5C00, $5800, $4000, $3C00,
 // $3B00, $2000, $3F8E: the first two bytes, low byte first); for the other
-// formats, the signatures of those that have one. In a prefix a zero byte
+// formats, the signatures of those that have one (a Petmate project's
+// first key stands for its signature). In a prefix a zero byte
 // cannot be written: its mask byte is 'z' and the prefix holds a
 // placeholder. 'x' is a byte that is not compared.
 constexpr int SIGNATURE_RELEVANCE = 100;
@@ -319,6 +323,11 @@ std::vector<GdkPixbufModulePattern> ModulePatterns() {
          {Text("  DRAZPAINT 1.4"), Text("xx             "), SIGNATURE_RELEVANCE}},
         {"image/x-c64-godot", {Text("GOD0"), nullptr, SIGNATURE_RELEVANCE}},
         {"image/x-c64-godot", {Text("GOD1"), nullptr, SIGNATURE_RELEVANCE}},
+        // "PET2" in shifted PETSCII: C64 OS pictures.
+        {"image/x-c64-petscii", {Text("\xD0\xC5\xD4\x32"), nullptr, SIGNATURE_RELEVANCE}},
+        // Petmate writes its JSON with the version first; the library then
+        // looks for the screens.
+        {"image/x-c64-petmate", {Text("{\"version\""), nullptr, HEADER_RELEVANCE}},
     };
     std::vector<GdkPixbufModulePattern> patterns;
     for (const TypedPattern& typed : all) {

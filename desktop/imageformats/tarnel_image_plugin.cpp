@@ -28,6 +28,9 @@ Q_LOGGING_CATEGORY(tarnelImageFormat, "tarnel.imageformats")
 
 // A file is at most this long; one byte more tells a larger file apart.
 constexpr qint64 READ_LIMIT = TARNEL_MAX_ANY_FILE_SIZE + 1;
+// Room for the library's words on a refused file: the longest, on a
+// character screen with no character set, names every way to give one.
+constexpr size_t EXPLAIN_SIZE = 1024;
 
 // The name hint for the bytes on `device`: the file's name when it is a
 // file; otherwise the format the program named, unless that is "c64"
@@ -88,7 +91,7 @@ public:
         tarnel_decode_options options;
         tarnel_info_ex info;
         if (Identify(bytes, hint, &options, &info) != TARNEL_OK) {
-            char why[256];
+            char why[EXPLAIN_SIZE];
             tarnel_explain_ex(bytes.constData(), size, &options, why, sizeof why);
             qCWarning(tarnelImageFormat, "%s", why);
             return false;
@@ -106,7 +109,12 @@ public:
                              static_cast<size_t>(picture.bytesPerLine()), nullptr);
         tarnel_decoder_free(decoder);
         if (result != TARNEL_OK) {
-            qCWarning(tarnelImageFormat, "%s", tarnel_strerror(result));
+            // The library's words: a character screen with no character set
+            // names the ways to give it one.
+            char why[EXPLAIN_SIZE];
+            tarnel_explain_ex(bytes.constData(), size, &options, why, sizeof why);
+            qCWarning(tarnelImageFormat, "%s",
+                      result == TARNEL_E_NO_CHARSET ? why : tarnel_strerror(result));
             return false;
         }
         *image = picture;

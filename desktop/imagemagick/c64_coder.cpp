@@ -50,6 +50,9 @@ namespace {
 
 // A file is at most this long; one byte more tells a larger file apart.
 constexpr size_t READ_LIMIT = TARNEL_MAX_ANY_FILE_SIZE + 1;
+// Room for the library's words on a refused file: the longest, on a
+// character screen with no character set, names every way to give one.
+constexpr size_t EXPLAIN_SIZE = 1024;
 
 // The image property that names the format (`identify -verbose`, or
 // `identify -format '%[c64:layout]'`).
@@ -118,7 +121,7 @@ Image* ReadC64Image(const ImageInfo* image_info, ExceptionInfo* exception) {
     tarnel_decode_options options;
     tarnel_decode_options_init(&options);
     options.file_name = hint.empty() ? nullptr : hint.c_str();
-    char why[256];
+    char why[EXPLAIN_SIZE];
     if (tarnel_explain_ex(bytes.get(), size, &options, why, sizeof why) != TARNEL_OK) {
         return Refuse(image, exception, CorruptImageError, why);
     }

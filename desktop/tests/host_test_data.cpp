@@ -10,14 +10,24 @@ namespace tarnel_desktop_test {
 
 namespace fs = std::filesystem;
 
-std::vector<GoldenPicture> GoldenPictures(const std::string& directory) {
+std::vector<GoldenPicture> GoldenPictures(const std::string& directories) {
     std::vector<GoldenPicture> pictures;
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-        const fs::path path = entry.path();
-        if (!entry.is_regular_file() || path.extension() == ".bmp") continue;
-        fs::path bmp = path;
-        bmp.replace_extension(".bmp");
-        if (fs::is_regular_file(bmp)) pictures.push_back({path.string(), bmp.string()});
+    size_t start = 0;
+    while (start <= directories.size()) {
+        const size_t end = std::min(directories.find(':', start), directories.size());
+        const std::string directory = directories.substr(start, end - start);
+        start = end + 1;
+        for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+            const fs::path path = entry.path();
+            // A .scr's .col is part of its picture, not one of its own.
+            if (!entry.is_regular_file() || path.extension() == ".bmp" ||
+                path.extension() == ".col") {
+                continue;
+            }
+            fs::path bmp = path;
+            bmp.replace_extension(".bmp");
+            if (fs::is_regular_file(bmp)) pictures.push_back({path.string(), bmp.string()});
+        }
     }
     std::sort(pictures.begin(), pictures.end(),
               [](const GoldenPicture& a, const GoldenPicture& b) { return a.picture < b.picture; });

@@ -1,5 +1,6 @@
 // What the desktop host tests compare against: the golden pictures of
-// tests/data/pictures and tests/data/formats (each file beside its .bmp),
+// tests/data/pictures, tests/data/formats and tests/data/petscii (each file
+// beside its .bmp; the character screens drawn with TARNEL_CHARGEN's set),
 // read as plain RGB.
 #ifndef TARNEL_DESKTOP_HOST_TEST_DATA_H
 #define TARNEL_DESKTOP_HOST_TEST_DATA_H
@@ -29,8 +30,9 @@ struct Pixels {
     std::string Size() const;
 };
 
-// Every picture in `directory` that has a .bmp beside it, in name order.
-std::vector<GoldenPicture> GoldenPictures(const std::string& directory);
+// Every picture in `directories` (folders separated by ':') that has a .bmp
+// beside it, in name order; a .scr's .col is part of the .scr's picture.
+std::vector<GoldenPicture> GoldenPictures(const std::string& directories);
 
 // The whole file, or false.
 bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes);

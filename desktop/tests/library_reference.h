@@ -49,7 +49,7 @@ inline Pixels LibraryPixels(const std::vector<uint8_t>& bytes, const char* hint 
 inline std::string RefusalText(const std::vector<uint8_t>& bytes, const char* hint = nullptr) {
     if (bytes.size() > TARNEL_MAX_ANY_FILE_SIZE) return tarnel_strerror(TARNEL_E_TOO_LARGE);
     const tarnel_decode_options options = Options(hint);
-    char text[256];
+    char text[1024];  // as much room as the plug-ins give
     tarnel_explain_ex(bytes.data(), bytes.size(), &options, text, sizeof text);
     return text;
 }

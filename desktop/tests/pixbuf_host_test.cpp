@@ -1,6 +1,6 @@
 // The installed gdk-pixbuf loader modules, driven through gdk-pixbuf itself.
 //
-//   tarnel_pixbuf_host_test PICTURES_DIR FORMATS_DIR WORK_DIR MIME_TYPE...
+//   tarnel_pixbuf_host_test PICTURES_DIR FORMATS_DIR[:FORMATS_DIR...] WORK_DIR MIME_TYPE...
 //
 // Run with GDK_PIXBUF_MODULE_FILE naming a loaders cache that holds only the
 // installed modules, and XDG_DATA_DIRS reaching the installed MIME types (by
@@ -577,7 +577,12 @@ int main(int argc, char** argv) {
     const std::vector<GoldenPicture> formats = GoldenPictures(argv[2]);
     checks.Expect(!formats.empty(), "no golden pictures of the other formats found");
     FormatCounts counts;
-    for (const GoldenPicture& golden : formats) CheckFormatGolden(checks, golden, &counts);
+    for (const GoldenPicture& golden : formats) {
+        // gdk-pixbuf hands a module the bytes alone, never the file's name:
+        // a .scr cannot find the .col beside it, which holds its colours.
+        if (fs::path(golden.picture).extension() == ".scr") continue;
+        CheckFormatGolden(checks, golden, &counts);
+    }
     checks.Expect(counts.byType > counts.sameType && counts.byFile > 0 && counts.byContent > 0,
                   "the other formats' golden pictures are not found each way");
 

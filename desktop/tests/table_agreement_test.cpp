@@ -11,7 +11,7 @@
 // patterns pick up a file of every layout that has a fixed header, every
 // sample file found by its bytes, and no file of none.
 //
-//   tarnel_desktop_table_test MIME_XML FORMATS_DIR LOADER_MODULE...
+//   tarnel_desktop_table_test MIME_XML FORMATS_DIR[:FORMATS_DIR...] LOADER_MODULE...
 #include <dlfcn.h>
 // The module interface: the record fill_info fills.
 #define GDK_PIXBUF_ENABLE_BACKEND
@@ -51,11 +51,12 @@ std::vector<std::string> g_loaderModules;
 // 64-character font's, a single letter; ".cs", a sized hires bitmap's, C#
 // sources'; ".rpm", a Koala picture's, RPM packages'; ".gih", a
 // black-on-white hires bitmap's, GIMP brushes'; ".rp", Rainbow Painter's,
-// RealPix's. Their files open under their names where the host gives the
-// name (Qt, ImageMagick's `c64:` prefix, the converter), and through their
-// MIME type in gdk-pixbuf. The extensions of formats opened only on
-// request are left out too: no host can ask for them.
-const std::set<std::string> LEFT_OUT = {"a", "g", "cs", "rpm", "gih", "rp"};
+// RealPix's; ".scr", a screen with its colours in a .col beside it, Windows
+// screen savers' and ZX Spectrum screens'. Their files open under their names where the host gives
+// the name (Qt, ImageMagick's `c64:` prefix, the converter), and through their MIME type in
+// gdk-pixbuf. The extensions of formats opened only on request are left out too: no host can ask
+// for them.
+const std::set<std::string> LEFT_OUT = {"a", "g", "cs", "rpm", "gih", "rp", "scr"};
 
 std::set<std::string> Words(const char* text) {
     std::set<std::string> words;
@@ -199,6 +200,7 @@ struct Match {
     std::string value;  // the bytes, or the number as written
     std::string mask;   // "0x..." or empty
     uint32_t offset = 0;
+    uint32_t last = 0;  // the last offset of a range ("1:1024"), else `offset`
     std::vector<Match> nested;
     int id = 0;  // to tell which matches some file meets
 };
@@ -214,7 +216,7 @@ std::vector<Match> ReadMatches(const std::string& text, size_t* at, int* nextId)
     std::vector<Match> matches;
     const std::regex open(
         "^<match type=\"([a-z0-9]+)\" value=\"([^\"]*)\"\\s*(?:mask=\"([^\"]*)\"\\s*)?"
-        "offset=\"([0-9]+)\"\\s*(/?)>");
+        "offset=\"([0-9]+)(?::([0-9]+))?\"\\s*(/?)>");
     while (true) {
         const size_t tag = text.find('<', *at);
         if (tag == std::string::npos) {
@@ -242,9 +244,10 @@ std::vector<Match> ReadMatches(const std::string& text, size_t* at, int* nextId)
         match.value = match.type == "string" ? Unescape(m[2].str()) : m[2].str();
         match.mask = m[3].str();
         match.offset = static_cast<uint32_t>(std::stoul(m[4].str()));
+        match.last = m[5].matched ? static_cast<uint32_t>(std::stoul(m[5].str())) : match.offset;
         match.id = (*nextId)++;
         *at = tag + static_cast<size_t>(m.length(0));
-        if (m[5].str().empty()) match.nested = ReadMatches(text, at, nextId);
+        if (m[6].str().empty()) match.nested = ReadMatches(text, at, nextId);
         matches.push_back(match);
     }
     return matches;
@@ -272,10 +275,14 @@ bool Holds(const Match& match, const std::vector<uint8_t>& file, std::set<int>* 
         here = file.size() >= match.offset + 2u &&
                static_cast<uint32_t>(file[match.offset] | file[match.offset + 1] << 8) == value;
     } else if (match.type == "string") {
-        here = file.size() >= match.offset + match.value.size();
-        for (size_t i = 0; here && i < match.value.size(); ++i) {
-            const bool compared = match.mask.size() <= 2 || match.mask.substr(2 + 2 * i, 2) != "00";
-            here = !compared || file[match.offset + i] == static_cast<uint8_t>(match.value[i]);
+        // At any offset of the range.
+        for (size_t at = match.offset; !here && at <= match.last; ++at) {
+            here = file.size() >= at + match.value.size();
+            for (size_t i = 0; here && i < match.value.size(); ++i) {
+                const bool compared =
+                    match.mask.size() <= 2 || match.mask.substr(2 + 2 * i, 2) != "00";
+                here = !compared || file[at + i] == static_cast<uint8_t>(match.value[i]);
+            }
         }
     } else {
         ADD_FAILURE() << "a match of type " << match.type << " is not understood here";
@@ -299,7 +306,8 @@ int MagicPriority(const std::vector<Magic>& magic, const std::vector<uint8_t>& f
     return priority;
 }
 
-// A sample file of tests/data/formats, and what the library makes of it.
+// A sample file of tests/data/formats or tests/data/petscii (a file with
+// its .bmp beside it), and what the library makes of it.
 struct Sample {
     std::string path;
     std::vector<uint8_t> bytes;
@@ -310,10 +318,23 @@ struct Sample {
 
 std::vector<Sample> Samples() {
     std::vector<Sample> samples;
-    for (const auto& entry : std::filesystem::directory_iterator(g_formatsDir)) {
-        if (!entry.is_regular_file() || entry.path().extension() == ".bmp") continue;
+    std::vector<std::filesystem::path> files;
+    std::istringstream folders(g_formatsDir);
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            std::filesystem::path bmp = entry.path();
+            bmp.replace_extension(".bmp");
+            // A .scr's .col is part of its picture, not one of its own.
+            const std::filesystem::path extension = entry.path().extension();
+            if (entry.is_regular_file() && extension != ".bmp" && extension != ".col" &&
+                std::filesystem::is_regular_file(bmp)) {
+                files.push_back(entry.path());
+            }
+        }
+    }
+    for (const std::filesystem::path& file : files) {
         Sample sample;
-        sample.path = entry.path().string();
+        sample.path = file.string();
         std::ifstream in(sample.path, std::ios::binary);
         sample.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         tarnel_decode_options options;
@@ -622,7 +643,8 @@ TEST(DesktopTable, LoaderPatternsPickUpEveryLayoutWithAHeaderAndEverySignature) 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s MIME_XML FORMATS_DIR LOADER_MODULE...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s MIME_XML FORMATS_DIR[:FORMATS_DIR...] LOADER_MODULE...\n",
+                     argv[0]);
         return 2;
     }
     g_mimeXml = argv[1];

@@ -78,8 +78,10 @@ void CheckGolden(Checks& checks, const GoldenPicture& golden) {
     std::vector<uint8_t> bytes;
     Pixels expected;
     if (!LoadGolden(checks, golden, &name, &bytes, &expected)) return;
+    // Under its path, as `convert c64:FILE` reads it: a .scr finds the .col
+    // beside it.
     Outcome outcome;
-    ReadAsC64(bytes, name, &outcome);
+    ReadAsC64(bytes, golden.picture, &outcome);
     if (!checks.Expect(outcome.image != nullptr, name + ": not read: " + outcome.Reason())) {
         return;
     }
@@ -87,7 +89,7 @@ void CheckGolden(Checks& checks, const GoldenPicture& golden) {
     checks.Expect(got == expected,
                   name + ": " + got.Size() + ", other pixels than the .bmp's " + expected.Size());
     const char* layout = GetImageProperty(outcome.image, "c64:layout");
-    checks.Expect(layout != nullptr && layout == FormatNameOf(bytes, name),
+    checks.Expect(layout != nullptr && layout == FormatNameOf(bytes, golden.picture),
                   name + ": the property c64:layout is not the format's name");
 }
 
