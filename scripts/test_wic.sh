@@ -79,7 +79,10 @@ trap 'rm -rf "$work"' EXIT
 windows() { echo "Z:$1"; }
 
 export TARNEL_WIC_PICTURES=$(windows "$root/tests/data/pictures")
-export TARNEL_WIC_FORMATS=$(windows "$root/tests/data/formats")
+export TARNEL_WIC_FORMATS="$(windows "$root/tests/data/formats");$(windows "$root/tests/data/petscii")"
+# The character screens' golden pictures are drawn with this made-up set,
+# which the codec finds through the library.
+export TARNEL_CHARGEN=$(windows "$root/tests/data/petscii/made-up-chargen.bin")
 export TARNEL_WIC_WORK=$(windows "$work")
 export TARNEL_WIC_DLL=$(windows "$dll")
 export TARNEL_WIC_HOSTILE=""

@@ -38,7 +38,8 @@ constexpr wchar_t kGenericMimeType[] = L"image/x-c64-picture";
 // where the stream gives one). A C64 file opens with its load address: one
 // pattern for each address a layout family loads at. Gunpaint pictures,
 // CharPad projects, SpritePad sets, Fluff64 images, RIFF CGFX files, GoDot
-// pictures, BDP and Drazpaint files carry a signature instead. The packed
+// pictures, C64 OS pictures, BDP and Drazpaint files carry a signature
+// instead, and Petmate projects open with their version. The packed
 // multicolour bitmaps known by their stream alone are found when they load
 // at $6000, as the Koala Painter pictures they unpack to. The formats that
 // open only by their name have a pattern too, for streams that give the
@@ -69,6 +70,8 @@ constexpr Pattern kPatterns[] = {
      12,
      {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'C', 'G', 'F', 'X'},
      {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}},  // any file length
+    {0, 4, {0xd0, 0xc5, 0xd4, '2'}},         // "PET2" in shifted PETSCII: C64 OS pictures
+    {0, 10, {'{', '"', 'v', 'e', 'r', 's', 'i', 'o', 'n', '"'}},  // Petmate's JSON, version first
     // Found by name.
     {0, 1, {0x00}},        // a page: character sets (.64c), Logo Painter ($1800)
     {0, 2, {0x42, 0x00}},  // $0042: 64-character fonts, sprite banks

@@ -179,7 +179,8 @@ std::wstring Widen(const char* text) {
 // codec opens every format but those opened only on request. One-letter
 // extensions (.a, .g) are not claimed: they name many other kinds of file
 // (static libraries, grammars, ...), and to claim them would give such files
-// the picture's thumbnail handlers and a C64 MIME type. Files so named still
+// the picture's thumbnail handlers and a C64 MIME type. Nor is .scr, the
+// extension of Windows's screen savers (programs). Files so named still
 // open through WIC when their stream tells the codec their name.
 std::vector<FileType> FileTypes() {
     std::vector<FileType> types;
@@ -193,7 +194,7 @@ std::vector<FileType> FileTypes() {
             size_t end = extensions.find(L' ', start);
             if (end == std::wstring::npos) end = extensions.size();
             const std::wstring extension = L"." + extensions.substr(start, end - start);
-            if (extension.size() > 2 && seen.insert(extension).second) {
+            if (extension.size() > 2 && extension != L".scr" && seen.insert(extension).second) {
                 types.push_back({extension, Widen(format.mime_type)});
             }
             start = end + 1;
