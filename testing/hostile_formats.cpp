@@ -661,6 +661,8 @@ std::vector<HostileFormatFile> HostileFormatFiles() {
         add("petmate-rows-short.petmate", Petmate("\"width\":2,\"height\":1"), REFUSED, 0);
         add("petmate-code-too-big.petmate", Petmate(one, "{\"code\":256,\"color\":2}"), REFUSED, 0);
         add("petmate-cell-not-object.petmate", Petmate(one, "7"), REFUSED, 0);
+        add("petmate-cell-an-array.petmate", Petmate(one, "[{\"code\":1,\"color\":2}]"), REFUSED,
+            0);
         add("petmate-no-colour.petmate", Petmate(one, "{\"code\":1}"), REFUSED, 0);
         add("petmate-charset-number.petmate", Petmate("\"width\":1,\"height\":1,\"charset\":4"),
             REFUSED, 0);

@@ -57,148 +57,296 @@ bool AllBelow16(ByteView file, uint32_t at, uint32_t count) {
 }
 
 // --- Petmate projects (.petmate): JSON ----------------------------------
+//
+// Read as a stream of JSON events, never built into a document: a frame
+// buffer's cells go straight into its codes and colours, and everything
+// the reader does not know is passed over.
 
-// A number of the document that is a whole number from `low` to `high`.
-bool WholeNumber(const json& value, int64_t low, int64_t high, int64_t* out) {
-    if (!value.is_number_integer()) return false;
-    const int64_t n = value.get<int64_t>();
-    if (n < low || n > high) return false;
-    *out = n;
-    return true;
-}
+// A frame buffer as the stream gives it; checked when its object ends.
+struct PetmateBuffer {
+    int64_t width = -1, height = -1, background = 0, border = 0;
+    std::string charset = "upper";
+    uint32_t rows = 0;      // rows of "framebuf" seen
+    bool ragged = false;    // a row of another length than the first
+    uint32_t rowCells = 0;  // cells of the row being read
+    uint32_t firstRowCells = 0;
+    std::vector<uint8_t> codes, colours;
+};
 
-// The field `key` of `object` as a whole number, or `fallback` when it is
-// missing; false when it is there and not such a number.
-bool WholeField(const json& object, const char* key, int64_t low, int64_t high, int64_t fallback,
-                int64_t* out) {
-    const auto found = object.find(key);
-    if (found == object.end()) {
-        *out = fallback;
+class PetmateReader : public nlohmann::json_sax<json> {
+public:
+    std::vector<PetmateBuffer> buffers;
+    std::vector<int64_t> screens;  // "screens": the order to show them in
+    bool screensValid = true;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> fonts;  // id, 2,048 bytes
+
+    bool null() override { return Value(); }
+    bool boolean(bool) override { return Value(); }
+    bool number_integer(number_integer_t n) override { return Whole(n); }
+    bool number_unsigned(number_unsigned_t n) override {
+        return Whole(n > uint64_t{INT64_MAX} ? INT64_MAX : static_cast<int64_t>(n));
+    }
+    bool number_float(number_float_t, const string_t&) override { return Value(); }
+    bool string(string_t& text) override {
+        if (In(Place::Buffer) && key_ == "charset") {
+            buffers.back().charset = text.substr(0, 64);
+            return true;
+        }
+        return Value();
+    }
+    bool binary(binary_t&) override { return Value(); }
+    bool start_object(std::size_t) override {
+        if (!Value(true)) return false;
+        const Place place = Inner(true);
+        if (place == Place::Elsewhere && Strict()) return false;
+        if (place == Place::Buffer) buffers.emplace_back();
+        if (place == Place::Cell) code_ = colour_ = -1;
+        if (place == Place::FontEntry) fonts.emplace_back(fontId_, std::vector<uint8_t>{});
+        stack_.push_back({place, true});
+        key_.clear();
         return true;
     }
-    return WholeNumber(*found, low, high, out);
-}
-
-// The glyphs of a custom font: "font": {"bits": [2,048 bytes]}.
-bool CustomGlyphs(const json& fonts, const std::string& name, std::vector<uint8_t>* glyphs) {
-    if (!fonts.is_object()) return false;
-    const auto font = fonts.find(name);
-    if (font == fonts.end() || !font->is_object()) return false;
-    const auto inner = font->find("font");
-    const json& holder = inner != font->end() && inner->is_object() ? *inner : *font;
-    const auto bits = holder.find("bits");
-    if (bits == holder.end() || !bits->is_array() || bits->size() != CHARSET_BYTES) return false;
-    glyphs->resize(CHARSET_BYTES);
-    for (uint32_t n = 0; n < CHARSET_BYTES; ++n) {
-        int64_t byte = 0;
-        if (!WholeNumber((*bits)[n], 0, 255, &byte)) return false;
-        (*glyphs)[n] = static_cast<uint8_t>(byte);
+    bool key(string_t& name) override {
+        key_ = name;
+        if (In(Place::Fonts)) fontId_ = name.substr(0, 64);
+        return true;
     }
-    return true;
-}
+    bool end_object() override {
+        const Place place = stack_.back().place;
+        stack_.pop_back();
+        key_.clear();
+        if (place == Place::Cell) {
+            PetmateBuffer& buffer = buffers.back();
+            if (code_ < 0 || colour_ < 0 || buffer.codes.size() >= MAX_SCREEN_CELLS) return false;
+            buffer.codes.push_back(static_cast<uint8_t>(code_));
+            buffer.colours.push_back(static_cast<uint8_t>(colour_ & 15));
+            ++buffer.rowCells;
+        }
+        if (place == Place::Buffer) return BufferComplete(buffers.back());
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        if (!Value(true)) return false;
+        const Place place = Inner(false);
+        if (place == Place::Elsewhere && Strict()) return false;
+        if (place == Place::Row) buffers.back().rowCells = 0;
+        if (place == Place::Bits) fonts.back().second.clear();
+        stack_.push_back({place, false});
+        return true;
+    }
+    bool end_array() override {
+        const Place place = stack_.back().place;
+        stack_.pop_back();
+        key_.clear();
+        if (place == Place::Row) {
+            PetmateBuffer& buffer = buffers.back();
+            if (buffer.rows == 0) buffer.firstRowCells = buffer.rowCells;
+            buffer.ragged = buffer.ragged || buffer.rowCells != buffer.firstRowCells;
+            ++buffer.rows;
+        }
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        return false;
+    }
 
-bool ReadPetmateDocument(const json& document, uint32_t screen, TextScreen* out) {
-    if (!document.is_object()) return false;
-    const auto framebufs = document.find("framebufs");
-    if (framebufs == document.end() || !framebufs->is_array() || framebufs->empty()) return false;
-    // The order of the screens, when the project keeps one apart from its
-    // frame buffers.
-    std::vector<size_t> order;
-    const auto screens = document.find("screens");
-    if (screens != document.end() && screens->is_array() && !screens->empty() &&
-        screens->size() <= framebufs->size()) {
-        for (const json& index : *screens) {
-            int64_t n = 0;
-            if (!WholeNumber(index, 0, static_cast<int64_t>(framebufs->size()) - 1, &n)) {
-                order.clear();
-                break;
-            }
-            order.push_back(static_cast<size_t>(n));
+private:
+    // Where in the document a value lies.
+    enum class Place : uint8_t {
+        Root,       // the document's object
+        Buffers,    // "framebufs"
+        Buffer,     // one of them
+        Cells,      // its "framebuf": rows
+        Row,        // a row of cells
+        Cell,       // {"code", "color"}
+        Screens,    // "screens"
+        Fonts,      // "customFonts"
+        FontEntry,  // one of them
+        Font,       // its "font" (or the entry itself)
+        Bits,       // the font's "bits"
+        Elsewhere,  // nothing read
+    };
+    struct Level {
+        Place place;
+        bool object;
+    };
+
+    bool In(Place place) const { return !stack_.empty() && stack_.back().place == place; }
+
+    // Whether the place now read holds only values of one kind (frame
+    // buffers, rows, cells), so that anything else there ends the reading.
+    bool Strict() const {
+        return In(Place::Buffers) || In(Place::Cells) || In(Place::Row) || In(Place::Fonts);
+    }
+
+    // The place of an object or array that starts here.
+    Place Inner(bool object) const {
+        if (stack_.empty()) return object ? Place::Root : Place::Elsewhere;
+        switch (stack_.back().place) {
+            case Place::Root:
+                if (key_ == "framebufs" && !object) return Place::Buffers;
+                if (key_ == "screens" && !object) return Place::Screens;
+                if (key_ == "customFonts" && object) return Place::Fonts;
+                return Place::Elsewhere;
+            case Place::Buffers:
+                return object ? Place::Buffer : Place::Elsewhere;
+            case Place::Buffer:
+                return key_ == "framebuf" && !object ? Place::Cells : Place::Elsewhere;
+            case Place::Cells:
+                return object ? Place::Elsewhere : Place::Row;
+            case Place::Row:
+                return object ? Place::Cell : Place::Elsewhere;
+            case Place::Fonts:
+                return object ? Place::FontEntry : Place::Elsewhere;
+            case Place::FontEntry:
+                if (key_ == "font" && object) return Place::Font;
+                return key_ == "bits" && !object ? Place::Bits : Place::Elsewhere;
+            case Place::Font:
+                return key_ == "bits" && !object ? Place::Bits : Place::Elsewhere;
+            default:
+                return Place::Elsewhere;
         }
     }
-    const size_t count = order.empty() ? framebufs->size() : order.size();
-    if (screen >= count) return false;
-    out->screenCount = static_cast<uint32_t>(std::min<size_t>(count, UINT32_MAX));
-    const json& buffer = (*framebufs)[order.empty() ? screen : order[screen]];
-    if (!buffer.is_object()) return false;
 
-    int64_t columns = 0, rows = 0, background = 0, border = 0;
-    if (!WholeField(buffer, "width", 1, MAX_SCREEN_SIDE, -1, &columns) || columns < 1 ||
-        !WholeField(buffer, "height", 1, MAX_SCREEN_SIDE, -1, &rows) || rows < 1 ||
-        !WholeField(buffer, "backgroundColor", 0, 255, 0, &background) ||
-        !WholeField(buffer, "borderColor", 0, 255, 0, &border)) {
-        return false;
-    }
-    if (columns * rows > MAX_SCREEN_CELLS) return false;
-    const auto cells = buffer.find("framebuf");
-    if (cells == buffer.end() || !cells->is_array() || cells->size() != static_cast<size_t>(rows)) {
-        return false;
-    }
-    out->columns = static_cast<uint32_t>(columns);
-    out->rows = static_cast<uint32_t>(rows);
-    out->background = static_cast<uint8_t>(background & 15);
-    out->border = static_cast<uint8_t>(border & 15);
-    out->codes.resize(static_cast<size_t>(columns * rows));
-    out->colours.resize(out->codes.size());
-    size_t at = 0;
-    for (const json& row : *cells) {
-        if (!row.is_array() || row.size() != static_cast<size_t>(columns)) return false;
-        for (const json& cell : row) {
-            int64_t code = 0, colour = 0;
-            if (!cell.is_object()) return false;
-            const auto codeField = cell.find("code");
-            const auto colourField = cell.find("color");
-            if (codeField == cell.end() || colourField == cell.end() ||
-                !WholeNumber(*codeField, 0, 255, &code) ||
-                !WholeNumber(*colourField, 0, 255, &colour)) {
+    // A value that is no whole number (or, `container`, an object or array)
+    // where one is wanted ends the reading.
+    bool Value(bool container = false) {
+        if (stack_.empty()) return container;
+        switch (stack_.back().place) {
+            case Place::Buffer:
+                return key_ != "width" && key_ != "height" && key_ != "backgroundColor" &&
+                       key_ != "borderColor" && key_ != "charset" &&
+                       (key_ != "framebuf" || container);
+            case Place::Buffers:
+            case Place::Cells:
+            case Place::Row:
+            case Place::Fonts:
+                return container;
+            case Place::Cell:
+                return key_ != "code" && key_ != "color";
+            case Place::Screens:
+                screensValid = false;
+                return true;
+            case Place::Bits:
                 return false;
-            }
-            out->codes[at] = static_cast<uint8_t>(code);
-            out->colours[at] = static_cast<uint8_t>(colour & 15);
-            ++at;
+            default:
+                return true;
         }
     }
 
-    // The character set: the C64's upper or lower case, or a font the
-    // project carries; any other (another machine's) is named, not drawn.
-    std::string charset = "upper";
-    const auto charsetField = buffer.find("charset");
-    if (charsetField != buffer.end()) {
-        if (!charsetField->is_string()) return false;
-        charset = charsetField->get<std::string>();
-    }
-    out->reverseHigh = false;
-    if (charset == "upper") {
-        out->charset = CharsetWanted::Upper;
-    } else if (charset == "lower") {
-        out->charset = CharsetWanted::Lower;
-    } else {
-        const auto fonts = document.find("customFonts");
-        if (fonts != document.end() && CustomGlyphs(*fonts, charset, &out->glyphs)) {
-            out->charset = CharsetWanted::Own;
-        } else {
-            out->charset = CharsetWanted::Other;
-            out->otherName = charset.substr(0, 64);
+    bool Whole(int64_t n) {
+        if (stack_.empty()) return false;
+        switch (stack_.back().place) {
+            case Place::Buffer: {
+                PetmateBuffer& buffer = buffers.back();
+                if (key_ == "width" || key_ == "height") {
+                    if (n < 1 || n > MAX_SCREEN_SIDE) return false;
+                    (key_ == "width" ? buffer.width : buffer.height) = n;
+                } else if (key_ == "backgroundColor" || key_ == "borderColor") {
+                    if (n < 0 || n > 255) return false;
+                    (key_ == "backgroundColor" ? buffer.background : buffer.border) = n;
+                } else if (key_ == "charset" || key_ == "framebuf") {
+                    return false;
+                }
+                return true;
+            }
+            case Place::Cell:
+                if (key_ == "code" || key_ == "color") {
+                    if (n < 0 || n > 255) return false;
+                    (key_ == "code" ? code_ : colour_) = n;
+                }
+                return true;
+            case Place::Screens:
+                screens.push_back(n);
+                return true;
+            case Place::Bits: {
+                std::vector<uint8_t>& bits = fonts.back().second;
+                if (n < 0 || n > 255) return false;
+                // One byte past a font's size is enough to know it is no font.
+                if (bits.size() <= CHARSET_BYTES) bits.push_back(static_cast<uint8_t>(n));
+                return true;
+            }
+            case Place::Buffers:
+            case Place::Cells:
+            case Place::Row:
+            case Place::Fonts:
+                return false;
+            default:
+                return true;
         }
     }
-    return true;
-}
+
+    static bool BufferComplete(const PetmateBuffer& buffer) {
+        return buffer.width >= 1 && buffer.height >= 1 &&
+               buffer.width * buffer.height <= MAX_SCREEN_CELLS && !buffer.ragged &&
+               buffer.rows == buffer.height && buffer.firstRowCells == buffer.width;
+    }
+
+    std::vector<Level> stack_;
+    std::string key_;     // the key of the value now read, in an object
+    std::string fontId_;  // the custom font being read
+    int64_t code_ = -1, colour_ = -1;
+};
 
 bool ReadPetmate(ByteView file, ByteView, uint32_t screen, TextScreen* out) {
+    PetmateReader reader;
     const auto* first = reinterpret_cast<const char*>(file.data);
 #if defined(__cpp_exceptions)
     try {
 #endif
-        // Without exceptions: a damaged document is discarded, not thrown.
-        const json document = json::parse(first, first + file.size, nullptr, false);
-        if (document.is_discarded()) return false;
-        return ReadPetmateDocument(document, screen, out);
+        if (!json::sax_parse(first, first + file.size, &reader,
+                             nlohmann::detail::input_format_t::json, true, false)) {
+            return false;
+        }
 #if defined(__cpp_exceptions)
     } catch (...) {
-        // Memory ran out for a document's values.
+        // Memory ran out.
         return false;
     }
 #endif
+    if (reader.buffers.empty()) return false;
+    // The order of the screens, when the project keeps one apart from its
+    // frame buffers and it names them all validly.
+    std::vector<size_t> order;
+    if (reader.screensValid && !reader.screens.empty() &&
+        reader.screens.size() <= reader.buffers.size()) {
+        for (int64_t index : reader.screens) {
+            if (index < 0 || static_cast<uint64_t>(index) >= reader.buffers.size()) {
+                order.clear();
+                break;
+            }
+            order.push_back(static_cast<size_t>(index));
+        }
+    }
+    const size_t count = order.empty() ? reader.buffers.size() : order.size();
+    if (screen >= count) return false;
+    out->screenCount = static_cast<uint32_t>(std::min<size_t>(count, UINT32_MAX));
+    PetmateBuffer& buffer = reader.buffers[order.empty() ? screen : order[screen]];
+    out->columns = static_cast<uint32_t>(buffer.width);
+    out->rows = static_cast<uint32_t>(buffer.height);
+    out->background = static_cast<uint8_t>(buffer.background & 15);
+    out->border = static_cast<uint8_t>(buffer.border & 15);
+    out->codes = std::move(buffer.codes);
+    out->colours = std::move(buffer.colours);
+    // The character set: the C64's upper or lower case, or a font the
+    // project carries; any other (another machine's) is named, not drawn.
+    out->reverseHigh = false;
+    if (buffer.charset == "upper") {
+        out->charset = CharsetWanted::Upper;
+    } else if (buffer.charset == "lower") {
+        out->charset = CharsetWanted::Lower;
+    } else {
+        out->charset = CharsetWanted::Other;
+        out->otherName = buffer.charset;
+        for (auto& font : reader.fonts) {
+            if (font.first == buffer.charset && font.second.size() == CHARSET_BYTES) {
+                out->charset = CharsetWanted::Own;
+                out->glyphs = std::move(font.second);
+                break;
+            }
+        }
+    }
+    return true;
 }
 
 // A JSON object that names "framebufs": read whole only when drawn.
