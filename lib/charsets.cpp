@@ -127,7 +127,10 @@ bool ReadCompanion(const char* fileName, const char* extension, size_t limit,
     const std::string name(fileName);
     const size_t slash = name.find_last_of("/\\");
     const size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    // A name with a base before its extension ("/pictures/title.scr"), not
+    // an extension alone.
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    if (dot == std::string::npos || dot <= base) return false;
     bool lower = false;
     for (size_t n = dot + 1; n < name.size(); ++n) {
         lower = lower || std::islower(static_cast<unsigned char>(name[n])) != 0;

@@ -445,9 +445,10 @@ int ResolveText(const tarnel::FormatReader& reader, tarnel::ByteView file,
     auto text = std::make_shared<tarnel::TextScreen>();
     const uint32_t screen = ScreenAskedFor(choices);
     if (!read(file, companion, screen, text.get())) {
-        tarnel::TextScreen first;
-        return screen > 0 && read(file, companion, 0, &first) ? TARNEL_E_RANGE
-                                                              : TARNEL_E_NOT_RECOGNISED;
+        // A file of one screen gives it for either frame, as every picture
+        // of one frame does; a later screen it lacks is out of range.
+        if (screen == 0 || !read(file, companion, 0, text.get())) return TARNEL_E_NOT_RECOGNISED;
+        if (choices.frame != TARNEL_FRAME_1 || text->screenCount != 1) return TARNEL_E_RANGE;
     }
     // Raw screen memory keeps no colours, or no background: the caller's.
     if (reader.code == TARNEL_FORMAT_SCREEN_1000) {
@@ -876,7 +877,7 @@ void ExplainNoCharset(const Resolved& resolved, char* text, size_t text_size) {
                   "character ROM: name a 4,096-byte character ROM file (upper case set first, as "
                   "VICE keeps it) with --charset or the charset option, or in the environment "
                   "variable TARNEL_CHARGEN, or install VICE's ROM as chargen-901225-01.bin in "
-                  "/usr/share/vice/C64 or ~/.local/share/vice/C64%s%s",
+                  "/usr/share/vice/C64, /usr/lib/vice/C64 or ~/.local/share/vice/C64%s%s",
                   resolved.reader->name,
                   resolved.text->charset == tarnel::CharsetWanted::Lower ? "lower-case"
                                                                          : "upper-case/graphics",

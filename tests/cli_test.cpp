@@ -1166,6 +1166,8 @@ TEST_F(CliTest, CharacterScreensAndTheirCharacterSet) {
         {{"convert", v1, "--charset", rom, "-o", out}, 0, "120-petmate-v1.bmp", ""},
         {{"convert", v2, "--charset", rom, "--frame", "1", "-o", out}, 0, "320x200", ""},
         {{"convert", v2, "--charset", rom, "--frame", "2", "-o", out}, 1, "", "no frame 2"},
+        // A screen of its own: frame 1 is that screen, as for every one-frame picture.
+        {{"convert", v1, "--charset", rom, "--frame", "1", "-o", out}, 0, "120-petmate-v1.bmp", ""},
         {{"convert", v1, "--charset", v1, "-o", out}, 2, "", "4,096"},
         {{"info", "--json", "--charset", rom, v1}, 0, "", "\"charset_source\": \"caller\""},
         {{"convert", v1, "-o", out}, 1, "", "TARNEL_CHARGEN"},

@@ -73,6 +73,10 @@ struct PetmateBuffer {
     std::vector<uint8_t> codes, colours;
 };
 
+// The most custom fonts and named screens a project is read with.
+constexpr size_t MAX_FONTS = 256;
+constexpr size_t MAX_SCREENS = 65536;
+
 class PetmateReader : public nlohmann::json_sax<json> {
 public:
     std::vector<PetmateBuffer> buffers;
@@ -101,7 +105,7 @@ public:
         if (place == Place::Elsewhere && Strict()) return false;
         if (place == Place::Buffer) buffers.emplace_back();
         if (place == Place::Cell) code_ = colour_ = -1;
-        if (place == Place::FontEntry) fonts.emplace_back(fontId_, std::vector<uint8_t>{});
+        if (place == Place::FontEntry && !StartFont()) return false;
         stack_.push_back({place, true});
         key_.clear();
         return true;
@@ -172,6 +176,21 @@ private:
     };
 
     bool In(Place place) const { return !stack_.empty() && stack_.back().place == place; }
+
+    // A custom font's entry: one per name (a repeated name replaces the
+    // first), and no more than a project could use.
+    bool StartFont() {
+        for (auto& font : fonts) {
+            if (font.first == fontId_) {
+                std::swap(font, fonts.back());
+                fonts.back().second.clear();
+                return true;
+            }
+        }
+        if (fonts.size() >= MAX_FONTS) return false;
+        fonts.emplace_back(fontId_, std::vector<uint8_t>{});
+        return true;
+    }
 
     // Whether the place now read holds only values of one kind (frame
     // buffers, rows, cells), so that anything else there ends the reading.
@@ -257,7 +276,11 @@ private:
                 }
                 return true;
             case Place::Screens:
-                screens.push_back(n);
+                // More screens named than any project holds: no order.
+                if (screens.size() < MAX_SCREENS)
+                    screens.push_back(n);
+                else
+                    screensValid = false;
                 return true;
             case Place::Bits: {
                 std::vector<uint8_t>& bits = fonts.back().second;

@@ -330,7 +330,9 @@ typedef struct tarnel_decode_options {
      * between formats the bytes fit equally, and opens the formats whose
      * files carry no signature (a .64c character set is a load address and
      * character bytes). A file whose bytes fit no format stays refused,
-     * whatever its name. */
+     * whatever its name. For a .scr (screen codes) the library reads the
+     * colours from the .col file of the same name beside it, unless
+     * `companion` gives them. */
     const char* file_name;
     /* Since 1.3. The character set character screens (PETSCII) are drawn
      * with, where the file carries none: charset_size 4096 bytes, the C64's
@@ -339,7 +341,8 @@ typedef struct tarnel_decode_options {
      * copies what it needs. NULL (the default): TARNEL_CHARGEN names such a
      * file, else an installed VICE's ROM is used (chargen-901225-01.bin or
      * chargen in /usr/share/vice/C64, /usr/lib/vice/C64 or
-     * ~/.local/share/vice/C64), else TARNEL_E_NO_CHARSET. Another size
+     * ~/.local/share/vice/C64 or $XDG_DATA_HOME/vice/C64), else
+     * TARNEL_E_NO_CHARSET. Another size
      * gives TARNEL_E_BAD_OPTIONS. */
     const unsigned char* charset;
     size_t charset_size;
