@@ -6,28 +6,13 @@
 #include <functional>
 
 #include "authoring/font.h"
+#include "authoring/sample_picture.h"
 
 namespace tarnel_tools {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Cell = std::array<uint8_t, 8>;
-
-// A picture being drawn: C64 colours, the top row first.
-struct Picture {
-    uint32_t width = 0, height = 0;
-    std::vector<uint8_t> colours;
-    Picture(uint32_t w, uint32_t h, uint8_t fill) : width(w), height(h), colours(w * h, fill) {}
-    void Set(uint32_t x, uint32_t y, uint8_t colour) { colours[y * width + x] = colour; }
-};
-
-FormatSample Sample(tarnel::FormatCode code, const char* slug, Bytes bytes, const Picture& picture,
-                    uint8_t background = 0) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%02u-%s", static_cast<unsigned>(code), slug);
-    return {code,      name, std::move(bytes), picture.width, picture.height, picture.colours,
-            background};
-}
 
 void Put16(Bytes* out, uint32_t value) {
     out->push_back(static_cast<uint8_t>(value & 0xFF));

@@ -434,10 +434,10 @@ uint32_t ScreenAskedFor(const DecodeChoices& choices) {
 // and its glyphs found.
 int ResolveText(const tarnel::FormatReader& reader, tarnel::ByteView file,
                 const DecodeChoices& choices, Resolved* resolved) {
-    const tarnel::ReadTextScreenFn read = tarnel::TextScreenReader(reader.code);
+    const tarnel::ReadTextScreenFn read = reader.readText;
     std::vector<uint8_t> companionBytes;
     tarnel::ByteView companion = choices.companion;
-    if (const char* extension = tarnel::TextScreenCompanion(reader.code);
+    if (const char* extension = reader.companion;
         extension != nullptr && companion.data == nullptr &&
         tarnel_lib::ReadCompanion(choices.fileName, extension, file.size, &companionBytes)) {
         companion = {companionBytes.data(), static_cast<uint32_t>(companionBytes.size())};
@@ -450,13 +450,9 @@ int ResolveText(const tarnel::FormatReader& reader, tarnel::ByteView file,
         if (screen == 0 || !read(file, companion, 0, text.get())) return TARNEL_E_NOT_RECOGNISED;
         if (choices.frame != TARNEL_FRAME_1 || text->screenCount != 1) return TARNEL_E_RANGE;
     }
-    // Raw screen memory keeps no colours, or no background: the caller's.
-    if (reader.code == TARNEL_FORMAT_SCREEN_1000) {
-        std::fill(text->colours.begin(), text->colours.end(), choices.screenInk);
-    }
-    if (reader.code == TARNEL_FORMAT_SCREEN_1000 || reader.code == TARNEL_FORMAT_SCREEN_2000) {
-        text->background = text->border = choices.screenPaper;
-    }
+    // What the file keeps no colours for takes the caller's.
+    if (!text->ownColours) std::fill(text->colours.begin(), text->colours.end(), choices.screenInk);
+    if (!text->ownBackground) text->background = text->border = choices.screenPaper;
     const tarnel::PictureSize picture{text->columns * 8, text->rows * 8};
     auto glyphs = std::make_shared<tarnel_lib::Glyphs>();
     tarnel_lib::FindGlyphs(*text, choices.charset, choices.charsetSize, choices.systemCharset,
@@ -476,7 +472,7 @@ int ResolveText(const tarnel::FormatReader& reader, tarnel::ByteView file,
 // refused when that is too large to draw.
 int ResolveReader(const tarnel::FormatReader& reader, tarnel::ByteView file, bool chosen,
                   const DecodeChoices& choices, Resolved* resolved) {
-    if (tarnel::TextScreenReader(reader.code) != nullptr) {
+    if (reader.readText != nullptr) {
         Resolved text;
         const int result = ResolveText(reader, file, choices, &text);
         text.chosen = chosen;

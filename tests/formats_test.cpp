@@ -225,24 +225,19 @@ TEST_P(SampleTest, C64ViewIsThePictureAC64Shows) {
     EXPECT_EQ(wrong, 0u) << sample.fileName << ": " << first;
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, SampleTest, ::testing::ValuesIn(MakeFormatSamples()),
-                         [](const ::testing::TestParamInfo<FormatSample>& param) {
-                             std::string name;
-                             for (char c : param.param.fileName) {
-                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
+// A test's name from its sample's file name.
+std::string SampleName(const ::testing::TestParamInfo<FormatSample>& param) {
+    std::string name;
+    for (char c : param.param.fileName) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SampleTest, ::testing::ValuesIn(MakeFormatSamples()), SampleName);
 
 INSTANTIATE_TEST_SUITE_P(Petscii, SampleTest,
-                         ::testing::ValuesIn(tarnel_tools::MakePetsciiSamples()),
-                         [](const ::testing::TestParamInfo<FormatSample>& param) {
-                             std::string name;
-                             for (char c : param.param.fileName) {
-                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
+                         ::testing::ValuesIn(tarnel_tools::MakePetsciiSamples()), SampleName);
 
 // Every file of tests/data/formats and tests/data/petscii beside its .bmp
 // (any size, rows padded to four bytes, bottom row first), decoded with its

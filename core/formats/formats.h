@@ -49,6 +49,15 @@ struct ColourCanvas {
     void FillRect(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint8_t colour) const;
 };
 
+struct TextScreen;  // text_screens.h
+
+// A character screen format's reader: screen `screen` (from 0) of `file`;
+// `companion` is the second file some formats keep their colours in (empty
+// when there is none). False for a file it cannot read, or a screen the
+// file does not hold.
+using ReadTextScreenFn = bool (*)(ByteView file, ByteView companion, uint32_t screen,
+                                  TextScreen* out);
+
 // How strongly a file's bytes say it is a format.
 enum class Evidence : uint8_t {
     None,       // its bytes are not this format
@@ -81,6 +90,12 @@ struct FormatReader {
     uint32_t (*frames)(ByteView file) = nullptr;
     void (*drawFrame)(ByteView file, const ColourCanvas& canvas, uint32_t frame,
                       bool c64View) = nullptr;
+    // Character screens, drawn by the library with the glyphs it finds: the
+    // screen reader (nullptr for every other format; `draw` is then nullptr
+    // and `frames` counts the screens), and the extension of the companion
+    // file its files need beside them ("col"), if any.
+    ReadTextScreenFn readText = nullptr;
+    const char* companion = nullptr;
 };
 
 // A family's formats: its table of rows, in its own file.

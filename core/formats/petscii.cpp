@@ -488,10 +488,10 @@ Evidence FluffPetsciiSniff(ByteView file) {
 }
 
 // Raw screen memory, 40 x 25 codes (and 1,000 colours): opened only when
-// the caller names it. The library paints a colourless dump's characters and
-// background in the caller's colours.
+// the caller names it, and drawn in the caller's colours where it keeps none.
 bool ReadRawScreen(ByteView file, ByteView, uint32_t screen, TextScreen* out) {
     if (screen != 0 || file.size != 1000) return false;
+    out->ownColours = out->ownBackground = false;
     return FixedScreen(file, 0, file, 0, 40, 25, 0, out);
 }
 Evidence RawScreenSniff(ByteView file) {
@@ -499,6 +499,7 @@ Evidence RawScreenSniff(ByteView file) {
 }
 bool ReadRawScreenColours(ByteView file, ByteView, uint32_t screen, TextScreen* out) {
     if (screen != 0 || file.size != 2000) return false;
+    out->ownBackground = false;
     return FixedScreen(file, 0, file, 1000, 40, 25, 0, out);
 }
 Evidence RawScreenColoursSniff(ByteView file) {
@@ -525,7 +526,7 @@ uint32_t TextFrames(ByteView file) {
 }
 
 #define TARNEL_TEXT_FORMAT(Sniff, Read) \
-    Sniff, MeasureText<Read>, TextBackground<Read>, nullptr, TextFrames<Read>, nullptr
+    Sniff, MeasureText<Read>, TextBackground<Read>, nullptr, TextFrames<Read>, nullptr, Read
 
 // clang-format off
 const FormatReader ROWS[] = {
@@ -536,7 +537,7 @@ const FormatReader ROWS[] = {
     {123, "petscii-screen", "PETSCII screen dump", "pet", "image/x-c64-petscii", true, false, "is 2,026 bytes: screen memory and colours", TARNEL_TEXT_FORMAT(Screen2026Sniff, ReadScreen2026)},
     {124, "pdr", "PETSCII screen (PDR)", "pdr", "image/x-c64-petscii", true, false, "is 2,029 bytes", TARNEL_TEXT_FORMAT(PdrSniff, ReadPdr)},
     {125, "pbot", "PETSCII tiles (PBOT)", "pbot", "image/x-c64-petscii", false, false, "is 70 or 384 bytes", TARNEL_TEXT_FORMAT(PbotSniff, ReadPbot)},
-    {126, "scr-col", "Screen with colour file", "scr", "image/x-c64-petscii", true, false, "is 1,002 bytes of screen codes, with a .col file of 1,002 bytes of colours beside it", TARNEL_TEXT_FORMAT(ScrColSniff, ReadScrCol)},
+    {126, "scr-col", "Screen with colour file", "scr", "image/x-c64-petscii", true, false, "is 1,002 bytes of screen codes, with a .col file of 1,002 bytes of colours beside it", TARNEL_TEXT_FORMAT(ScrColSniff, ReadScrCol), "col"},
     {127, "fluff64-petscii", "Fluff64 / TRSE PETSCII screen", "flf", "image/x-c64-fluff64", false, true, "starts with \"FLUFF64\", type 7, and holds its screen's colours and codes", TARNEL_TEXT_FORMAT(FluffPetsciiSniff, ReadFluffPetscii)},
     {128, "screen-1000", "Screen memory, 1,000 codes", "", "image/x-c64-petscii", false, false, "is 1,000 screen codes", TARNEL_TEXT_FORMAT(RawScreenSniff, ReadRawScreen)},
     {129, "screen-2000", "Screen and colour memory, 2,000 bytes", "", "image/x-c64-petscii", false, false, "is 1,000 screen codes then 1,000 colours", TARNEL_TEXT_FORMAT(RawScreenColoursSniff, ReadRawScreenColours)},
@@ -548,34 +549,5 @@ const FormatReader ROWS[] = {
 const FormatFamily TEXT_SCREEN_FORMATS = {ROWS, sizeof ROWS / sizeof ROWS[0]};
 
 }  // namespace readers
-
-namespace {
-struct TextReader {
-    FormatCode code;
-    ReadTextScreenFn read;
-    const char* companion;
-};
-constexpr TextReader TEXT_READERS[] = {
-    {120, readers::ReadPetmate, nullptr},   {121, readers::ReadPetmatePet, nullptr},
-    {122, readers::ReadC64Os, nullptr},     {123, readers::ReadScreen2026, nullptr},
-    {124, readers::ReadPdr, nullptr},       {125, readers::ReadPbot, nullptr},
-    {126, readers::ReadScrCol, "col"},      {127, readers::ReadFluffPetscii, nullptr},
-    {128, readers::ReadRawScreen, nullptr}, {129, readers::ReadRawScreenColours, nullptr},
-};
-}  // namespace
-
-ReadTextScreenFn TextScreenReader(FormatCode code) {
-    for (const TextReader& reader : TEXT_READERS) {
-        if (reader.code == code) return reader.read;
-    }
-    return nullptr;
-}
-
-const char* TextScreenCompanion(FormatCode code) {
-    for (const TextReader& reader : TEXT_READERS) {
-        if (reader.code == code) return reader.companion;
-    }
-    return nullptr;
-}
 
 }  // namespace tarnel

@@ -40,24 +40,15 @@ struct TextScreen {
     // Screen codes from 128 draw character (code - 128) with its pixels
     // inverted, as a C64 program that holds only 128 glyphs draws them.
     bool reverseHigh = false;
+    // Raw screen memory keeps no colours (codes alone) or no background:
+    // the caller's are drawn.
+    bool ownColours = true;
+    bool ownBackground = true;
     std::vector<uint8_t> codes;    // columns * rows, row by row
     std::vector<uint8_t> colours;  // the same, 0 to 15
     std::vector<uint8_t> glyphs;   // CHARSET_BYTES for Own
     uint32_t screenCount = 1;      // the screens the file holds
 };
-
-// Reads screen `screen` (from 0) of `file`; `companion` is the second file
-// some formats keep their colours in (empty when there is none). False for a
-// file the format's reader cannot read, or a screen it does not hold.
-using ReadTextScreenFn = bool (*)(ByteView file, ByteView companion, uint32_t screen,
-                                  TextScreen* out);
-
-// The reader of a character screen format, or nullptr for another format.
-ReadTextScreenFn TextScreenReader(FormatCode code);
-
-// The companion file's extension a format's file needs beside it ("col"), or
-// nullptr.
-const char* TextScreenCompanion(FormatCode code);
 
 // Draws `screen` with `glyphs` (CHARSET_BYTES) into a canvas of columns * 8
 // by rows * 8 pixels.
